@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace kestrix {
+
+class Extender;
+
+// The window's control collection operation "Add": creates a control of a registered ProgID inside
+// the container under the given name and returns its extender (owned by the control, which the
+// container owns). Faults with 429 when the ProgID is unknown or the control cannot be created.
+class ControlFactory {
+public:
+    virtual ~ControlFactory() = default;
+    virtual Extender* Add(const QString& progId, const QString& name, QWidget* container) = 0;
+    // Whether a control of this ProgID can be asked for (the registry knows it).
+    virtual bool isRegistered(const QString& progId) const = 0;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include "host/EventInfo.h"
+#include "platform/Screen.h"
+
+namespace kestrix {
+
+// The host's handle on one hosted control. Left, Top, Width, Height and Visible are its own
+// (geometry in twips, converted with the screen's factors); every other member goes late-bound to
+// the control. Every signal that the control's own class declares arrives as one ObjectEvent.
+//
+// The extender lives as long as its control (it is the control's child); the host's references
+// to it are QPointers that empty themselves when the window unloads the control.
+class Extender : public QObject {
+    Q_OBJECT
+public:
+    Extender(QWidget* control, QString progId, QString name, ScreenTwips twips);
+
+    QWidget* control() const { return control_; }
+    const QString& progId() const { return progId_; }
+    const QString& name() const { return name_; }
+
+    // Late-bound access by name; the extender's own names are handled here.
+    QVariant get(const QString& member);
+    void let(const QString& member, const QVariant& value, const QVariantList& arguments = {});
+    // Late-bound access by dispatch id.
+    void letId(int dispId, const QVariant& value);
+    QVariant callId(int dispId, const QVariantList& arguments = {});
+
+    // The extender's own geometry, in twips.
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    bool Visible() const;
+    void setLeft(double twips);
+    void setTop(double twips);
+    void setWidth(double twips);
+    void setHeight(double twips);
+    void setVisible(bool visible);
+
+Q_SIGNALS:
+    void ObjectEvent(const kestrix::EventInfo& info);
+
+private:
+    void forwardEvents();
+
+    QPointer<QWidget> control_;
+    QString progId_;
+    QString name_;
+    ScreenTwips twips_;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+namespace kestrix {
+
+// Late-bound access to a control's members through its meta-object, by name or by dispatch id.
+// A control declares its members with Q_PROPERTY and Q_INVOKABLE, and its dispatch ids with
+//     Q_CLASSINFO("DispId 0x68030002", "RangeMax")      (or "DispId 142", decimal)
+// which maps the id onto the member of that name.
+//
+// Every call faults the classic way: an empty reference 91, a missing member 438, an argument or
+// value that does not convert 13; a C++ exception thrown by the control becomes a fault whose
+// source is the control's class name.
+namespace LateBinding {
+
+// Reads a property, or calls a member function without arguments and returns its result.
+QVariant get(QObject* control, const QString& member);
+
+// An assignment: without arguments a property write (or a member function called with the value);
+// with arguments the member function called with the arguments followed by the value.
+void let(QObject* control, const QString& member, const QVariant& value,
+         const QVariantList& arguments = {});
+
+// Calls a member function with these arguments and returns its result.
+QVariant call(QObject* control, const QString& member, const QVariantList& arguments = {});
+
+// The member that a dispatch id names on this control; 438 when it declares none.
+QString memberOfDispId(QObject* control, int dispId);
+
+void letId(QObject* control, int dispId, const QVariant& value);
+QVariant callId(QObject* control, int dispId, const QVariantList& arguments = {});
+
+}  // namespace LateBinding
+}  // namespace kestrix

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace kestrix {
+
+class Clock;
+
+// The operator window's log: one plain-text file of CRLF lines, written one line per call (open,
+// append, close), kept under LogDateiGroesse KB by cutting its oldest tenth off the front.
+class LogWriter {
+public:
+    explicit LogWriter(const Clock& clock);
+
+    // The log settings, public as the operator window's members of the same names; filled at
+    // every activation of the window. Until then the name is empty and nothing but faults passes.
+    QString LogDateiName;
+    int32_t LogDateiGroesse = 0;
+    bool LogSystem = false;
+    bool Logdaten = false;
+
+    // Called for every error line, before the line is written (the window turns "Log File" red).
+    std::function<void()> onErrorLine;
+
+    // Prefix ("E ", "D ", "S "), "hh:mm:ss mm.dd.yy ", the text, CRLF. Never throws, never reports
+    // its own failures: a line that cannot be written is lost.
+    void WriteLogLine(const QString& text, bool system, bool data, bool error) noexcept;
+
+    // Cuts everything up to the end of the line holding byte LogDateiGroesse × 102.4 (counted from
+    // 1) off the front and puts the reduction line first. The log is replaced only by a complete
+    // copy; on any failure the old log stays as it is and no temporary file is left.
+    void ReduceLogFile() noexcept;
+
+private:
+    const Clock& clock_;
+};
+
+}  // namespace kestrix
