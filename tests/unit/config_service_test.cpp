@@ -1,0 +1,160 @@
+// The three readers on real files: defaults, the 16-bit cut, the Boolean rule, 8-bit text, the
+// not-found message, and failures that must stay silent.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <stdexcept>
+
+#include "config/Service.h"
+#include "platform/fake/FakeDialogs.h"
+
+namespace kestrix {
+namespace {
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+
+    QString writeIni(const QByteArray& content, const QString& name = "Test.ini") {
+        QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        EXPECT_EQ(file.write(content), content.size());
+        return path;
+    }
+
+    void expectDefaults(const QString& file, const char* key = "Resolution") {
+        EXPECT_EQ(service.LoadIniInteger("Project", key, file, false), -1);
+        EXPECT_TRUE(service.LoadIniString("Project", key, file, false).isEmpty());
+        EXPECT_FALSE(service.LoadIniBoolean("Project", key, file, false));
+    }
+
+    QTemporaryDir folder;
+    FakeDialogs dialogs;
+    Service service{dialogs};
+};
+
+TEST_F(ServiceTest, AFileThatIsMissingOrCannotBeReadGivesTheDefaultsSilently) {
+    QString regularFile = writeIni("[Project]\nResolution=800\n");
+    for (const QString& file : {folder.filePath("Missing.ini"), folder.path(), QString(),
+                                QString("/dev/zero"), regularFile + "/below"}) {
+        SCOPED_TRACE(file.toStdString());
+        expectDefaults(file);
+    }
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
+
+TEST_F(ServiceTest, AFileWithoutReadPermissionGivesTheDefaults) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "the superuser reads every file";
+    }
+    QString file = writeIni("[Project]\nResolution=800\n");
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::WriteOwner));
+    expectDefaults(file);
+}
+
+TEST_F(ServiceTest, AnEmptyValueReadsLikeAMissingKeyInAllThreeReaders) {
+    QString file = writeIni("[Project]\nEmpty=\nQuotedEmpty=\"\"\n");
+    expectDefaults(file, "Empty");
+    expectDefaults(file, "QuotedEmpty");
+}
+
+TEST_F(ServiceTest, IntegersKeepTheirLowSixteenBitsAsASignedNumber) {
+    QString file = writeIni(
+        "[Project]\nResolution = 800 \nBig=70000\nAllOnes=65535\nJustAbove=65537\n"
+        "Negative=40000\nMinusOne=-1\nText=abc\nQuoted=\"1024\"\n");
+    EXPECT_EQ(service.LoadIniInteger("Project", "Resolution", file, false), 800);
+    EXPECT_EQ(service.LoadIniInteger("Project", "Big", file, false), 4464);
+    EXPECT_EQ(service.LoadIniInteger("Project", "AllOnes", file, false), -1);
+    EXPECT_EQ(service.LoadIniInteger("Project", "JustAbove", file, false), 1);
+    EXPECT_EQ(service.LoadIniInteger("Project", "Negative", file, false), -25536);
+    EXPECT_EQ(service.LoadIniInteger("Project", "MinusOne", file, false), -1);
+    EXPECT_EQ(service.LoadIniInteger("Project", "Text", file, false), 0);
+    EXPECT_EQ(service.LoadIniInteger("Project", "Quoted", file, false), 1024);
+}
+
+TEST_F(ServiceTest, OnlyTrueInAnyCaseIsTrue) {
+    QString file =
+        writeIni("[Project]\nA=true\nB=True\nC=\"TRUE\"\nD=1\nE=yes\nF=FALSE\nG=truer\n");
+    for (const char* key : {"A", "B", "C"}) {
+        EXPECT_TRUE(service.LoadIniBoolean("Project", key, file, false)) << key;
+    }
+    for (const char* key : {"D", "E", "F", "G"}) {
+        EXPECT_FALSE(service.LoadIniBoolean("Project", key, file, false)) << key;
+    }
+}
+
+TEST_F(ServiceTest, TextIsEightBitOneCharacterPerByteCutTo254) {
+    QString file = writeIni(
+        "[Ma\xDF"
+        "e]\nL\xE4nge=M\xE4schine \xFC\xFF\nLong=" +
+        QByteArray(300, 'a') + "\n");
+    QString section = QString::fromLatin1(
+        "Ma\xDF"
+        "e");
+    QString value = service.LoadIniString(section, QString::fromLatin1("L\xE4nge"), file, false);
+    EXPECT_EQ(value, QString::fromLatin1("M\xE4schine \xFC\xFF"));
+    EXPECT_EQ(value.size(), 11);
+    EXPECT_EQ(service.LoadIniString(section, "Long", file, false), QString(254, QChar('a')));
+}
+
+TEST_F(ServiceTest, EveryCallReadsTheFileAfreshAtAPathWithNonAsciiCharacters) {
+    QString file = writeIni("[Project]\nResolution=800\n", QString::fromUtf8("Prüfstand ü.ini"));
+    EXPECT_EQ(service.LoadIniInteger("Project", "Resolution", file, false), 800);
+    writeIni("[Project]\nResolution=1024\n", QString::fromUtf8("Prüfstand ü.ini"));
+    EXPECT_EQ(service.LoadIniInteger("Project", "Resolution", file, false), 1024);
+}
+
+TEST_F(ServiceTest, AKeyAtTheEndOfAFiftyMegabyteFileIsFound) {
+    QByteArray content = "[Project]\r\n";
+    content.reserve(50 * 1024 * 1024 + 100);
+    QByteArray line = "Filler = " + QByteArray(90, 'f') + "\r\n";
+    while (content.size() < 50 * 1024 * 1024) {
+        content += line;
+    }
+    QString file = writeIni(content + "Resolution=1280\r\n");
+    EXPECT_EQ(service.LoadIniInteger("Project", "Resolution", file, false), 1280);
+}
+
+TEST_F(ServiceTest, TheNotFoundMessageNamesFileSectionAndKeyInABoxWithOkOnly) {
+    QString file = folder.filePath("Missing.ini");
+    EXPECT_EQ(service.LoadIniInteger("Project", "Resolution", file, true), -1);
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].prompt,
+              "File '" + file + "' or Section [Project] or Entry 'Resolution' not found");
+    EXPECT_EQ(dialogs.boxes[0].style, MsgBoxStyle::OkOnly);
+    EXPECT_EQ(dialogs.boxes[0].title, "Kestrix");
+}
+
+TEST_F(ServiceTest, TheMessageComesOnlyWhenTheReaderHasNoUsableValue) {
+    QString file = writeIni("[Project]\nMinusOne=-1\nEmpty=\nYes=yes\nNo=false\nOne=1\nName=x\n");
+    EXPECT_EQ(service.LoadIniInteger("Project", "MinusOne", file, true), -1);
+    EXPECT_TRUE(service.LoadIniString("Project", "Empty", file, true).isEmpty());
+    EXPECT_FALSE(service.LoadIniBoolean("Project", "Yes", file, true));
+    ASSERT_EQ(dialogs.boxes.size(), 3);
+    EXPECT_TRUE(dialogs.boxes[0].prompt.contains("Entry 'MinusOne'"));
+    EXPECT_TRUE(dialogs.boxes[1].prompt.contains("Entry 'Empty'"));
+    EXPECT_TRUE(dialogs.boxes[2].prompt.contains("Entry 'Yes'"));
+
+    dialogs.boxes.clear();
+    EXPECT_FALSE(service.LoadIniBoolean("Project", "No", file, true));
+    EXPECT_EQ(service.LoadIniInteger("Project", "One", file, true), 1);
+    EXPECT_EQ(service.LoadIniString("Project", "Name", file, true), "x");
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
+
+TEST_F(ServiceTest, AFailingMessageBoxDoesNotLeaveTheReader) {
+    dialogs.whileOpen = [](const FakeDialogs::Box&) { throw std::runtime_error("no display"); };
+    QString file = folder.filePath("Missing.ini");
+    EXPECT_EQ(service.LoadIniInteger("Project", "Resolution", file, true), -1);
+    EXPECT_TRUE(service.LoadIniString("Project", "Resolution", file, true).isEmpty());
+    EXPECT_FALSE(service.LoadIniBoolean("Project", "Resolution", file, true));
+    EXPECT_EQ(dialogs.boxes.size(), 3);
+}
+
+}  // namespace
+}  // namespace kestrix

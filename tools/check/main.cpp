@@ -1,0 +1,43 @@
+// kestrix-check: what the shell would read from its configuration, for commissioning engineers.
+// Each verb lives in a file of its own and is listed once below.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "IniVerb.h"
+#include "Verb.h"
+
+using kestrix::check::ExitUsage;
+using kestrix::check::Verb;
+
+namespace {
+
+const Verb Verbs[] = {
+    kestrix::check::iniVerb(),
+};
+
+void printUsage() {
+    std::cerr << "usage:\n";
+    for (const Verb& verb : Verbs) {
+        std::cerr << verb.usage;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty()) {
+        for (const Verb& verb : Verbs) {
+            if (verb.name == arguments.front()) {
+                int exitCode = verb.run({arguments.begin() + 1, arguments.end()});
+                if (exitCode != ExitUsage) {
+                    return exitCode;
+                }
+            }
+        }
+    }
+    printUsage();
+    return ExitUsage;
+}
