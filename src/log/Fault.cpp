@@ -15,24 +15,34 @@ Fault Fault::ofNumber(int32_t number, QString source) {
 
 QString Fault::standardDescription(int32_t number) {
     switch (number) {
-        case ErrorNumber::Overflow: return QStringLiteral("Overflow");
-        case ErrorNumber::OutOfMemory: return QStringLiteral("Out of memory");
-        case ErrorNumber::SubscriptOutOfRange: return QStringLiteral("Subscript out of range");
-        case ErrorNumber::TypeMismatch: return QStringLiteral("Type mismatch");
-        case ErrorNumber::FileNotFound: return QStringLiteral("File not found");
-        case ErrorNumber::PathFileAccessError: return QStringLiteral("Path/File access error");
+        case ErrorNumber::Overflow:
+            return QStringLiteral("Overflow");
+        case ErrorNumber::OutOfMemory:
+            return QStringLiteral("Out of memory");
+        case ErrorNumber::SubscriptOutOfRange:
+            return QStringLiteral("Subscript out of range");
+        case ErrorNumber::TypeMismatch:
+            return QStringLiteral("Type mismatch");
+        case ErrorNumber::FileNotFound:
+            return QStringLiteral("File not found");
+        case ErrorNumber::PathFileAccessError:
+            return QStringLiteral("Path/File access error");
         case ErrorNumber::ObjectNotSet:
             return QStringLiteral("Object variable or With block variable not set");
         case ErrorNumber::CannotCreateObject:
             return QStringLiteral("ActiveX component can't create object");
         case ErrorNumber::NoSuchMember:
             return QStringLiteral("Object doesn't support this property or method");
-        case ErrorNumber::AutomationError: return QStringLiteral("Automation error");
-        default: return QStringLiteral("Application-defined or object-defined error");
+        case ErrorNumber::AutomationError:
+            return QStringLiteral("Automation error");
+        default:
+            return QStringLiteral("Application-defined or object-defined error");
     }
 }
 
-void raiseFault(int32_t number) { throw Fault::ofNumber(number); }
+void raiseFault(int32_t number) {
+    throw Fault::ofNumber(number);
+}
 
 Fault currentFault() {
     try {

@@ -11,7 +11,9 @@
 namespace kestrix {
 
 // Round to the nearest whole number, halves to the even neighbour (2.5 → 2, 3.5 → 4).
-inline double roundHalfEven(double value) { return value - std::remainder(value, 1.0); }
+inline double roundHalfEven(double value) {
+    return value - std::remainder(value, 1.0);
+}
 
 // A 16-bit result of a wider computation; faults with Overflow (6) outside −32768..32767.
 inline int16_t checked16(int64_t value) {
@@ -21,9 +23,15 @@ inline int16_t checked16(int64_t value) {
     return static_cast<int16_t>(value);
 }
 
-inline int16_t add16(int16_t a, int16_t b) { return checked16(int64_t{a} + b); }
-inline int16_t sub16(int16_t a, int16_t b) { return checked16(int64_t{a} - b); }
-inline int16_t mul16(int16_t a, int16_t b) { return checked16(int64_t{a} * b); }
+inline int16_t add16(int16_t a, int16_t b) {
+    return checked16(int64_t{a} + b);
+}
+inline int16_t sub16(int16_t a, int16_t b) {
+    return checked16(int64_t{a} - b);
+}
+inline int16_t mul16(int16_t a, int16_t b) {
+    return checked16(int64_t{a} * b);
+}
 
 // A floating value held in a 16-bit integer: rounded half to even, Overflow outside the range.
 inline int16_t toInt16(double value) {

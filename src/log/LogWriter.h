@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -34,7 +35,14 @@ public:
     void ReduceLogFile() noexcept;
 
 private:
+    // The log's path in the file system's encoding, prepared again whenever LogDateiName changes.
+    // Preparing it removes a temporary file of that log left behind by a process that ended in
+    // the middle of a reduction.
+    const QByteArray& logPath();
+
     const Clock& clock_;
+    QString preparedName_;
+    QByteArray preparedPath_;
 };
 
 }  // namespace kestrix

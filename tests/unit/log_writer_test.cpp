@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTime>
+#include <stdexcept>
+#include <string>
+
+#include "log/LogWriter.h"
+#include "platform/fake/FixedClock.h"
+
+namespace kestrix {
+namespace {
+
+const LocalDateTime Friday{2026, 3, 27, 9, 41, 5};
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(content), content.size());
+}
+
+// `count` CRLF lines of exactly `length` bytes each, every one different from the others.
+QByteArray numberedLines(int count, int length, int firstNumber = 1) {
+    QByteArray lines;
+    for (int n = firstNumber; n < firstNumber + count; ++n) {
+        QByteArray line = "old line " + QByteArray::number(n) + ' ';
+        line = line.leftJustified(length - 2, static_cast<char>('a' + n % 26), true) + "\r\n";
+        lines += line;
+    }
+    return lines;
+}
+
+QByteArray reductionLineAt(const LocalDateTime& at) {
+    const QLocale locale = QLocale::system();
+    return (locale.toString(QDate(at.year, at.month, at.day), QLocale::ShortFormat) + "; " +
+            locale.toString(QTime(at.hour, at.minute, at.second), QLocale::ShortFormat) +
+            "; File size reduced\r\n")
+        .toLatin1();
+}
+
+class LogWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        log.LogDateiName = logPath();
+        log.LogDateiGroesse = 10;
+        log.onErrorLine = [this] { ++errorLinesSignalled; };
+    }
+
+    QString logPath() const { return dir.filePath("Kestrix.log"); }
+    QByteArray logContent() const { return readFile(logPath()); }
+    bool temporaryFileExists() const { return QFile::exists(logPath() + ".tmp"); }
+
+    QTemporaryDir dir;
+    FixedClock clock{Friday};
+    LogWriter log{clock};
+    int errorLinesSignalled = 0;
+};
+
+// --- The line: flag letters, stamp, text, CRLF -------------------------------------------------
+
+TEST_F(LogWriterTest, SystemLineReadsFlagTimeMonthFirstDateAndTextUnchanged) {
+    log.LogSystem = true;
+    log.WriteLogLine("KX.TimerErstemal_Timer An ", true, false, false);
+    EXPECT_EQ(logContent(), "S 09:41:05 03.27.26 KX.TimerErstemal_Timer An \r\n");
+}
+
+TEST_F(LogWriterTest, StampFieldsAreTwoDigitsWithTheYearCutToItsLastTwo) {
+    clock.at = LocalDateTime{2105, 1, 2, 3, 4, 5};
+    log.WriteLogLine("x", false, false, true);
+    EXPECT_EQ(logContent(), "E 03:04:05 01.02.05 x\r\n");
+}
+
+TEST_F(LogWriterTest, FlagLettersComeInTheOrderErrorDataSystem) {
+    log.Logdaten = true;
+    log.WriteLogLine("all", true, true, true);
+    log.WriteLogLine("data and system", true, true, false);
+    EXPECT_EQ(logContent(),
+              "E D S 09:41:05 03.27.26 all\r\n"
+              "D S 09:41:05 03.27.26 data and system\r\n");
+}
+
+TEST_F(LogWriterTest, TextIsWrittenAsSingleByteTextWithQuestionMarksBeyondLatin1) {
+    log.WriteLogLine(QString::fromUtf8("Gr\u00f6\u00dfe \u2192 ok"), false, false, true);
+    EXPECT_EQ(logContent(),
+              "E 09:41:05 03.27.26 Gr\xf6\xdf"
+              "e ? ok\r\n");
+}
+
+TEST_F(LogWriterTest, LinesAreAppendedToWhatTheLogAlreadyHolds) {
+    writeFile(logPath(), "earlier\r\n");
+    log.WriteLogLine("first", false, false, true);
+    log.WriteLogLine("second", false, false, true);
+    EXPECT_EQ(logContent(),
+              "earlier\r\n"
+              "E 09:41:05 03.27.26 first\r\n"
+              "E 09:41:05 03.27.26 second\r\n");
+}
+
+// --- Which lines pass, and the owner's error signal ---------------------------------------------
+
+TEST_F(LogWriterTest, ErrorLinesAreWrittenAndSignalledWhateverTheSettings) {
+    log.WriteLogLine("Fault 6; Overflow; Kestrix; KX.Form_Activate", false, false, true);
+    EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 Fault 6; Overflow; Kestrix; KX.Form_Activate\r\n");
+    EXPECT_EQ(errorLinesSignalled, 1);
+}
+
+TEST_F(LogWriterTest, SystemAndDataLinesPassOnlyWhenTheirSettingIsOn) {
+    log.WriteLogLine("system, off", true, false, false);
+    log.WriteLogLine("data, off", false, true, false);
+    log.LogSystem = true;
+    log.WriteLogLine("system, on", true, false, false);
+    log.WriteLogLine("data, still off", false, true, false);
+    log.Logdaten = true;
+    log.WriteLogLine("data, on", false, true, false);
+    log.WriteLogLine("no flag at all", false, false, false);
+    EXPECT_EQ(logContent(),
+              "S 09:41:05 03.27.26 system, on\r\n"
+              "D 09:41:05 03.27.26 data, on\r\n");
+    EXPECT_EQ(errorLinesSignalled, 0);
+}
+
+TEST_F(LogWriterTest, FilteredLineDoesNotCheckTheSizeEvenOfAnOversizedLog) {
+    const QByteArray oversized = numberedLines(110, 100);
+    writeFile(logPath(), oversized);
+    log.WriteLogLine("filtered", true, false, false);
+    EXPECT_EQ(logContent(), oversized);
+}
+
+TEST_F(LogWriterTest, ErrorLineIsSignalledEvenWhenNoLogIsNamedYetAndNothingIsWritten) {
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    log.LogDateiName.clear();
+    log.LogDateiGroesse = 0;
+    log.WriteLogLine("lost", false, false, true);
+    log.ReduceLogFile();
+    QDir::setCurrent(previous);
+    EXPECT_EQ(errorLinesSignalled, 1);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+TEST_F(LogWriterTest, OwnerThatThrowsOnTheErrorSignalDoesNotStopTheLine) {
+    log.onErrorLine = [] { throw std::runtime_error("owner failed"); };
+    log.WriteLogLine("still written", false, false, true);
+    EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 still written\r\n");
+}
+
+// --- The size limit and the reduction -----------------------------------------------------------
+
+TEST_F(LogWriterTest, LogOfExactlyTheLimitStaysAndOneByteMoreIsReduced) {
+    const QByteArray before = numberedLines(102, 100);  // 10200 bytes; the limit is 10240
+    writeFile(logPath(), before);
+    log.WriteLogLine(QString(18, 'a'), false, false, true);  // a line of 40 bytes: 10240
+    EXPECT_EQ(logContent(), before + "E 09:41:05 03.27.26 " + QByteArray(18, 'a') + "\r\n");
+
+    writeFile(logPath(), before);
+    log.WriteLogLine(QString(19, 'a'), false, false, true);  // 10241
+    EXPECT_TRUE(logContent().startsWith(reductionLineAt(Friday)));
+}
+
+TEST_F(LogWriterTest, ReductionDropsEverythingUpToTheLineHoldingByte1024AndKeepsTheRestAsItIs) {
+    const QByteArray before = numberedLines(102, 100);  // byte 1024 lies in line 11 (1001..1100)
+    writeFile(logPath(), before);
+    log.LogSystem = true;
+    log.WriteLogLine("KX.TimerLeben_Timer An ", true, false, false);  // 10245 bytes: over
+    const QByteArray trigger = "S 09:41:05 03.27.26 KX.TimerLeben_Timer An \r\n";
+
+    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(1100) + trigger);
+    EXPECT_FALSE(temporaryFileExists());
+
+    clock.at = LocalDateTime{2026, 3, 28, 0, 0, 1};
+    log.WriteLogLine("KX.TimerLeben_Timer 100En ", true, false, false);
+    EXPECT_TRUE(logContent().endsWith("S 00:00:01 03.28.26 KX.TimerLeben_Timer 100En \r\n"));
+}
+
+TEST_F(LogWriterTest, ReducedLogEndingInAnUnfinishedLineKeepsItAsItIs) {
+    const QByteArray before = numberedLines(20, 100) + "unfinished";
+    writeFile(logPath(), before);
+    log.ReduceLogFile();
+    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(1100));
+}
+
+struct CutCase {
+    int32_t limitKb;
+    int cutByte;  // counted from 1
+};
+
+class LogReductionCutTest : public LogWriterTest, public ::testing::WithParamInterface<CutCase> {};
+
+TEST_P(LogReductionCutTest, LineEndingOnTheCutByteGoesAndTheNextLineStays) {
+    const CutCase cut = GetParam();
+    log.LogDateiGroesse = cut.limitKb;
+    const QByteArray before = numberedLines(1, cut.cutByte) + numberedLines(3, 50, 2);
+    writeFile(logPath(), before);
+    log.ReduceLogFile();
+    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(cut.cutByte));
+}
+
+TEST_P(LogReductionCutTest, LineStartingOnTheCutByteGoesWhole) {
+    const CutCase cut = GetParam();
+    log.LogDateiGroesse = cut.limitKb;
+    const QByteArray before = numberedLines(1, cut.cutByte - 1) + numberedLines(3, 50, 2);
+    writeFile(logPath(), before);
+    log.ReduceLogFile();
+    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(cut.cutByte - 1 + 50));
+}
+
+// The cut byte is a tenth of the limit in bytes, rounded (33 KB: 3379.2 → 3379).
+INSTANTIATE_TEST_SUITE_P(Limits, LogReductionCutTest,
+                         ::testing::Values(CutCase{10, 1024}, CutCase{33, 3379},
+                                           CutCase{100, 10240}, CutCase{2000, 204800}),
+                         [](const ::testing::TestParamInfo<CutCase>& info) {
+                             return std::to_string(info.param.limitKb) + "KB";
+                         });
+
+// --- The temporary file of a reduction
+// -------------------------------------------------------------
+
+TEST_F(LogWriterTest, TemporaryFileLeftByAnEndedProcessGoesWithTheFirstLine) {
+    writeFile(logPath() + ".tmp", "half a reduction");
+    log.WriteLogLine("first line of this process", false, false, true);
+    EXPECT_FALSE(temporaryFileExists());
+    EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 first line of this process\r\n");
+}
+
+TEST_F(LogWriterTest, ReductionThatCannotCreateItsCopyKeepsTheLogAndTriesAgainWithTheNextLine) {
+    const QByteArray before = numberedLines(103, 100);
+    writeFile(logPath(), before);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Kestrix.log.tmp/occupied"));
+
+    log.WriteLogLine("first try", false, false, true);
+    const QByteArray firstTry = "E 09:41:05 03.27.26 first try\r\n";
+    EXPECT_EQ(logContent(), before + firstTry);
+
+    ASSERT_TRUE(QDir(logPath() + ".tmp").removeRecursively());
+    log.WriteLogLine("second try", false, false, true);
+    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(1100) + firstTry +
+                                "E 09:41:05 03.27.26 second try\r\n");
+    EXPECT_FALSE(temporaryFileExists());
+}
+
+}  // namespace
+}  // namespace kestrix
