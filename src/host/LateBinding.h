@@ -5,7 +5,17 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include "log/Fault.h"
+
 namespace kestrix {
+
+// A C++ exception that escaped a control's own code, as a fault (Automation error, the exception's
+// text, the control's class name as source). Its own type so that the extender can name the
+// control by its ProgID instead.
+class ControlFault : public Fault {
+public:
+    using Fault::Fault;
+};
 
 // Late-bound access to a control's members through its meta-object, by name or by dispatch id.
 // A control declares its members with Q_PROPERTY and Q_INVOKABLE, and its dispatch ids with

@@ -30,7 +30,8 @@ inline const QString ApplicationTitle = QStringLiteral("Kestrix");
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual int MsgBox(const QString& prompt, int style, const QString& title = ApplicationTitle) = 0;
+    virtual int MsgBox(const QString& prompt, int style,
+                       const QString& title = ApplicationTitle) = 0;
 };
 
 }  // namespace kestrix

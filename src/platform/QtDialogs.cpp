@@ -8,11 +8,16 @@ namespace {
 
 QMessageBox::Icon iconOf(int style) {
     switch (style & 0x70) {
-        case MsgBoxStyle::Critical: return QMessageBox::Critical;
-        case MsgBoxStyle::Question: return QMessageBox::Question;
-        case MsgBoxStyle::Exclamation: return QMessageBox::Warning;
-        case MsgBoxStyle::Information: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case MsgBoxStyle::Critical:
+            return QMessageBox::Critical;
+        case MsgBoxStyle::Question:
+            return QMessageBox::Question;
+        case MsgBoxStyle::Exclamation:
+            return QMessageBox::Warning;
+        case MsgBoxStyle::Information:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
