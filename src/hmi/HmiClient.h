@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArrayList>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+#include "hmi/HmiRuntime.h"
+
+class QLocalSocket;
+class QProcess;
+class QTimer;
+
+namespace kestrix {
+
+// The HMI runtime as a process of its own: start() launches it ($KESTRIX_HMI_COMMAND, else the
+// `kestrix-hmi` beside the running program) and talks to it over the local socket of
+// hmiSocketName().
+//
+// The start result comes once: true when the launched runtime answers; false when it cannot be
+// started, exits first (a failed start, or the name is served by another runtime), or does not
+// answer in time, in which case it is ended. The runtime ended event comes once, after a started
+// runtime has carried out the stop request, or when it dies or the connection drops.
+//
+// Calls made before the runtime answers are kept and sent once it does. Both events are always
+// raised from the event loop, never from inside a call. Destroying the client ends a runtime that
+// still runs.
+class HmiClient : public HmiRuntime {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds DefaultStartTimeout{10000};
+
+    explicit HmiClient(QObject* parent = nullptr,
+                       std::chrono::milliseconds startTimeout = DefaultStartTimeout);
+    ~HmiClient() override;
+
+    void start() override;
+    void requestStop() override;
+    void subscribe(const QString& variable) override;
+    void selectLanguage(int32_t localeId) override;
+
+private:
+    enum class State { Idle, Starting, Running, Ended };
+
+    QStringList runtimeCommand() const;
+    void launch(const QStringList& command);
+    void tryToConnect();
+    void onConnected();
+    void onReadyRead();
+    void onMessage(const QByteArray& line);
+    void onProcessFinished();
+    void onConnectionLost();
+    void send(const QByteArray& line);
+    void finishStart(bool started);
+    void finishRuntime();
+    void endLaunchedProcess();
+
+    std::chrono::milliseconds startTimeout_;
+    State state_ = State::Idle;
+    QString socketName_;
+    QString token_;
+    QProcess* process_ = nullptr;
+    QLocalSocket* socket_ = nullptr;
+    QTimer* connectRetry_ = nullptr;
+    QTimer* startDeadline_ = nullptr;
+    QByteArrayList waitingLines_;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,165 @@
+#include "hmi/server/RuntimeServer.h"
+
+#include <QCoreApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "hmi/HmiSocketName.h"
+
+namespace kestrix {
+
+namespace {
+
+// How long a leaving runtime waits for its last words to reach each client.
+constexpr int FarewellMs = 1000;
+// The exit status of a runtime that dies (--die-after-s): no farewell, no journal line.
+constexpr int DeathStatus = 3;
+
+QHash<QString, QString> initialVariables() {
+    return {{QStringLiteral("Ch-1.param_client<.sprache>"), QStringLiteral("1033")}};
+}
+
+}  // namespace
+
+RuntimeServer::RuntimeServer(const RuntimeOptions& options, QString socketName, Journal& journal)
+    : options_(options),
+      socketName_(std::move(socketName)),
+      journal_(journal),
+      server_(new QLocalServer(this)),
+      variables_(initialVariables()) {
+    connect(server_, &QLocalServer::newConnection, this, &RuntimeServer::onNewConnection);
+}
+
+RuntimeServer::~RuntimeServer() = default;
+
+bool RuntimeServer::start() {
+    // The lock, not the socket, decides who serves a name: a socket file may be left over by a
+    // runtime that died, and the lock of a dead process counts as free.
+    lock_ = std::make_unique<QLockFile>(hmiLockPath(socketName_));
+    if (!lock_->tryLock(0)) {
+        std::fprintf(stderr,
+                     "kestrix-hmi: another runtime already serves the socket \"%s\"; this one does "
+                     "not start\n",
+                     qPrintable(socketName_));
+        return false;
+    }
+    if (options_.failStart) {
+        std::fprintf(stderr, "kestrix-hmi: the runtime start failed (--fail-start)\n");
+        return false;
+    }
+    // Clients knock until the runtime listens; a delayed start keeps them knocking.
+    QTimer::singleShot(options_.startDelayMs, this, &RuntimeServer::comeUp);
+    return true;
+}
+
+void RuntimeServer::comeUp() {
+    QLocalServer::removeServer(socketName_);
+    if (!server_->listen(socketName_)) {
+        std::fprintf(stderr, "kestrix-hmi: cannot listen on \"%s\": %s\n", qPrintable(socketName_),
+                     qPrintable(server_->errorString()));
+        QCoreApplication::exit(1);
+        return;
+    }
+    journal_.write(QStringLiteral("started"));
+    if (options_.dieAfterSeconds) {
+        QTimer::singleShot(*options_.dieAfterSeconds * 1000, [] { std::_Exit(DeathStatus); });
+    }
+}
+
+void RuntimeServer::onNewConnection() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        clients_.insert(socket, Client{});
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            clients_.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void RuntimeServer::onReadyRead(QLocalSocket* socket) {
+    while (!ending_ && socket->canReadLine()) {
+        onMessage(socket, HmiProtocol::decode(socket->readLine()));
+    }
+    if (socket->bytesAvailable() > HmiProtocol::MaxLineLength) {
+        std::fprintf(stderr, "kestrix-hmi: a client sent an overlong line; it is dropped\n");
+        socket->abort();
+    }
+}
+
+void RuntimeServer::onMessage(QLocalSocket* socket, const HmiProtocol::Message& message) {
+    namespace P = HmiProtocol;
+    const QString& verb = message.verb;
+    if (verb == QLatin1String(P::Hello)) {
+        socket->write(P::encode(P::Ready, qEnvironmentVariable(P::TokenVariable)));
+    } else if (verb == QLatin1String(P::Subscribe) && P::isValidName(message.name)) {
+        clients_[socket].subscriptions.insert(message.name);
+        journal_.write(QStringLiteral("subscribe ") + message.name);
+    } else if (verb == QLatin1String(P::Set) && P::isValidName(message.name)) {
+        setVariable(socket, message.name, message.value);
+    } else if (verb == QLatin1String(P::Get) && variables_.contains(message.name)) {
+        socket->write(P::encode(P::Value, message.name, variables_.value(message.name)));
+    } else if (verb == QLatin1String(P::Get)) {
+        socket->write(P::encode(P::Unknown, message.name));
+    } else if (verb == QLatin1String(P::Language)) {
+        selectLanguage(message.name);
+    } else if (verb == QLatin1String(P::StopRequest)) {
+        onStopRequest();
+    } else if (verb == QLatin1String(P::Stop)) {
+        end();
+    } else {
+        socket->write(P::encode(P::Error, QStringLiteral("not-understood")));
+    }
+}
+
+void RuntimeServer::setVariable(QLocalSocket* origin, const QString& name, const QString& value) {
+    variables_.insert(name, value);
+    journal_.write(QStringLiteral("set %1 %2").arg(name, value));
+    // Every write is a change event, also one of the same value.
+    QByteArray change = HmiProtocol::encode(HmiProtocol::Changed, name, value);
+    for (auto it = clients_.cbegin(); it != clients_.cend(); ++it) {
+        if (it.value().subscriptions.contains(name)) {
+            it.key()->write(change);
+        }
+    }
+    origin->write(HmiProtocol::encode(HmiProtocol::Ok));
+}
+
+void RuntimeServer::selectLanguage(const QString& localeId) {
+    bool isNumber = false;
+    int id = localeId.toInt(&isNumber);
+    if (!isNumber) {
+        std::fprintf(stderr, "kestrix-hmi: not a locale id: \"%s\"\n", qPrintable(localeId));
+        return;
+    }
+    journal_.write(QStringLiteral("language ") + QString::number(id));
+}
+
+void RuntimeServer::onStopRequest() {
+    journal_.write(QStringLiteral("stop-request"));
+    if (options_.ignoreStop) {
+        return;
+    }
+    end();
+}
+
+void RuntimeServer::end() {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    journal_.write(QStringLiteral("ended"));
+    server_->close();
+    QByteArray ended = HmiProtocol::encode(HmiProtocol::Ended);
+    for (QLocalSocket* socket : clients_.keys()) {
+        socket->write(ended);
+        socket->waitForBytesWritten(FarewellMs);
+    }
+    QCoreApplication::exit(0);
+}
+
+}  // namespace kestrix

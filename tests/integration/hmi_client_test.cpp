@@ -1,0 +1,289 @@
+// The runtime client against the real kestrix-hmi process. Every test has its own socket and
+// journal in a temporary folder, so runs never meet.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "hmi/HmiClient.h"
+#include "hmi_support.h"
+
+namespace kestrix {
+namespace {
+
+using hmitest::runEventsUntil;
+using namespace std::chrono_literals;
+
+const QString LanguageVariable = QStringLiteral("Ch-1.param_client<.sprache>");
+
+// One client with everything it reported.
+struct RecordingClient {
+    explicit RecordingClient(
+        std::chrono::milliseconds startTimeout = HmiClient::DefaultStartTimeout)
+        : client(std::make_unique<HmiClient>(nullptr, startTimeout)) {
+        QObject::connect(client.get(), &HmiRuntime::startResult,
+                         [this](bool started) { startResults.append(started); });
+        QObject::connect(client.get(), &HmiRuntime::runtimeEnded, [this] { ++endedCount; });
+        QObject::connect(client.get(), &HmiRuntime::variableChanged,
+                         [this](const QString& variable, const QVariant& value) {
+                             changes.append({variable, value});
+                         });
+    }
+
+    bool awaitStartResult() {
+        return runEventsUntil([this] { return !startResults.isEmpty(); });
+    }
+    bool awaitEnded() {
+        return runEventsUntil([this] { return endedCount > 0; });
+    }
+
+    std::unique_ptr<HmiClient> client;
+    QList<bool> startResults;
+    int endedCount = 0;
+    QList<std::pair<QString, QVariant>> changes;
+};
+
+class HmiClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        socketName = folder.filePath(QStringLiteral("hmi.socket"));
+        journalPath = folder.filePath(QStringLiteral("hmi.journal"));
+        qputenv("KESTRIX_HMI_SOCKET", socketName.toLocal8Bit());
+        qputenv("KESTRIX_HMI_JOURNAL", journalPath.toLocal8Bit());
+        useRuntimeOptions({});
+    }
+
+    void TearDown() override {
+        qunsetenv("KESTRIX_HMI_COMMAND");
+        qunsetenv("KESTRIX_HMI_SOCKET");
+        qunsetenv("KESTRIX_HMI_JOURNAL");
+    }
+
+    static QString runtimeProgram() { return QStringLiteral(KESTRIX_HMI_PROGRAM); }
+
+    // The command the client launches: the real runtime with these test options.
+    static void useRuntimeOptions(const QString& options) {
+        QString command = QStringLiteral("\"%1\" %2").arg(runtimeProgram(), options);
+        qputenv("KESTRIX_HMI_COMMAND", command.toLocal8Bit());
+    }
+
+    // Runs `kestrix-hmi ARGUMENTS` as another process would, on this test's socket.
+    struct Outcome {
+        int exitCode;
+        QString errorOutput;
+    };
+    static Outcome runRuntimeCommand(const QStringList& arguments) {
+        QProcess process;
+        process.start(runtimeProgram(), arguments);
+        process.waitForFinished(30000);
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QStringList journal() const {
+        QFile file(journalPath);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    bool awaitJournalLine(const QString& line) const {
+        return runEventsUntil([&] { return journal().contains(line); });
+    }
+
+    QTemporaryDir folder;
+    QString socketName;
+    QString journalPath;
+};
+
+TEST_F(HmiClientTest, StartReportsTrueOnceWhenTheRuntimeAnswers) {
+    RecordingClient runtime;
+    runtime.client->start();
+    runtime.client->start();  // a second start is ignored
+
+    ASSERT_TRUE(runtime.awaitStartResult());
+    EXPECT_EQ(runtime.startResults, QList<bool>{true});
+    EXPECT_EQ(journal(), QStringList{QStringLiteral("started")});
+
+    // Ended once: the start result stays the only one.
+    runtime.client->requestStop();
+    ASSERT_TRUE(runtime.awaitEnded());
+    EXPECT_EQ(runtime.startResults, QList<bool>{true});
+}
+
+TEST_F(HmiClientTest, StartReportsFalseWhenTheRuntimeCannotStart) {
+    // The runtime refuses to start.
+    useRuntimeOptions(QStringLiteral("--fail-start"));
+    RecordingClient refused;
+    refused.client->start();
+    ASSERT_TRUE(refused.awaitStartResult());
+    EXPECT_EQ(refused.startResults, QList<bool>{false});
+
+    // The command does not exist.
+    qputenv("KESTRIX_HMI_COMMAND",
+            folder.filePath(QStringLiteral("no-such-runtime")).toLocal8Bit());
+    RecordingClient missing;
+    missing.client->start();
+    ASSERT_TRUE(missing.awaitStartResult());
+    EXPECT_EQ(missing.startResults, QList<bool>{false});
+
+    // The command exits without ever answering.
+    qputenv("KESTRIX_HMI_COMMAND", "true");
+    RecordingClient silent;
+    silent.client->start();
+    ASSERT_TRUE(silent.awaitStartResult());
+    EXPECT_EQ(silent.startResults, QList<bool>{false});
+    EXPECT_EQ(silent.endedCount, 0);
+}
+
+TEST_F(HmiClientTest, SecondRuntimeOnAServedNameDoesNotStart) {
+    RecordingClient first;
+    first.client->start();
+    ASSERT_TRUE(first.awaitStartResult());
+    ASSERT_EQ(first.startResults, QList<bool>{true});
+
+    // The second client reaches the first runtime's socket but must not take it for its own.
+    RecordingClient second;
+    second.client->start();
+    ASSERT_TRUE(second.awaitStartResult());
+    EXPECT_EQ(second.startResults, QList<bool>{false});
+
+    Outcome byHand = runRuntimeCommand({});
+    EXPECT_NE(byHand.exitCode, 0);
+    EXPECT_TRUE(byHand.errorOutput.contains(QStringLiteral("already serves")))
+        << byHand.errorOutput.toStdString();
+
+    // The first runtime is untouched and still serves.
+    EXPECT_EQ(first.endedCount, 0);
+    EXPECT_EQ(runRuntimeCommand({QStringLiteral("get"), LanguageVariable}).exitCode, 0);
+    EXPECT_EQ(journal().count(QStringLiteral("started")), 1);
+}
+
+TEST_F(HmiClientTest, RuntimeThatDoesNotAnswerInTimeIsReportedAndEnded) {
+    useRuntimeOptions(QStringLiteral("--start-delay-ms 600000"));
+    RecordingClient slow(200ms);
+    slow.client->start();
+    ASSERT_TRUE(slow.awaitStartResult());
+    EXPECT_EQ(slow.startResults, QList<bool>{false});
+
+    // It was ended: the name is free for the next runtime.
+    useRuntimeOptions({});
+    RecordingClient next;
+    next.client->start();
+    ASSERT_TRUE(next.awaitStartResult());
+    EXPECT_EQ(next.startResults, QList<bool>{true});
+}
+
+TEST_F(HmiClientTest, DelayedStartWithinTheLimitReportsTrue) {
+    useRuntimeOptions(QStringLiteral("--start-delay-ms 300"));
+    RecordingClient runtime;
+    runtime.client->start();
+    ASSERT_TRUE(runtime.awaitStartResult());
+    EXPECT_EQ(runtime.startResults, QList<bool>{true});
+}
+
+TEST_F(HmiClientTest, StopRequestEndsTheRuntime) {
+    RecordingClient runtime;
+    runtime.client->start();
+    ASSERT_TRUE(runtime.awaitStartResult());
+
+    runtime.client->requestStop();
+    ASSERT_TRUE(runtime.awaitEnded());
+    EXPECT_EQ(journal(), (QStringList{QStringLiteral("started"), QStringLiteral("stop-request"),
+                                      QStringLiteral("ended")}));
+
+    // Exactly once, although the runtime both said goodbye and went away.
+    runEventsUntil([] { return false; }, 300ms);
+    EXPECT_EQ(runtime.endedCount, 1);
+}
+
+TEST_F(HmiClientTest, DyingRuntimeEndsTheRuntime) {
+    useRuntimeOptions(QStringLiteral("--die-after-s 1"));
+    RecordingClient runtime;
+    runtime.client->start();
+    ASSERT_TRUE(runtime.awaitStartResult());
+    ASSERT_EQ(runtime.startResults, QList<bool>{true});
+
+    ASSERT_TRUE(runtime.awaitEnded());
+    EXPECT_FALSE(journal().contains(QStringLiteral("ended")));
+}
+
+TEST_F(HmiClientTest, IgnoredStopRequestLeavesTheRuntimeRunningUntilStoppedFromOutside) {
+    useRuntimeOptions(QStringLiteral("--ignore-stop"));
+    RecordingClient runtime;
+    runtime.client->subscribe(QStringLiteral("Probe"));
+    runtime.client->start();
+    ASSERT_TRUE(runtime.awaitStartResult());
+
+    runtime.client->requestStop();
+    ASSERT_TRUE(awaitJournalLine(QStringLiteral("stop-request")));
+    // The runtime handles its messages in order: once this change arrives, an "ended" for the
+    // stop request would have arrived before it.
+    ASSERT_EQ(runRuntimeCommand({QStringLiteral("set"), QStringLiteral("Probe"), "1"}).exitCode, 0);
+    ASSERT_TRUE(runEventsUntil([&] { return !runtime.changes.isEmpty(); }));
+    EXPECT_EQ(runtime.endedCount, 0);
+
+    EXPECT_EQ(runRuntimeCommand({QStringLiteral("stop")}).exitCode, 0);
+    ASSERT_TRUE(runtime.awaitEnded());
+    EXPECT_EQ(journal().last(), QStringLiteral("ended"));
+}
+
+TEST_F(HmiClientTest, ChangesOfSubscribedVariablesArriveFromAnotherProcess) {
+    RecordingClient runtime;
+    runtime.client->subscribe(LanguageVariable);  // before the start: sent once it answers
+    runtime.client->start();
+    ASSERT_TRUE(runtime.awaitStartResult());
+    ASSERT_TRUE(awaitJournalLine(QStringLiteral("subscribe ") + LanguageVariable));
+    EXPECT_EQ(runRuntimeCommand({QStringLiteral("get"), LanguageVariable}).exitCode, 0);
+
+    // A variable nobody subscribed to changes first; it must not arrive.
+    ASSERT_EQ(runRuntimeCommand({QStringLiteral("set"), QStringLiteral("Other"), "5"}).exitCode, 0);
+    ASSERT_EQ(runRuntimeCommand({QStringLiteral("set"), LanguageVariable, "1031"}).exitCode, 0);
+    ASSERT_EQ(runRuntimeCommand({QStringLiteral("set"), LanguageVariable, "1031"}).exitCode, 0);
+    ASSERT_EQ(
+        runRuntimeCommand({QStringLiteral("set"), LanguageVariable, "Deutsch (Schweiz)"}).exitCode,
+        0);
+    ASSERT_TRUE(runEventsUntil([&] { return runtime.changes.size() == 3; }));
+
+    // Whole numbers arrive as integers (so they equal 1031), text as text; a repeated value
+    // arrives again.
+    using Change = std::pair<QString, QVariant>;
+    EXPECT_EQ(runtime.changes.at(0), Change(LanguageVariable, QVariant(1031)));
+    EXPECT_EQ(runtime.changes.at(0).second.typeId(), QMetaType::Int);
+    EXPECT_EQ(runtime.changes.at(1), Change(LanguageVariable, QVariant(1031)));
+    EXPECT_EQ(runtime.changes.at(2),
+              Change(LanguageVariable, QVariant(QStringLiteral("Deutsch (Schweiz)"))));
+    EXPECT_TRUE(journal().contains(QStringLiteral("set ") + LanguageVariable + " 1031"));
+}
+
+TEST_F(HmiClientTest, LanguageSelectionReachesTheRuntime) {
+    RecordingClient runtime;
+    runtime.client->start();
+    ASSERT_TRUE(runtime.awaitStartResult());
+
+    runtime.client->selectLanguage(1031);
+    runtime.client->selectLanguage(1033);
+    ASSERT_TRUE(awaitJournalLine(QStringLiteral("language 1033")));
+    EXPECT_EQ(journal().mid(1),
+              (QStringList{QStringLiteral("language 1031"), QStringLiteral("language 1033")}));
+}
+
+TEST_F(HmiClientTest, RemoteCommandsRefuseBadInput) {
+    // No runtime serves this test's socket yet.
+    EXPECT_NE(runRuntimeCommand({QStringLiteral("set"), LanguageVariable, "1031"}).exitCode, 0);
+    // A name with a blank, a value with a line break, an unknown command or option.
+    EXPECT_NE(runRuntimeCommand({QStringLiteral("set"), QStringLiteral("a b"), "1"}).exitCode, 0);
+    EXPECT_NE(runRuntimeCommand({QStringLiteral("set"), QStringLiteral("a"), "1\nstop"}).exitCode,
+              0);
+    EXPECT_NE(runRuntimeCommand({QStringLiteral("frobnicate")}).exitCode, 0);
+    EXPECT_NE(runRuntimeCommand({QStringLiteral("--die-after-s"), QStringLiteral("-1")}).exitCode,
+              0);
+    EXPECT_TRUE(journal().isEmpty());
+}
+
+}  // namespace
+}  // namespace kestrix
