@@ -1,0 +1,116 @@
+#include "host/PluginControlFactory.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonObject>
+#include <QLibrary>
+#include <QWidget>
+#include <exception>
+
+#include "host/ControlPlugin.h"
+#include "host/Extender.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+namespace {
+
+// Cannot create object (429), with the reason appended to the standard text when there is one.
+[[noreturn]] void cannotCreate(const QString& reason = {}) {
+    QString description = Fault::standardDescription(ErrorNumber::CannotCreateObject);
+    if (!reason.isEmpty()) {
+        description += QStringLiteral(": ") + reason;
+    }
+    throw Fault(ErrorNumber::CannotCreateObject, description);
+}
+
+QString progIdOf(const QPluginLoader& library) {
+    return library.metaData()
+        .value(QLatin1String("MetaData"))
+        .toObject()
+        .value(QLatin1String("ProgID"))
+        .toString();
+}
+
+}  // namespace
+
+PluginControlFactory::PluginControlFactory(const QStringList& folders, ScreenTwips twips)
+    : twips_(twips) {
+    for (const QString& folder : folders) {
+        registerFolder(folder);
+    }
+}
+
+QStringList PluginControlFactory::defaultFolders() {
+    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/plugins")};
+    QString extraFolders = qEnvironmentVariable("KESTRIX_PLUGIN_PATH");
+    folders += extraFolders.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return folders;
+}
+
+void PluginControlFactory::registerFolder(const QString& folder) {
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo& file : files) {
+        if (!QLibrary::isLibrary(file.fileName())) {
+            continue;
+        }
+        auto library = std::make_unique<QPluginLoader>(file.absoluteFilePath());
+        QString progId = progIdOf(*library);
+        if (!progId.isEmpty() && !libraries_.contains(progId)) {
+            libraries_.emplace(progId, std::move(library));
+        }
+    }
+}
+
+Extender* PluginControlFactory::Add(const QString& progId, const QString& name,
+                                    QWidget* container) {
+    if (container == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    QWidget* control = createControl(progId, container);
+    control->setParent(container);
+    control->setObjectName(name);
+    control->hide();  // the host places and shows it later
+    return new Extender(control, progId, name, twips_);
+}
+
+QWidget* PluginControlFactory::createControl(const QString& progId, QWidget* container) {
+    auto registration = libraries_.find(progId);
+    if (registration == libraries_.end()) {
+        cannotCreate();
+    }
+    QPluginLoader& library = *registration->second;
+    QObject* instance = library.instance();  // loads the library on first use
+    if (instance == nullptr) {
+        cannotCreate(library.errorString());
+    }
+    auto* plugin = qobject_cast<ControlPlugin*>(instance);
+    if (plugin == nullptr) {
+        cannotCreate(QStringLiteral("%1 offers no controls").arg(library.fileName()));
+    }
+    QWidget* control = nullptr;
+    try {
+        control = plugin->createControl(progId, container);
+    } catch (const std::exception& e) {
+        cannotCreate(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        cannotCreate();
+    }
+    if (control == nullptr) {
+        cannotCreate(QStringLiteral("%1 created no control").arg(library.fileName()));
+    }
+    return control;
+}
+
+bool PluginControlFactory::isRegistered(const QString& progId) const {
+    return libraries_.contains(progId);
+}
+
+QStringList PluginControlFactory::registeredProgIds() const {
+    QStringList progIds;
+    for (const auto& registration : libraries_) {
+        progIds.append(registration.first);
+    }
+    return progIds;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,28 @@
+# The plug-in host's tests load real plug-in libraries: small test plug-ins built into a folder of
+# their own, never into the program's plug-in folder and never installed.
+set(host_test_plugin_dir "${CMAKE_BINARY_DIR}/tests/plugins")
+set(host_test_plugins module unloadable throwing anonymous)
+foreach(plugin ${host_test_plugins})
+  set(target kestrix_test_${plugin}_plugin)
+  add_library(${target} MODULE ${CMAKE_CURRENT_SOURCE_DIR}/unit/plugins/test_${plugin}_plugin.cpp)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${target} PRIVATE Qt6::Core Qt6::Gui Qt6::Widgets)
+  set_target_properties(${target} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${host_test_plugin_dir})
+  kestrix_target_defaults(${target})
+endforeach()
+
+foreach(test host_factory_test host_scrollbar_test)
+  if(TARGET ${label}_${test})
+    target_compile_definitions(${label}_${test} PRIVATE
+      KESTRIX_TEST_PLUGIN_DIR="${host_test_plugin_dir}"
+      KESTRIX_PRODUCT_PLUGIN_DIR="${CMAKE_BINARY_DIR}/${KESTRIX_PLUGIN_DIR}")
+  endif()
+endforeach()
+if(TARGET ${label}_host_factory_test)
+  foreach(plugin ${host_test_plugins})
+    add_dependencies(${label}_host_factory_test kestrix_test_${plugin}_plugin)
+  endforeach()
+endif()
+if(TARGET ${label}_host_scrollbar_test AND TARGET holvig_scrollbar)
+  add_dependencies(${label}_host_scrollbar_test holvig_scrollbar)
+endif()

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QWidget>
+#include <vector>
+
+#include "host/Extender.h"
+#include "host/PluginControlFactory.h"
+
+namespace kestrix::test {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "host_scrollbar_test";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+constexpr int RangeMax = 0x68030002;
+constexpr int PageSize = 0x68030001;
+constexpr int EnabledFlag = 0x68030006;
+
+// The operator window's scroll bar, created through its real plug-in library.
+class ScrollBarTest : public ::testing::Test {
+protected:
+    ScrollBarTest() {
+        bar = factory.Add(QStringLiteral("HolvigScrollBar.ScrollBar"), QStringLiteral("ScrollBar"),
+                          &window);
+        QObject::connect(bar, &Extender::ObjectEvent,
+                         [this](const EventInfo& info) { events.push_back(info); });
+    }
+
+    // The bar the operator moves.
+    QScrollBar* handle() const { return bar->control()->findChild<QScrollBar*>(); }
+
+    // The positions of the NeuePos events so far (their first argument).
+    std::vector<int> positions() const {
+        std::vector<int> result;
+        for (const EventInfo& event : events) {
+            EXPECT_EQ(event.Name, QStringLiteral("NeuePos"));
+            EXPECT_EQ(event.Parameters.size(), 3);
+            EXPECT_EQ(event.Parameters.value(0).metaType().id(), QMetaType::Short);
+            result.push_back(event.Parameters.value(0).toInt());
+        }
+        return result;
+    }
+
+    QApplication& app = application();
+    QWidget window;
+    PluginControlFactory factory{{QStringLiteral(KESTRIX_PRODUCT_PLUGIN_DIR)}, ScreenTwips{}};
+    Extender* bar = nullptr;
+    std::vector<EventInfo> events;
+};
+
+TEST_F(ScrollBarTest, StartsAtTheTopWithItsStoredRange) {
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->get("min").toInt(), 1);
+    EXPECT_EQ(bar->callId(RangeMax).toInt(), 2);  // stored "max"
+    EXPECT_EQ(bar->callId(PageSize).toInt(), 2);  // stored "pageupdo"
+    EXPECT_EQ(handle()->orientation(), Qt::Vertical);
+    EXPECT_EQ(handle()->value(), 1);
+}
+
+TEST_F(ScrollBarTest, DispatchIdsSetRangeMaximumPageSizeAndEnabledFlag) {
+    bar->letId(EnabledFlag, false);
+    bar->letId(RangeMax, QVariant::fromValue<short>(1003));
+    bar->letId(PageSize, QVariant::fromValue<short>(526));
+    EXPECT_EQ(bar->get("max").toInt(), 1003);
+    EXPECT_EQ(bar->callId(PageSize).toInt(), 526);
+    EXPECT_FALSE(bar->control()->isEnabled());
+    bar->letId(EnabledFlag, true);
+    EXPECT_TRUE(handle()->isEnabled());
+
+    // Positions run from 1 (the top) to where the last page is in view.
+    EXPECT_EQ(handle()->minimum(), 1);
+    EXPECT_EQ(handle()->maximum(), 1003 - 526 + 1);
+
+    // A stack that fits the view cannot scroll.
+    bar->letId(RangeMax, QVariant::fromValue<short>(299));
+    bar->letId(PageSize, QVariant::fromValue<short>(299));
+    handle()->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(handle()->value(), 1);
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(ScrollBarTest, MovingTheBarRaisesNeuePosWithTheNewPosition) {
+    bar->letId(RangeMax, QVariant::fromValue<short>(1003));
+    bar->letId(PageSize, QVariant::fromValue<short>(526));
+
+    handle()->triggerAction(QAbstractSlider::SliderPageStepAdd);  // one page down, clamped
+    handle()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    handle()->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(positions(), (std::vector<int>{478, 478 - 52, 1}));
+    // The other two arguments: the position before and the page size.
+    EXPECT_EQ(events[1].Parameters.value(1).toInt(), 478);
+    EXPECT_EQ(events[1].Parameters.value(2).toInt(), 526);
+}
+
+TEST_F(ScrollBarTest, AShrinkingRangeMovesThePositionAndSaysSo) {
+    bar->letId(RangeMax, QVariant::fromValue<short>(1003));
+    bar->letId(PageSize, QVariant::fromValue<short>(526));
+    handle()->triggerAction(QAbstractSlider::SliderToMaximum);
+    bar->letId(RangeMax, QVariant::fromValue<short>(600));
+    EXPECT_EQ(positions(), (std::vector<int>{478, 600 - 526 + 1}));
+}
+
+}  // namespace kestrix::test
