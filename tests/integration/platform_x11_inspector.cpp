@@ -1,0 +1,107 @@
+#include "platform_x11_inspector.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+unsigned long windowProperty(Display* display, Window window, const char* name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    Atom property = XInternAtom(display, name, False);
+    unsigned long value = 0;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data != nullptr && format == 32 && count == 1) {
+        value = *reinterpret_cast<unsigned long*>(data);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return value;
+}
+
+}  // namespace
+
+// No X error handler of its own: the one the desktop installs is what keeps the process alive when
+// a window has gone, and the tests show that it does.
+XInspector::XInspector() : display_(XOpenDisplay(nullptr)) {}
+
+XInspector::~XInspector() {
+    if (display_ != nullptr) {
+        XCloseDisplay(display_);
+    }
+}
+
+unsigned long XInspector::createWindowNamedLatin1(const char* latin1Title, Placement placement) {
+    Window root = DefaultRootWindow(display_);
+    Window parent = root;
+    if (placement == Placement::InsideUntitledFrame) {
+        parent = XCreateSimpleWindow(display_, root, 40, 40, 240, 140, 0, 0, 0);
+    }
+    Window window = XCreateSimpleWindow(display_, parent, 0, 0, 220, 120, 0, 0, 0);
+    XStoreName(display_, window, latin1Title);  // WM_NAME of type STRING, nothing else
+    if (placement != Placement::TopLevelUnmapped) {
+        XMapWindow(display_, window);
+    }
+    if (parent != root) {
+        XMapWindow(display_, parent);
+    }
+    XSync(display_, False);
+    return window;
+}
+
+void XInspector::destroyWindow(unsigned long window) {
+    XDestroyWindow(display_, window);
+    XSync(display_, False);
+}
+
+void XInspector::iconify(unsigned long window) {
+    XIconifyWindow(display_, window, DefaultScreen(display_));
+    XSync(display_, False);
+}
+
+unsigned long XInspector::activeWindow() {
+    return windowProperty(display_, DefaultRootWindow(display_), "_NET_ACTIVE_WINDOW");
+}
+
+unsigned long XInspector::focusWindow() {
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(display_, &focus, &revertTo);
+    return focus;
+}
+
+unsigned long XInspector::topmostViewableWindow() {
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    Window top = None;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) != 0) {
+        // Programs keep unmapped helper windows at the root too; only what is shown counts.
+        for (unsigned int i = count; i > 0 && top == None; --i) {
+            if (isViewable(children[i - 1])) {
+                top = children[i - 1];
+            }
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return top;
+}
+
+bool XInspector::isIconic(unsigned long window) {
+    return windowProperty(display_, window, "WM_STATE") == IconicState;
+}
+
+bool XInspector::isViewable(unsigned long window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display_, window, &attributes) != 0 &&
+           attributes.map_state == IsViewable;
+}

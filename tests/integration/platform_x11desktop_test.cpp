@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "XServer.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform_x11_inspector.h"
+
+namespace kestrix {
+namespace {
+
+// Waits for something another process does (a window appears, the manager reacts). The limit
+// only keeps a broken run from hanging; it measures nothing.
+bool eventually(const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(15000);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        if (QCoreApplication::instance() != nullptr) {
+            QCoreApplication::processEvents();
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// A kestrix-watched-window process: the other program's window.
+class WatchedWindow {
+public:
+    explicit WatchedWindow(const QString& title) {
+        process_.start(program(), {QStringLiteral("--title"), title});
+    }
+    ~WatchedWindow() { close(); }
+
+    bool started() { return process_.waitForStarted(); }
+
+    void close() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            process_.waitForFinished();
+        }
+    }
+
+private:
+    static QString program() {
+        return qEnvironmentVariable("KESTRIX_BUILD_DIR") +
+               QStringLiteral("/Program/Kestrix/kestrix-watched-window");
+    }
+
+    QProcess process_;
+};
+
+const QString Watched = QStringLiteral("Vwwebbrowser");
+
+class DesktopOnXServer : public ::testing::TestWithParam<XServer::Mode> {
+protected:
+    void SetUp() override {
+        server_ = std::make_unique<XServer>(mode());
+        if (server_->missing()) {
+            GTEST_SKIP() << server_->error();
+        }
+        ASSERT_TRUE(server_->ok()) << server_->error();
+        desktop_ = std::make_unique<X11Desktop>();
+        inspector_ = std::make_unique<XInspector>();
+        ASSERT_TRUE(desktop_->hasDisplay());
+        ASSERT_TRUE(inspector_->connected());
+    }
+
+    void TearDown() override {
+        // Everything connected to the server goes before it.
+        ownWindow_.reset();
+        application_.reset();
+        inspector_.reset();
+        desktop_.reset();
+        server_.reset();
+    }
+
+    virtual XServer::Mode mode() const { return GetParam(); }
+
+    // Starts the other program's window and waits until the desktop finds it.
+    WindowHandle openWatchedWindow(WatchedWindow& window, const QString& title) {
+        EXPECT_TRUE(window.started());
+        WindowHandle handle = 0;
+        EXPECT_TRUE(eventually([&] { return (handle = desktop().FindWindowA(title)) > 0; }))
+            << "no window titled " << title.toStdString();
+        EXPECT_TRUE(eventually([&] { return inspector().isViewable(handle); }));
+        return handle;
+    }
+
+    // Our own window, on the same server (the tests' default platform is offscreen).
+    QWidget& openOwnWindow() {
+        static int argc = 1;
+        static char name[] = "platform_x11desktop_test";
+        static char* argv[] = {name, nullptr};
+        application_ = std::make_unique<QApplication>(argc, argv);
+        ownWindow_ = std::make_unique<QWidget>();
+        ownWindow_->setWindowTitle(QStringLiteral("Kestrix"));
+        ownWindow_->resize(300, 200);
+        ownWindow_->show();
+        EXPECT_TRUE(eventually([&] { return inspector().isViewable(ownWindow_->winId()); }));
+        return *ownWindow_;
+    }
+
+    X11Desktop& desktop() { return *desktop_; }
+    XInspector& inspector() { return *inspector_; }
+
+private:
+    std::unique_ptr<XServer> server_;
+    std::unique_ptr<X11Desktop> desktop_;
+    std::unique_ptr<XInspector> inspector_;
+    std::unique_ptr<QApplication> application_;
+    std::unique_ptr<QWidget> ownWindow_;
+};
+
+TEST_P(DesktopOnXServer, FindsTheWindowWithExactlyThatTitle) {
+    WatchedWindow older(Watched + QStringLiteral(" (old)"));
+    WatchedWindow watched(Watched);
+    WindowHandle olderHandle = openWatchedWindow(older, Watched + QStringLiteral(" (old)"));
+    WindowHandle handle = openWatchedWindow(watched, Watched);
+
+    EXPECT_NE(handle, olderHandle);
+    EXPECT_EQ(desktop().FindWindowA(QStringLiteral("Vwweb")), 0);
+    EXPECT_EQ(desktop().FindWindowA(QStringLiteral("vwwebbrowser")), 0);
+    EXPECT_EQ(desktop().FindWindowA(QStringLiteral("DCWindow")), 0);
+}
+
+TEST_P(DesktopOnXServer, FindsAWindowNamedOnlyByLatin1WmName) {
+    unsigned long window = inspector().createWindowNamedLatin1(
+        "Stempelpr\xfc"
+        "fung",
+        XInspector::Placement::TopLevel);
+
+    EXPECT_TRUE(eventually([&] {
+        return desktop().FindWindowA(QStringLiteral("Stempelprüfung")) ==
+               static_cast<WindowHandle>(window);
+    }));
+}
+
+TEST_P(DesktopOnXServer, FindsNothingOnceTheWindowIsClosed) {
+    WatchedWindow watched(Watched);
+    openWatchedWindow(watched, Watched);
+
+    watched.close();
+
+    EXPECT_TRUE(eventually([&] { return desktop().FindWindowA(Watched) == 0; }));
+}
+
+TEST_P(DesktopOnXServer, SurvivesVanishedUnmappedAndInvalidWindows) {
+    WindowHandle vanished = 0;
+    {
+        WatchedWindow gone(QStringLiteral("DCWindow"));
+        vanished = openWatchedWindow(gone, QStringLiteral("DCWindow"));
+    }
+    ASSERT_TRUE(eventually([&] { return desktop().FindWindowA(QStringLiteral("DCWindow")) == 0; }));
+    auto unmapped = static_cast<WindowHandle>(
+        inspector().createWindowNamedLatin1("hidden", XInspector::Placement::TopLevelUnmapped));
+
+    for (WindowHandle window : {vanished, unmapped, WindowHandle{0x1fffffff}, WindowHandle{-1}}) {
+        desktop().SetForegroundWindow(window);
+        desktop().SetActiveWindow(window);
+    }
+
+    // Still working afterwards.
+    WatchedWindow watched(Watched);
+    EXPECT_GT(openWatchedWindow(watched, Watched), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, DesktopOnXServer,
+                         ::testing::Values(XServer::WithoutWindowManager,
+                                           XServer::WithWindowManager),
+                         [](const auto& info) {
+                             return info.param == XServer::WithWindowManager
+                                        ? "WithWindowManager"
+                                        : "WithoutWindowManager";
+                         });
+
+class DesktopWithoutWindowManager : public DesktopOnXServer {
+protected:
+    XServer::Mode mode() const override { return XServer::WithoutWindowManager; }
+};
+
+TEST_F(DesktopWithoutWindowManager, FindsAClientInsideAnUntitledFrame) {
+    unsigned long client = inspector().createWindowNamedLatin1(
+        "Vwwebbrowser", XInspector::Placement::InsideUntitledFrame);
+
+    EXPECT_EQ(desktop().FindWindowA(Watched), static_cast<WindowHandle>(client));
+}
+
+TEST_F(DesktopWithoutWindowManager, BringingForwardRaisesAndFocuses) {
+    WatchedWindow lower(Watched);
+    WindowHandle handle = openWatchedWindow(lower, Watched);
+    WatchedWindow upper(QStringLiteral("DCWindow"));
+    WindowHandle upperHandle = openWatchedWindow(upper, QStringLiteral("DCWindow"));
+    ASSERT_EQ(inspector().topmostViewableWindow(), static_cast<unsigned long>(upperHandle));
+
+    desktop().SetForegroundWindow(handle);
+    desktop().SetActiveWindow(handle);
+
+    EXPECT_EQ(inspector().topmostViewableWindow(), static_cast<unsigned long>(handle));
+    EXPECT_EQ(inspector().focusWindow(), static_cast<unsigned long>(handle));
+}
+
+TEST_F(DesktopWithoutWindowManager, MinimisingLeavesOwnWindowAsItIs) {
+    QWidget& own = openOwnWindow();
+
+    desktop().ShowWindow(&own, SW_SHOWMINNOACTIVE);
+    QCoreApplication::processEvents();
+
+    EXPECT_FALSE(own.isMinimized());
+    EXPECT_TRUE(inspector().isViewable(own.winId()));
+}
+
+class DesktopWithWindowManager : public DesktopOnXServer {
+protected:
+    XServer::Mode mode() const override { return XServer::WithWindowManager; }
+};
+
+TEST_F(DesktopWithWindowManager, BringingForwardActivatesEvenAnIconifiedWindow) {
+    WatchedWindow watched(Watched);
+    WindowHandle handle = openWatchedWindow(watched, Watched);
+    WatchedWindow other(QStringLiteral("DCWindow"));
+    WindowHandle otherHandle = openWatchedWindow(other, QStringLiteral("DCWindow"));
+    desktop().SetForegroundWindow(otherHandle);
+    ASSERT_TRUE(eventually(
+        [&] { return inspector().activeWindow() == static_cast<unsigned long>(otherHandle); }));
+    inspector().iconify(handle);
+    ASSERT_TRUE(eventually([&] { return inspector().isIconic(handle); }));
+
+    desktop().SetForegroundWindow(handle);
+    desktop().SetActiveWindow(handle);
+
+    EXPECT_TRUE(eventually(
+        [&] { return inspector().activeWindow() == static_cast<unsigned long>(handle); }));
+    EXPECT_FALSE(inspector().isIconic(handle));
+    EXPECT_EQ(inspector().focusWindow(), static_cast<unsigned long>(handle));
+}
+
+// The operator window's activation: the watched window comes forward and is active, our own
+// window is minimised behind it without taking the activation back.
+TEST_F(DesktopWithWindowManager, MinimisesOwnWindowBehindTheActivatedWatchedWindow) {
+    QWidget& own = openOwnWindow();
+    desktop().SetActiveWindow(static_cast<WindowHandle>(own.winId()));
+    ASSERT_TRUE(eventually([&] { return inspector().activeWindow() == own.winId(); }));
+    WatchedWindow watched(Watched);
+    WindowHandle handle = openWatchedWindow(watched, Watched);
+
+    desktop().SetForegroundWindow(handle);
+    desktop().SetActiveWindow(handle);
+    desktop().ShowWindow(&own, SW_SHOWMINNOACTIVE);
+
+    EXPECT_TRUE(eventually([&] { return inspector().isIconic(own.winId()); }));
+    EXPECT_TRUE(eventually(
+        [&] { return inspector().activeWindow() == static_cast<unsigned long>(handle); }));
+    EXPECT_TRUE(own.isMinimized());
+}
+
+TEST(DesktopWithoutDisplay, FindsNothingAndIgnoresRequests) {
+    QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    X11Desktop desktop;
+    if (!display.isEmpty()) {
+        qputenv("DISPLAY", display);
+    }
+
+    EXPECT_FALSE(desktop.hasDisplay());
+    EXPECT_EQ(desktop.FindWindowA(Watched), 0);
+    desktop.SetForegroundWindow(5);
+    desktop.SetActiveWindow(5);
+    QWidget* noWidget = nullptr;
+    desktop.ShowWindow(noWidget, SW_SHOWMINNOACTIVE);
+}
+
+}  // namespace
+}  // namespace kestrix
