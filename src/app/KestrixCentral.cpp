@@ -1,0 +1,195 @@
+#include "app/KestrixCentral.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFont>
+#include <QIcon>
+#include <QPalette>
+
+#include "app/LoadedForms.h"
+#include "app/Platform.h"
+#include "hmi/VWSLangSelect.h"
+#include "hmi/VWSVarServer.h"
+#include "host/ControlFactory.h"
+#include "host/Extender.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+
+namespace {
+
+const QColor ButtonFace(192, 192, 192);  // &H00C0C0C0
+const QColor PluginArea(220, 220, 220);  // &H00DCDCDC
+const QColor LogButtonRed(255, 0, 0);
+
+void setBackColour(QWidget* control, const QColor& colour) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Button, colour);
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+void setTimerEnabled(QTimer& timer, bool enabled) {
+    if (!enabled) {
+        timer.stop();
+    } else if (!timer.isActive()) {
+        timer.start();
+    }
+}
+
+KestrixCentral::KestrixCentral(Platform& platform, LoadedForms& forms, Service& service,
+                               KestrixStart& start)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint),
+      Log(platform.clock),
+      platform_(platform),
+      forms_(forms),
+      service_(service),
+      start_(start) {
+    buildDesign();
+    Log.onErrorLine = [this] { showLogButtonRed(); };
+    firstActivationDue_.setSingleShot(true);
+    firstActivationDue_.setInterval(FirstActivationFallbackMs);
+    connect(&firstActivationDue_, &QTimer::timeout, this, &KestrixCentral::runActivation);
+    forms_.load(this);
+}
+
+KestrixCentral::~KestrixCentral() = default;
+
+void KestrixCentral::placeInTwips(QWidget* control, double left, double top, double width,
+                                  double height) {
+    const ScreenTwips& twips = platform_.twips;
+    control->setGeometry(twips.toPixelsX(left), twips.toPixelsY(top), twips.toPixelsX(width),
+                         twips.toPixelsY(height));
+}
+
+void KestrixCentral::buildDesign() {
+    setObjectName(QStringLiteral("KestrixCentral"));
+    setWindowTitle(QStringLiteral("Kestrix"));
+    setWindowIcon(QIcon(QStringLiteral(":/app/kestrix-icon.png")));
+    setFixedSize(platform_.twips.toPixelsX(12000), platform_.twips.toPixelsY(9000));
+    setBackColour(this, ButtonFace);
+
+    PictureRahmen = new QWidget(this);
+    PictureRahmen->setObjectName(QStringLiteral("PictureRahmen"));
+    placeInTwips(PictureRahmen, 45, 45, 11295, 7890);
+    setBackColour(PictureRahmen, ButtonFace);
+    PictureRahmen->setFocusPolicy(Qt::TabFocus);
+
+    // The status label lies behind the plug-in area, which covers it once modules are laid out.
+    StatusLabel = new QLabel(QStringLiteral("Status"), PictureRahmen);
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    placeInTwips(StatusLabel, 150, 150, 4020, 360);
+    setBackColour(StatusLabel, ButtonFace);
+    QFont statusFont(QStringLiteral("Lucida Sans Unicode"));
+    statusFont.setPointSizeF(9.75);
+    statusFont.setWeight(QFont::Normal);
+    StatusLabel->setFont(statusFont);
+
+    PictureHaupt = new QWidget(PictureRahmen);
+    PictureHaupt->setObjectName(QStringLiteral("PictureHaupt"));
+    placeInTwips(PictureHaupt, 0, 0, 11235, 30);
+    setBackColour(PictureHaupt, PluginArea);
+    PictureHaupt->setFocusPolicy(Qt::TabFocus);
+    PictureHaupt->raise();
+
+    try {
+        ScrollBar = platform_.controls.Add(QStringLiteral("HolvigScrollBar.ScrollBar"),
+                                           QStringLiteral("ScrollBar"), this);
+        ScrollBar->setLeft(11385);
+        ScrollBar->setTop(45);
+        ScrollBar->setWidth(570);
+        ScrollBar->setHeight(7890);
+        ScrollBar->setVisible(true);
+    } catch (const Fault& fault) {
+        // Without its scroll bar the window still works; the layout reports the missing control.
+        qWarning("Kestrix: the scroll bar control cannot be created: %s",
+                 qPrintable(fault.description()));
+    }
+
+    auto makeButton = [this](const char* name, const char* caption, double left, double top) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        placeInTwips(button, left, top, 1095, 435);
+        setBackColour(button, ButtonFace);
+        return button;
+    };
+    cmdHide = makeButton("cmdHide", "Hide", 45, 7995);
+    cmdEnd = makeButton("cmdEnd", "End", 45, 8475);
+    cmdError = makeButton("cmdError", "Log File", 10245, 7995);
+    connect(cmdHide, &QPushButton::clicked, this, &KestrixCentral::cmdHide_Click);
+    connect(cmdEnd, &QPushButton::clicked, this, &KestrixCentral::cmdEnd_Click);
+    connect(cmdError, &QPushButton::clicked, this, &KestrixCentral::cmdError_Click);
+
+    // Tab order: cmdHide, cmdEnd, PictureRahmen, ScrollBar, PictureHaupt, cmdError (the label
+    // takes no focus).
+    QList<QWidget*> tabOrder{cmdHide, cmdEnd, PictureRahmen};
+    if (ScrollBar && ScrollBar->control()) {
+        ScrollBar->control()->setFocusPolicy(Qt::TabFocus);
+        tabOrder.append(ScrollBar->control());
+    }
+    tabOrder.append({PictureHaupt, cmdError});
+    for (qsizetype i = 1; i < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+    cmdHide->setFocus();
+
+    TimerErstemal.setInterval(1000);
+    TimerLeben.setInterval(1000);
+    TimerWebBrowser.setInterval(2000);
+    connect(&TimerErstemal, &QTimer::timeout, this, &KestrixCentral::TimerErstemal_Timer);
+    connect(&TimerLeben, &QTimer::timeout, this, &KestrixCentral::TimerLeben_Timer);
+    connect(&TimerWebBrowser, &QTimer::timeout, this, &KestrixCentral::TimerWebBrowser_Timer);
+
+    VWLanguage = new VWSLangSelect(platform_.runtime, this);
+    VWLanguage->setObjectName(QStringLiteral("VWLanguage"));
+    VWLanguage->hide();
+    SpracheGeandert = new VWSVarServer(platform_.runtime, this);
+    SpracheGeandert->setObjectName(QStringLiteral("SpracheGeandert"));
+    SpracheGeandert->hide();
+    connect(SpracheGeandert, &VWSVarServer::Change, this,
+            [this](const QVariant& value) { SpracheGeandert_Change(value); });
+    SpracheGeandert->setProperty("VWItem", QStringLiteral("Ch-1.param_client<.sprache>"));
+}
+
+void KestrixCentral::showLogButtonRed() {
+    setBackColour(cmdError, LogButtonRed);
+}
+
+bool KestrixCentral::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Show:
+            // The first showing activates the window. A window manager hands it the focus only
+            // once it has taken the window in; where none does, the activation runs anyway.
+            if (!firstActivationDue_.isActive() && !firstActivationDone_) {
+                firstActivationDue_.start();
+            }
+            break;
+        case QEvent::WindowActivate:
+            if (forms_.becameActive(this) || !firstActivationDone_) {
+                runActivation();
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+void KestrixCentral::runActivation() {
+    firstActivationDue_.stop();
+    firstActivationDone_ = true;
+    forms_.becameActive(this);
+    Form_Activate();
+}
+
+void KestrixCentral::closeEvent(QCloseEvent* event) {
+    // The window's close box asks like "End" does; only InternEndProgram unloads the window.
+    event->ignore();
+    cmdEnd_Click();
+}
+
+}  // namespace kestrix

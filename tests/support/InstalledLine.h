@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QUuid>
+#include <functional>
+
+#include "TempRoot.h"
+
+namespace kestrix {
+
+// A line installed in a temporary root from the build: the shell, the runtime stand-in and the
+// plug-ins in <root>/Program/Kestrix, with a runtime socket and journal of its own so that runs
+// never meet.
+class InstalledLine {
+public:
+    InstalledLine() {
+        const QString built = QString::fromLocal8Bit(qgetenv("KESTRIX_BUILD_DIR")) +
+                              QStringLiteral("/Program/Kestrix");
+        const QString program = root.programDirectory();
+        QDir().mkpath(program + QStringLiteral("/plugins"));
+        for (const char* name : {"kestrix", "kestrix-hmi", "kestrix-watched-window"}) {
+            QFile::copy(built + QLatin1Char('/') + QLatin1String(name),
+                        program + QLatin1Char('/') + QLatin1String(name));
+        }
+        for (const QString& plugin : QDir(built + QStringLiteral("/plugins"))
+                                         .entryList({QStringLiteral("*.so")}, QDir::Files)) {
+            QFile::copy(built + QStringLiteral("/plugins/") + plugin,
+                        program + QStringLiteral("/plugins/") + plugin);
+        }
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(
+            QStringLiteral("KESTRIX_HMI_SOCKET"),
+            QStringLiteral("kestrix-e2e-") + QUuid::createUuid().toString(QUuid::Id128).left(12));
+        environment.insert(QStringLiteral("KESTRIX_HMI_JOURNAL"), journalPath());
+    }
+
+    ~InstalledLine() {
+        for (QProcess* process : {&shell, &watched}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+        run(hmi(), {QStringLiteral("stop")});
+    }
+
+    QString program(const char* name) const {
+        return root.programDirectory() + QLatin1Char('/') + QLatin1String(name);
+    }
+    QString hmi() const { return program("kestrix-hmi"); }
+    QString journalPath() const { return root.path() + QStringLiteral("/hmi.journal"); }
+    QStringList journal() const {
+        return QString::fromUtf8(TempRoot::read(journalPath())).split('\n', Qt::SkipEmptyParts);
+    }
+    QStringList log() const { return TempRoot::logTexts(root.defaultLog()); }
+
+    void startShell() {
+        shell.setProcessEnvironment(environment);
+        shell.setProcessChannelMode(QProcess::ForwardedChannels);
+        shell.start(program("kestrix"), {});
+    }
+
+    void startWatchedWindow(const QString& title) {
+        watched.setProcessEnvironment(environment);
+        watched.start(program("kestrix-watched-window"), {QStringLiteral("--title"), title});
+    }
+
+    // Runs a command to its end and returns its standard output.
+    QString run(const QString& command, const QStringList& arguments) const {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(command, arguments);
+        process.waitForFinished(10000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+    // Waits until the condition holds, up to the given time; true when it did.
+    static bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
+        for (int waited = 0; waited < milliseconds; waited += 50) {
+            if (condition()) {
+                return true;
+            }
+            QThread::msleep(50);
+        }
+        return condition();
+    }
+
+    TempRoot root;
+    QProcessEnvironment environment;
+    QProcess shell;
+    QProcess watched;
+};
+
+}  // namespace kestrix
