@@ -41,7 +41,11 @@ PluginControlFactory::PluginControlFactory(const QStringList& folders, ScreenTwi
 }
 
 QStringList PluginControlFactory::defaultFolders() {
-    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/plugins")};
+    return defaultFolders(QCoreApplication::applicationDirPath());
+}
+
+QStringList PluginControlFactory::defaultFolders(const QString& programDirectory) {
+    QStringList folders{programDirectory + QStringLiteral("/plugins")};
     QString extraFolders = qEnvironmentVariable("KESTRIX_PLUGIN_PATH");
     folders += extraFolders.split(QLatin1Char(':'), Qt::SkipEmptyParts);
     return folders;

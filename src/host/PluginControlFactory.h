@@ -22,6 +22,8 @@ public:
     // The program's own "plugins" folder, followed by the folders of $KESTRIX_PLUGIN_PATH
     // (colon-separated).
     static QStringList defaultFolders();
+    // The same for a program in another directory (the commissioning check looks at a line).
+    static QStringList defaultFolders(const QString& programDirectory);
 
     // Creates the control hidden inside the container under the name, and wraps it in a new
     // extender. Cannot create object (429) when the ProgID is unknown, its library does not load

@@ -26,3 +26,21 @@ endif()
 if(TARGET ${label}_host_scrollbar_test AND TARGET holvig_scrollbar)
   add_dependencies(${label}_host_scrollbar_test holvig_scrollbar)
 endif()
+
+# The host's slot, module-kind, layout, event and shutdown tests run against the test controls.
+foreach(test host_slots_test host_modulekinds_test host_layout_test host_events_test
+        host_shutdown_test)
+  if(TARGET ${label}_${test})
+    target_link_libraries(${label}_${test} PRIVATE kestrix_testcontrols)
+  endif()
+endforeach()
+
+# kestrix-check plan runs as a real process and looks the ProgIDs up among the built plug-ins.
+if(TARGET ${label}_host_plan_test)
+  add_dependencies(${label}_host_plan_test kestrix-check)
+  foreach(plugin xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
+    if(TARGET kestrix_module_${plugin})
+      add_dependencies(${label}_host_plan_test kestrix_module_${plugin})
+    endif()
+  endforeach()
+endif()

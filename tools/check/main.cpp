@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "IniVerb.h"
+#include "PlanVerb.h"
 #include "Verb.h"
 
 using kestrix::check::ExitUsage;
@@ -15,6 +16,7 @@ namespace {
 
 const Verb Verbs[] = {
     kestrix::check::iniVerb(),
+    kestrix::check::planVerb(),
 };
 
 void printUsage() {

@@ -1,0 +1,55 @@
+#include "host/EventSinks.h"
+
+#include <QObject>
+#include <utility>
+
+#include "host/Extender.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+
+EventSinks::EventSinks(Receiver receiver) : receiver_(std::move(receiver)) {}
+
+EventSinks::~EventSinks() {
+    // A control may outlive the host; its events must not reach a receiver that is gone.
+    for (Sink& held : sinks_) {
+        QObject::disconnect(held.delivery);
+    }
+}
+
+void EventSinks::hold(int n, Extender* extender) {
+    Sink& target = sink(n);
+    QObject::disconnect(target.delivery);
+    target.extender = extender;
+    target.delivery = {};
+    if (extender != nullptr) {
+        const auto slot = static_cast<int16_t>(n);
+        target.delivery =
+            QObject::connect(extender, &Extender::ObjectEvent,
+                             [this, slot](const EventInfo& info) { receiver_(slot, info); });
+    }
+}
+
+void EventSinks::empty(int n) {
+    hold(n, nullptr);
+}
+
+Extender* EventSinks::held(int n) const {
+    return sink(n).extender;
+}
+
+EventSinks::Sink& EventSinks::sink(int n) {
+    if (n < 1 || n > Count) {
+        raiseFault(ErrorNumber::SubscriptOutOfRange);
+    }
+    return sinks_[static_cast<size_t>(n - 1)];
+}
+
+const EventSinks::Sink& EventSinks::sink(int n) const {
+    if (n < 1 || n > Count) {
+        raiseFault(ErrorNumber::SubscriptOutOfRange);
+    }
+    return sinks_[static_cast<size_t>(n - 1)];
+}
+
+}  // namespace kestrix

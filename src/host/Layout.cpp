@@ -1,0 +1,109 @@
+#include <QVariant>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+
+#include "host/Extender.h"
+#include "host/PluginHost.h"
+#include "log/FaultScope.h"
+#include "log/Int16.h"
+
+namespace kestrix {
+namespace {
+
+// The scroll bar's members addressed by dispatch id.
+constexpr int RangeMaxDispId = 0x68030002;
+constexpr int PageSizeDispId = 0x68030001;
+constexpr int EnabledDispId = 0x68030006;
+
+// A module's height as it reports it; anything but a number is a type mismatch (13).
+double twipsOf(const QVariant& value) {
+    bool ok = false;
+    const double twips = value.toDouble(&ok);
+    if (!ok) {
+        raiseFault(ErrorNumber::TypeMismatch);
+    }
+    return twips;
+}
+
+}  // namespace
+
+// Stacks the modules in slot order with a one-pixel gap, sizes PictureHaupt to the stack and sets
+// the scroll bar's range to the stack in pixels and its page to the visible part.
+void PluginHost::PositioniereObjekte() {
+    FaultScope p(log_, QStringLiteral("KX.PositioniereObjekte"));
+    const double pixelY = twips_.y;
+    const int slotCount = SlotCount;
+    for (int n = 1; n <= slotCount; ++n) {
+        // A failed slot takes no room.
+        if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
+            p.step([&] { controlOf(n).setLeft(0); });
+            p.step([&] { controlOf(n).setTop(StackTop); });
+            p.step([&] {
+                const auto width = static_cast<float>(pictureHaupt().width() * pixelY);
+                controlOf(n).setWidth(width);
+            });
+            p.step([&] { controlOf(n).setVisible(true); });
+            p.step([&] {
+                const double height = twipsOf(controlOf(n).get(QStringLiteral("AbsoluteHoehe")));
+                StackTop = toInt32(StackTop + height + pixelY);
+            });
+        }
+    }
+    p.step([&] {
+        const double contentHeight = std::max(0.0, roundHalfEven(StackTop - pixelY));
+        pictureHaupt().resize(pictureHaupt().width(), twips_.toPixelsY(contentHeight));
+    });
+    int16_t rangeMax = 0;
+    int16_t pageSize = 0;
+    p.step([&] { rangeMax = checked16(static_cast<int64_t>(std::floor(StackTop / pixelY)) + 3); });
+    p.step([&] {
+        pageSize = checked16(static_cast<int64_t>(std::floor(scrollBar().Height() / pixelY)));
+    });
+    if (p.test([&] { return rangeMax < pageSize; })) {
+        p.step([&] { pageSize = rangeMax; });
+    }
+    p.step([&] { scrollBar().letId(RangeMaxDispId, QVariant::fromValue(rangeMax)); });
+    p.step([&] { scrollBar().letId(PageSizeDispId, QVariant::fromValue(pageSize)); });
+    p.step([&] { scrollBar().letId(EnabledDispId, true); });
+}
+
+void PluginHost::ScrollBar_NeuePos(int16_t position) {
+    FaultScope p(log_, QStringLiteral("KX.ScrollBar_NeuePos"));
+    p.step([&] { ScrollPos = sub16(position, 1); });
+    p.step([&] { ScrollenAnzeigen(); });
+}
+
+// Applies the newest ScrollPos. Positions that arrive while PictureHaupt is being moved only
+// count a request; the running loop then makes one more move, to the newest position.
+void PluginHost::ScrollenAnzeigen() {
+    FaultScope p(log_, QStringLiteral("KX.ScrollenAnzeigen"));
+    if (p.test([&] { return SlotCount <= 0; })) {
+        return;
+    }
+    p.step([&] { ScrollRequests = add16(ScrollRequests, 1); });
+    if (p.test([&] { return ScrollBusy; })) {
+        return;
+    }
+    p.step([&] { ScrollBusy = true; });
+    while (ScrollRequests != ScrollDone) {
+        p.step([&] { ScrollDone = ScrollRequests; });
+        p.step([&] {
+            const float top = 0.0f - static_cast<float>(ScrollPos) * twips_.y;
+            pictureHaupt().move(pictureHaupt().x(), twips_.toPixelsY(top));
+        });
+        p.step([&] { yieldToEvents(); });
+    }
+    p.step([&] { ScrollRequests = 0; });
+    p.step([&] { ScrollDone = 0; });
+    p.step([&] { ScrollBusy = false; });
+}
+
+void PluginHost::scrollBarEvent(const EventInfo& info) {
+    if (info.Name != QLatin1String("NeuePos")) {
+        return;
+    }
+    ScrollBar_NeuePos(static_cast<int16_t>(info.Parameters.value(0).toInt()));
+}
+
+}  // namespace kestrix

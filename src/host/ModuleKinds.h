@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace kestrix {
+
+class LogWriter;
+class Service;
+struct LineSettings;
+
+// One module kind: the start procedure's name (the suffix of its source string), its key in the
+// sections Machine1..Machine5 of Program.ini, its highest unit and its ProgID.
+struct ModuleKind {
+    const char* procedure;
+    const char* key;
+    int16_t highestUnit;
+    const char* progId;
+};
+
+// The eight module kinds in the order the countdown starts them.
+extern const std::array<ModuleKind, 8> ModuleKinds;
+
+// Where a start procedure sends its requests: the window creates a module per unit; the
+// commissioning check only lists them.
+class UnitRequests {
+public:
+    virtual ~UnitRequests() = default;
+    virtual void NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
+                             const QString& machineName) = 0;
+    // Lets pending window events run once.
+    virtual void yield() = 0;
+};
+
+// The start procedure of one module kind: reads each configured machine's unit mask and asks
+// for one module per unit present, machine first, then unit; bracketed by its data markers.
+void StartModuleKind(const ModuleKind& kind, const QString& callerSource, const LineSettings& line,
+                     const Service& service, LogWriter& log, UnitRequests& requests);
+
+}  // namespace kestrix

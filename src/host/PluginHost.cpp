@@ -1,0 +1,149 @@
+#include "host/PluginHost.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+
+#include "host/ControlFactory.h"
+#include "host/Extender.h"
+#include "log/Fault.h"
+#include "log/FaultScope.h"
+#include "log/Int16.h"
+#include "log/LogWriter.h"
+
+namespace kestrix {
+
+PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& controls,
+                       const Service& service, const LineSettings& line, ScreenTwips twips)
+    : yieldToEvents([] { QCoreApplication::processEvents(); }),
+      log_(log),
+      dialogs_(dialogs),
+      controls_(controls),
+      service_(service),
+      line_(line),
+      twips_(twips),
+      sinks_([this](int16_t slot, const EventInfo& info) { OCXEreignis(slot, info); }) {}
+
+PluginHost::~PluginHost() = default;
+
+void PluginHost::attach(QWidget* pictureHaupt, Extender* scrollBar) {
+    pictureHaupt_ = pictureHaupt;
+    scrollBar_ = scrollBar;
+    disconnect(scrollBarEvents_);
+    scrollBarEvents_ = {};
+    if (scrollBar != nullptr) {
+        scrollBarEvents_ = connect(scrollBar, &Extender::ObjectEvent, this,
+                                   [this](const EventInfo& info) { scrollBarEvent(info); });
+    }
+}
+
+Extender* PluginHost::ObjWithEvent(int n) const {
+    if (n < 1 || n > EventSinks::Count) {
+        return nullptr;
+    }
+    return sinks_.held(n);
+}
+
+// Slot numbers only grow: a request beyond slot 20 still takes its number and faults on every
+// step that addresses its slot, while the 20 slots stay as they are.
+void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
+                             const QString& machineName) {
+    FaultScope p(log_, QStringLiteral("KX.NeuesObjekt"));
+    p.step(
+        [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
+    p.step([&] { SlotCount = add16(SlotCount, 1); });
+    const int16_t n = SlotCount;
+    p.step([&] { slotAt(n).ProgID = progId; });
+    p.step([&] { slotAt(n).Machine = machine; });
+    if (p.test([&] { return n >= 1 && n <= EventSinks::Count; })) {
+        p.stepOr(
+            [&] { createIntoSink(n, progId); },
+            [&](const Fault& fault) {
+                log_.WriteLogLine(
+                    faultLine(fault, p.sourceString() + QStringLiteral(" Object:") + progId +
+                                         QLatin1Char('[') + QString::number(n) + QLatin1Char(']')),
+                    false, false, true);
+                slotAt(n).CreateFailed = 1;
+            });
+        if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
+            p.step([&] { slotAt(n).Control = sinks_.held(n); });
+        }
+    }
+    if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
+        p.step([&] {
+            controlOf(n).let(
+                QStringLiteral("Init"), true,
+                {QVariant::fromValue(unit), QVariant::fromValue(machine), machineName});
+        });
+        p.step([&] { controlOf(n).let(QStringLiteral("Refresh"), true); });
+    }
+    p.step(
+        [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
+}
+
+void PluginHost::createIntoSink(int16_t n, const QString& progId) {
+    const QString name = QLatin1Char('O') + QString::number(n);
+    Extender* extender = controls_.Add(progId, name, &pictureHaupt());
+    // The sink holds the control before Init, so events raised while it starts are shown.
+    sinks_.hold(n, extender);
+}
+
+void PluginHost::yield() {
+    yieldToEvents();
+}
+
+// The start procedures: one procedure over the module kinds' table, rows in countdown order.
+void PluginHost::HotmeltStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[0], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::OCRStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[1], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::StampInspectionStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[2], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::DirtyFilterStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[3], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::TopFoldStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[4], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::StampInspectionBoxerStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[5], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::TarvoStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[6], callerSource, line_, service_, log_, *this);
+}
+void PluginHost::ClosureStampInspectionStart(const QString& callerSource) {
+    StartModuleKind(ModuleKinds[7], callerSource, line_, service_, log_, *this);
+}
+
+PluginSlot& PluginHost::slotAt(int n) {
+    if (n < 1 || n > static_cast<int>(PluginSlots.size())) {
+        raiseFault(ErrorNumber::SubscriptOutOfRange);
+    }
+    return PluginSlots[static_cast<size_t>(n - 1)];
+}
+
+Extender& PluginHost::controlOf(int n) {
+    Extender* control = slotAt(n).Control;
+    if (control == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    return *control;
+}
+
+QWidget& PluginHost::pictureHaupt() const {
+    if (pictureHaupt_ == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    return *pictureHaupt_;
+}
+
+Extender& PluginHost::scrollBar() const {
+    if (scrollBar_ == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    return *scrollBar_;
+}
+
+}  // namespace kestrix

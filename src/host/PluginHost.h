@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "host/EventInfo.h"
+#include "host/EventSinks.h"
+#include "host/LineSettings.h"
+#include "host/ModuleKinds.h"
+#include "host/PluginSlot.h"
+#include "platform/Screen.h"
+
+class QWidget;
+
+namespace kestrix {
+
+class ControlFactory;
+class Dialogs;
+class Extender;
+class FaultScope;
+class LogWriter;
+class Service;
+
+// The operator window's plug-in modules: the 20 slots and their event sinks, the creation of a
+// module (NeuesObjekt), the start procedures of the eight module kinds, the layout of the plug-in
+// area with its scroll bar, the routing of module events to the operator, and the termination of
+// every module at the end.
+class PluginHost : public QObject, public UnitRequests {
+    Q_OBJECT
+public:
+    PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& controls, const Service& service,
+               const LineSettings& line, ScreenTwips twips);
+    ~PluginHost() override;
+
+    // The plug-in area (PictureHaupt, inside its frame) and the scroll bar; the scroll bar's
+    // NeuePos events reach ScrollBar_NeuePos from here on. The scroll bar may be missing.
+    void attach(QWidget* pictureHaupt, Extender* scrollBar);
+
+    // Lets pending window events run once; tests may replace it.
+    std::function<void()> yieldToEvents;
+
+    // The slot table.
+    int16_t SlotCount = 0;
+    std::array<PluginSlot, 20> PluginSlots;  // slot n at index n − 1
+    // The event sink of slot n (1..20): the extender it holds, or null.
+    Extender* ObjWithEvent(int n) const;
+
+    // Creates one plug-in module into the next slot (UnitRequests).
+    void NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
+                     const QString& machineName) override;
+    void yield() override;
+
+    // The start procedures, each extending its caller's source string.
+    void HotmeltStart(const QString& callerSource);
+    void OCRStart(const QString& callerSource);
+    void StampInspectionStart(const QString& callerSource);
+    void StampInspectionBoxerStart(const QString& callerSource);
+    void TarvoStart(const QString& callerSource);
+    void DirtyFilterStart(const QString& callerSource);
+    void TopFoldStart(const QString& callerSource);
+    void ClosureStampInspectionStart(const QString& callerSource);
+
+    // Layout and scrolling.
+    int32_t StackTop = 0;
+    int16_t ScrollPos = 0;
+    bool ScrollBusy = false;
+    int16_t ScrollRequests = 0;
+    int16_t ScrollDone = 0;
+    void PositioniereObjekte();
+    void ScrollBar_NeuePos(int16_t position);
+    void ScrollenAnzeigen();
+
+    // Shows the operator one event of the module in the given slot.
+    void OCXEreignis(int16_t slot, const EventInfo& info);
+
+    // The module part of the end: Terminate then drop the reference for slots 1..SlotCount, then
+    // empty all 20 sinks; each step under the caller's fault scope.
+    void TerminatePlugins(FaultScope& scope);
+
+private:
+    // Slot n of the table; a number outside 1..20 is a subscript out of range (9).
+    PluginSlot& slotAt(int n);
+    // The module held in slot n; an empty slot is no object (91).
+    Extender& controlOf(int n);
+    // The control collection's "Add" for slot n: control "O" + n inside PictureHaupt, held by
+    // sink n before anything else happens to it.
+    void createIntoSink(int16_t n, const QString& progId);
+    QWidget& pictureHaupt() const;
+    Extender& scrollBar() const;
+    // The scroll bar's events: NeuePos reaches ScrollBar_NeuePos with its first argument.
+    void scrollBarEvent(const EventInfo& info);
+
+    LogWriter& log_;
+    Dialogs& dialogs_;
+    ControlFactory& controls_;
+    const Service& service_;
+    const LineSettings& line_;
+    ScreenTwips twips_;
+    QPointer<QWidget> pictureHaupt_;
+    QPointer<Extender> scrollBar_;
+    QMetaObject::Connection scrollBarEvents_;
+    EventSinks sinks_;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,20 @@
+#include "host/Extender.h"
+#include "host/PluginHost.h"
+#include "log/FaultScope.h"
+
+namespace kestrix {
+
+// Every module is told to terminate before its reference is dropped, and every module has been
+// told before any sink lets go; once slot and sink are empty no event of it reaches the host.
+void PluginHost::TerminatePlugins(FaultScope& p) {
+    const int slotCount = SlotCount;
+    for (int i = 1; i <= slotCount; ++i) {
+        p.step([&] { controlOf(i).let(QStringLiteral("Terminate"), true); });
+        p.step([&] { slotAt(i).Control = nullptr; });
+    }
+    for (int n = 1; n <= EventSinks::Count; ++n) {
+        p.step([&] { sinks_.empty(n); });
+    }
+}
+
+}  // namespace kestrix

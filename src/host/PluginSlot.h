@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+
+namespace kestrix {
+
+class Extender;
+
+// One of the 20 plug-in slots: the created module (empty until creation succeeded and again after
+// the end), whether its creation failed (1), the ProgID asked for and the machine it belongs to.
+struct PluginSlot {
+    QPointer<Extender> Control;
+    int16_t CreateFailed = 0;
+    QString ProgID;
+    int16_t Machine = 0;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,75 @@
+// OCXEreignis and the sinks: every module event becomes one modal box with its slot number.
+
+#include "host_fixture.h"
+
+#include "log/FaultScope.h"
+
+namespace kestrix {
+namespace {
+
+using EventTest = HostTest;
+
+TEST_F(EventTest, AnEventShowsItsSlotNumberAndNameInAPlainBox) {
+    for (int n = 1; n <= 12; ++n) {
+        request("XKX_OCR.OCR");
+    }
+    controls.control("O12")->raiseEvent("x");
+    controls.control("O3")->raiseEvent("y");
+
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_EQ(dialogs.boxes[0].prompt, "12 TestEvent");
+    EXPECT_EQ(dialogs.boxes[0].style, MsgBoxStyle::OkOnly);
+    EXPECT_EQ(dialogs.boxes[0].title, "Kestrix");
+    EXPECT_EQ(dialogs.boxes[1].prompt, "3 TestEvent");
+    EXPECT_TRUE(logLines().filter("OCXEreignis").isEmpty());
+}
+
+TEST_F(EventTest, TheModulesEventCallReturnsOnlyAfterTheBoxIsClosed) {
+    request("XKX_OCR.OCR");
+    QStringList order;
+    dialogs.whileOpen = [&](const FakeDialogs::Box&) { order << "box open"; };
+    controls.control("O1")->raiseEvent("x");
+    order << "event returned";
+    EXPECT_EQ(order, (QStringList{"box open", "event returned"}));
+}
+
+TEST_F(EventTest, AnEventDuringInitIsShownWithItsSlotNumber) {
+    request("XKX_OCR.OCR");
+    request("Test.RaisingEventInInit");
+    QStringList seenWhileOpen;
+    dialogs.whileOpen = [&](const FakeDialogs::Box&) {
+        seenWhileOpen = controls.journal->sequence();
+    };
+    request("Test.RaisingEventInInit");
+
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_EQ(dialogs.boxes[0].prompt, "2 Initialising");
+    EXPECT_EQ(dialogs.boxes[1].prompt, "3 Initialising");
+    // The box came up inside Init, before Refresh.
+    EXPECT_EQ(seenWhileOpen.last(), "O3.Init");
+}
+
+TEST_F(EventTest, AFailingBoxIsAFaultLineOfOCXEreignis) {
+    request("XKX_OCR.OCR");
+    dialogs.whileOpen = [](const FakeDialogs::Box&) {
+        throw Fault::ofNumber(ErrorNumber::OutOfMemory);
+    };
+    controls.control("O1")->raiseEvent("x");
+    QStringList faults = faultLines();
+    ASSERT_EQ(faults.size(), 1);
+    EXPECT_TRUE(faults[0].startsWith("Fault 7; ")) << faults[0].toStdString();
+    EXPECT_TRUE(faults[0].endsWith("; KX.OCXEreignis")) << faults[0].toStdString();
+}
+
+TEST_F(EventTest, EmptiedSinksDeliverNothingMore) {
+    request("XKX_OCR.OCR");
+    request("XKX_OCR.OCR");
+    FaultScope p(log, QStringLiteral("KX.InternEndProgram"));
+    host->TerminatePlugins(p);
+    controls.control("O1")->raiseEvent("x");
+    controls.control("O2")->raiseEvent("x");
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
+
+}  // namespace
+}  // namespace kestrix

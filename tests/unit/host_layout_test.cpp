@@ -1,0 +1,169 @@
+// PositioniereObjekte, ScrollBar_NeuePos and ScrollenAnzeigen against test controls and a scroll
+// bar that records what it is set to.
+
+#include "host_fixture.h"
+
+#include "host/Extender.h"
+
+namespace kestrix {
+
+// A scroll bar with the dispatch ids of the real one; it records each assignment in order.
+class RecordingScrollBar : public QWidget {
+    Q_OBJECT
+    Q_CLASSINFO("DispId 0x68030001", "pageupdo")
+    Q_CLASSINFO("DispId 0x68030002", "max")
+    Q_CLASSINFO("DispId 0x68030006", "enabled")
+    Q_PROPERTY(short max READ maximum WRITE setMaximum)
+    Q_PROPERTY(short pageupdo READ pageSize WRITE setPageSize)
+public:
+    using QWidget::QWidget;
+    short maximum() const { return 0; }
+    short pageSize() const { return 0; }
+    void setMaximum(short value) { assignments << QStringLiteral("max=%1").arg(value); }
+    void setPageSize(short value) { assignments << QStringLiteral("pageupdo=%1").arg(value); }
+    void raiseNeuePos(short position) { emit NeuePos(position, 0, 0); }
+
+    QStringList assignments;
+
+Q_SIGNALS:
+    void NeuePos(short position, short oldPosition, short pageSize);
+};
+
+namespace {
+
+class LayoutTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        scrollBarControl = new RecordingScrollBar(&frame);
+        scrollBarControl->resize(38, 526);  // 7890 twips high
+        scrollBar =
+            new Extender(scrollBarControl, "HolvigScrollBar.ScrollBar", "ScrollBar", ScreenTwips{});
+        host->attach(&pictureHaupt, scrollBar);
+    }
+
+    void addModule(int heightTwips, const QString& progId = QStringLiteral("Sized.Module")) {
+        controls.registerProgId(progId, FakeControlFactory::Kind::Recording, heightTwips);
+        request(progId);
+    }
+
+    QWidget frame;
+    RecordingScrollBar* scrollBarControl = nullptr;
+    Extender* scrollBar = nullptr;
+};
+
+TEST_F(LayoutTest, ModulesStackWithAOnePixelGapAndTheScrollBarGetsTheirHeight) {
+    addModule(1500);
+    addModule(2000);
+    addModule(900);
+    host->PositioniereObjekte();
+
+    // Tops 0, 1515 and 3530 twips, in whole pixels.
+    EXPECT_EQ(controls.control("O1")->y(), 0);
+    EXPECT_EQ(controls.control("O2")->y(), 101);
+    EXPECT_EQ(controls.control("O3")->y(), 235);
+    EXPECT_EQ(host->StackTop, 4445);
+    EXPECT_EQ(pictureHaupt.height(), 295);  // 4430 twips
+    EXPECT_EQ(scrollBarControl->assignments, (QStringList{"max=299", "pageupdo=299"}));
+    EXPECT_TRUE(scrollBarControl->isEnabled());
+    for (const QString name : {"O1", "O2", "O3"}) {
+        TestControl* control = controls.control(name);
+        EXPECT_FALSE(control->isHidden());
+        EXPECT_EQ(control->x(), 0);
+        EXPECT_EQ(control->width(), pictureHaupt.width());
+    }
+    EXPECT_TRUE(faultLines().isEmpty());
+}
+
+TEST_F(LayoutTest, FailedSlotsTakeNoRoomAndAModuleWithoutHeightDoesNotAdvance) {
+    addModule(1500);
+    request("Nobody.Registered");
+    request("Test.WithoutAbsoluteHoehe");
+    addModule(900);
+    host->PositioniereObjekte();
+
+    EXPECT_EQ(controls.control("O1")->y(), 0);
+    EXPECT_EQ(controls.control("O3")->y(), 101);
+    EXPECT_EQ(controls.control("O4")->y(), 101);
+    EXPECT_EQ(host->StackTop, 1515 + 915);
+    QStringList faults = faultLines();
+    ASSERT_EQ(faults.size(), 2);  // the creation, and the missing height
+    EXPECT_TRUE(faults[1].startsWith("Fault 438; ")) << faults[1].toStdString();
+    EXPECT_TRUE(faults[1].endsWith("; KX.PositioniereObjekte")) << faults[1].toStdString();
+}
+
+TEST_F(LayoutTest, HalfTwipsRoundToTheEvenNeighbour) {
+    // Half a twip per pixel: every advance ends on a half.
+    PluginHost wide(log, dialogs, controls, service, line, ScreenTwips{15.0f, 0.5f});
+    wide.attach(&pictureHaupt, nullptr);
+    controls.registerProgId("Sized.Module", FakeControlFactory::Kind::Recording, 1000);
+    wide.NeuesObjekt("Sized.Module", 1, 1, "Packer 1");
+    wide.NeuesObjekt("Sized.Module", 1, 1, "Packer 1");
+    wide.PositioniereObjekte();
+    // 0 + 1000 + 0.5 → 1000 (even), then 1000 + 1000 + 0.5 → 2000.
+    EXPECT_EQ(wide.StackTop, 2000);
+}
+
+TEST_F(LayoutTest, WithoutModulesTheAreaIsEmptyAndPositionsMoveNothing) {
+    pictureHaupt.move(0, 0);
+    host->PositioniereObjekte();
+    EXPECT_EQ(pictureHaupt.height(), 0);
+    EXPECT_EQ(scrollBarControl->assignments, (QStringList{"max=3", "pageupdo=3"}));
+    scrollBarControl->raiseNeuePos(50);
+    EXPECT_EQ(pictureHaupt.y(), 0);
+    EXPECT_EQ(yields, 0);
+}
+
+TEST_F(LayoutTest, AnOversizedStackFaultsAndTheScrollBarGetsZero) {
+    addModule(32765 * 15);
+    host->PositioniereObjekte();
+    EXPECT_EQ(scrollBarControl->assignments, (QStringList{"max=0", "pageupdo=0"}));
+    QStringList faults = faultLines();
+    ASSERT_EQ(faults.size(), 1);
+    EXPECT_TRUE(faults[0].startsWith("Fault 6; ")) << faults[0].toStdString();
+}
+
+TEST_F(LayoutTest, ThePositionOneIsTheTopAndEachStepOnePixel) {
+    addModule(1500);
+    scrollBarControl->raiseNeuePos(101);
+    EXPECT_EQ(pictureHaupt.y() * 15, -1500);
+    scrollBarControl->raiseNeuePos(1);
+    EXPECT_EQ(pictureHaupt.y(), 0);
+    EXPECT_FALSE(host->ScrollBusy);
+    EXPECT_EQ(host->ScrollRequests, 0);
+    EXPECT_EQ(host->ScrollDone, 0);
+}
+
+TEST_F(LayoutTest, PositionsArrivingDuringAMoveGiveOneFurtherMoveToTheLast) {
+    addModule(1500);
+    QList<int> topsSeen;
+    host->yieldToEvents = [&] {
+        topsSeen << pictureHaupt.y();
+        if (topsSeen.size() == 1) {
+            for (short position : {20, 30, 40, 50, 61}) {
+                scrollBarControl->raiseNeuePos(position);
+            }
+        }
+    };
+    scrollBarControl->raiseNeuePos(11);
+    EXPECT_EQ(topsSeen, (QList<int>{-10, -60}));
+    EXPECT_FALSE(host->ScrollBusy);
+    EXPECT_EQ(host->ScrollRequests, 0);
+}
+
+TEST_F(LayoutTest, TheLowestPositionOverflowsAndTheRefreshStillRuns) {
+    addModule(1500);
+    host->ScrollBar_NeuePos(6);
+    host->ScrollBar_NeuePos(-32768);
+    EXPECT_EQ(host->ScrollPos, 5);
+    EXPECT_EQ(yields, 2);
+    QStringList faults = faultLines();
+    ASSERT_EQ(faults.size(), 1);
+    EXPECT_TRUE(faults[0].startsWith("Fault 6; ")) << faults[0].toStdString();
+    EXPECT_TRUE(faults[0].endsWith("; KX.ScrollBar_NeuePos")) << faults[0].toStdString();
+}
+
+}  // namespace
+}  // namespace kestrix
+
+#include "host_layout_test.moc"

@@ -1,0 +1,174 @@
+// The start procedures of the module kinds: unit masks, machine and unit order, source strings,
+// markers and yields, through a recording receiver and through the host itself.
+
+#include "host_fixture.h"
+
+#include "host/ModuleKinds.h"
+
+namespace kestrix {
+namespace {
+
+struct Request {
+    QString progId;
+    int16_t unit;
+    int16_t machine;
+    QString machineName;
+    bool operator==(const Request&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Request& r) {
+    return out << r.progId.toStdString() << " unit " << r.unit << " machine " << r.machine << " "
+               << r.machineName.toStdString();
+}
+
+class RecordingRequests final : public UnitRequests {
+public:
+    void NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
+                     const QString& machineName) override {
+        requests.push_back({progId, unit, machine, machineName});
+        steps << QStringLiteral("request");
+    }
+    void yield() override { steps << QStringLiteral("yield"); }
+
+    std::vector<Request> requests;
+    QStringList steps;
+};
+
+class ModuleKindTest : public HostTest {
+protected:
+    // The units requested for one kind with this line of Machine1.
+    std::vector<int16_t> unitsFor(const ModuleKind& kind, const QByteArray& value) {
+        line.NumberOfMachines = 1;
+        writeProgramIni("[Machine1]\r\n" + QByteArray(kind.key) + "=" + value + "\r\n");
+        RecordingRequests receiver;
+        StartModuleKind(kind, "KX.Test", line, service, log, receiver);
+        std::vector<int16_t> units;
+        for (const Request& r : receiver.requests) {
+            units.push_back(r.unit);
+        }
+        return units;
+    }
+};
+
+const ModuleKind& hotmelt = ModuleKinds[0];
+const ModuleKind& ocr = ModuleKinds[1];
+
+TEST_F(ModuleKindTest, TheMaskNamesUnitsUpToTheKindsHighestUnit) {
+    using Units = std::vector<int16_t>;
+    EXPECT_EQ(unitsFor(hotmelt, "1"), (Units{1}));
+    EXPECT_EQ(unitsFor(hotmelt, "2"), (Units{2}));
+    EXPECT_EQ(unitsFor(hotmelt, "3"), (Units{1, 2}));
+    EXPECT_EQ(unitsFor(hotmelt, "7"), (Units{1, 2}));
+    EXPECT_EQ(unitsFor(ocr, "2"), Units{});
+    EXPECT_EQ(unitsFor(ocr, "3"), (Units{1}));
+    // Negative, missing and 16-bit cut values.
+    EXPECT_EQ(unitsFor(hotmelt, "-1"), Units{});
+    EXPECT_EQ(unitsFor(hotmelt, "-3"), Units{});
+    EXPECT_EQ(unitsFor(hotmelt, "65535"), Units{});
+    EXPECT_EQ(unitsFor(hotmelt, "65537"), (Units{1}));
+    EXPECT_EQ(unitsFor(hotmelt, ""), Units{});
+    EXPECT_TRUE(faultLines().isEmpty());
+}
+
+TEST_F(ModuleKindTest, MachinesComeFirstThenUnitsAndOnlyConfiguredMachinesAreRead) {
+    line.NumberOfMachines = 3;
+    writeProgramIni(
+        "[Machine1]\r\nHotMeltTankNumberOfTanks=2\r\n"
+        "[Machine2]\r\nHotMeltTankNumberOfTanks=0\r\n"
+        "[Machine3]\r\nHotMeltTankNumberOfTanks=3\r\n"
+        "[Machine4]\r\nHotMeltTankNumberOfTanks=3\r\n");
+    RecordingRequests receiver;
+    StartModuleKind(hotmelt, "KX.TimerErstemal_Timer", line, service, log, receiver);
+    EXPECT_EQ(receiver.requests, (std::vector<Request>{{"XKX_Xmelt.Xmelt", 2, 1, "Packer 1"},
+                                                       {"XKX_Xmelt.Xmelt", 1, 3, "Packer 3"},
+                                                       {"XKX_Xmelt.Xmelt", 2, 3, "Packer 3"}}));
+    // One yield after the start marker and one after each unit.
+    EXPECT_EQ(receiver.steps,
+              (QStringList{"yield", "request", "yield", "request", "yield", "request", "yield"}));
+    EXPECT_EQ(logLines(), (QStringList{"D KX.TimerErstemal_Timer.HotmeltStart An ",
+                                       "D KX.TimerErstemal_Timer.HotmeltStart En "}));
+}
+
+TEST_F(ModuleKindTest, EachNamedProcedureStartsItsOwnKind) {
+    line.NumberOfMachines = 1;
+    writeProgramIni(
+        "[Machine1]\r\nHotMeltTankNumberOfTanks=1\r\nOCRNumberOfModules=1\r\n"
+        "StampInspectionSystems=1\r\nStampInspectionBoxerSystems=1\r\nTarvoSystems=1\r\n"
+        "LEDwithDirtyFilter=1\r\nTopFoldSystems=1\r\nClosureStampInspectionSystems=1\r\n");
+    const QString caller = QStringLiteral("KX.TimerErstemal_Timer");
+    const std::vector<std::pair<void (PluginHost::*)(const QString&), QString>> procedures = {
+        {&PluginHost::HotmeltStart, "HotmeltStart|XKX_Xmelt.Xmelt"},
+        {&PluginHost::OCRStart, "OCRStart|XKX_OCR.OCR"},
+        {&PluginHost::StampInspectionStart, "StampInspectionStart|XKX_StampInspection.Stamp"},
+        {&PluginHost::StampInspectionBoxerStart,
+         "StampInspectionBoxerStart|XKX_StampInspectionBoxer.Stamp"},
+        {&PluginHost::TarvoStart, "TarvoStart|XKX_Tarvo.Tarvo"},
+        {&PluginHost::DirtyFilterStart, "DirtyFilterStart|XKX_DirtyFilterKeyence.DirtyFilter"},
+        {&PluginHost::TopFoldStart, "TopFoldStart|XKX_TopFold.TopFold"},
+        {&PluginHost::ClosureStampInspectionStart,
+         "ClosureStampInspectionStart|XKX_ClosureStampInspection.CSI"},
+    };
+    for (const auto& [procedure, expected] : procedures) {
+        QFile::remove(log.LogDateiName);
+        (host.get()->*procedure)(caller);
+        const QStringList nameAndProgId = expected.split('|');
+        SCOPED_TRACE(nameAndProgId[0].toStdString());
+        EXPECT_EQ(host->PluginSlots[static_cast<size_t>(host->SlotCount - 1)].ProgID,
+                  nameAndProgId[1]);
+        const QStringList lines = logLines();
+        ASSERT_EQ(lines.size(), 4);
+        EXPECT_EQ(lines.first(), "D " + caller + "." + nameAndProgId[0] + " An ");
+        EXPECT_EQ(lines.last(), "D " + caller + "." + nameAndProgId[0] + " En ");
+    }
+    EXPECT_EQ(host->SlotCount, 8);
+}
+
+// The countdown's order: two machines with one OCR module each and a hot-melt tank on machine 2.
+TEST_F(ModuleKindTest, TheStartOrderDecidesTheSlots) {
+    writeProgramIni(
+        "[Machine1]\r\nOCRNumberOfModules=1\r\n"
+        "[Machine2]\r\nOCRNumberOfModules=1\r\nHotMeltTankNumberOfTanks=1\r\n");
+    const QString caller = QStringLiteral("KX.TimerErstemal_Timer");
+    host->HotmeltStart(caller);
+    host->OCRStart(caller);
+    host->StampInspectionStart(caller);
+    host->DirtyFilterStart(caller);
+    host->TopFoldStart(caller);
+    host->StampInspectionBoxerStart(caller);
+    host->TarvoStart(caller);
+    host->ClosureStampInspectionStart(caller);
+
+    ASSERT_EQ(host->SlotCount, 3);
+    EXPECT_EQ(host->PluginSlots[0].ProgID, "XKX_Xmelt.Xmelt");
+    EXPECT_EQ(host->PluginSlots[0].Machine, 2);
+    EXPECT_EQ(host->PluginSlots[1].ProgID, "XKX_OCR.OCR");
+    EXPECT_EQ(host->PluginSlots[1].Machine, 1);
+    EXPECT_EQ(host->PluginSlots[2].ProgID, "XKX_OCR.OCR");
+    EXPECT_EQ(host->PluginSlots[2].Machine, 2);
+    EXPECT_EQ(controls.control("O2")->calls().front().arguments.at(2), "Packer 1");
+    // Eight start markers and eight end markers, three creations; one yield per marker and unit.
+    EXPECT_EQ(logLines().filter(" An ").size(), 8 + 3);
+    EXPECT_EQ(yields, 8 + 3);
+}
+
+TEST_F(ModuleKindTest, RequestsBeyondTheTwentiethSlotAreRejectedAndTheProcedureGoesOn) {
+    line.NumberOfMachines = 5;
+    QByteArray ini;
+    for (int m = 1; m <= 5; ++m) {
+        ini += "[Machine" + QByteArray::number(m) + "]\r\n";
+        for (const ModuleKind& kind : ModuleKinds) {
+            ini += QByteArray(kind.key) + "=3\r\n";
+        }
+    }
+    writeProgramIni(ini);
+    for (const ModuleKind& kind : ModuleKinds) {
+        StartModuleKind(kind, "KX.TimerErstemal_Timer", line, service, log, *host);
+    }
+    EXPECT_EQ(host->SlotCount, 50);
+    EXPECT_EQ(controls.addCalls.size(), 20u);
+    EXPECT_EQ(faultLines().size(), 30 * 5);
+    EXPECT_EQ(logLines().last(), "D KX.TimerErstemal_Timer.ClosureStampInspectionStart En ");
+}
+
+}  // namespace
+}  // namespace kestrix

@@ -1,0 +1,121 @@
+// kestrix-check plan as the commissioning engineer runs it: a real process on a line's root.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace kestrix {
+namespace {
+
+struct PlanRun {
+    int exitCode = -1;
+    QStringList lines;
+    QByteArray err;
+};
+
+class PlanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        buildDir = qEnvironmentVariable("KESTRIX_BUILD_DIR");
+        program = buildDir + "/Program/Kestrix/kestrix-check";
+        ASSERT_TRUE(QFile::exists(program)) << program.toStdString();
+        ASSERT_TRUE(QDir(root.path()).mkpath("Parameter"));
+        ASSERT_TRUE(QDir(root.path()).mkpath("Program/Kestrix/plugins"));
+    }
+
+    void write(const QString& relativePath, const QByteArray& content) {
+        QFile file(root.filePath(relativePath));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    PlanRun plan(const QString& pluginPath, const QStringList& arguments = {}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("KESTRIX_PLUGIN_PATH", pluginPath);
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments.isEmpty() ? QStringList{"plan", root.path()} : arguments);
+        EXPECT_TRUE(process.waitForFinished());
+        return PlanRun{
+            process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+            process.readAllStandardError()};
+    }
+
+    QTemporaryDir root;
+    QString buildDir;
+    QString program;
+};
+
+TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
+    write("Parameter/Program.ini",
+          "[Project]\r\nNumberOfMachines=2\r\n"
+          "[Machine1]\r\nMachineName=Packer 1\r\nOCRNumberOfModules=1\r\n"
+          "[Machine2]\r\nMachineName=Packer 2\r\nOCRNumberOfModules=1\r\n"
+          "HotMeltTankNumberOfTanks=1\r\n");
+    write("Program/Kestrix/Kestrix.ini",
+          "[Project]\r\nLogFileName=/var/log/line.log\r\nLogFileSize=5\r\nLogFileData=true\r\n");
+
+    PlanRun registered = plan(buildDir + "/Program/Kestrix/plugins");
+    EXPECT_EQ(registered.exitCode, 0) << registered.err.toStdString();
+    EXPECT_EQ(registered.lines,
+              (QStringList{"machines: 2",
+                           "slot 1: XKX_Xmelt.Xmelt, machine 2 \"Packer 2\", unit 1, registered",
+                           "slot 2: XKX_OCR.OCR, machine 1 \"Packer 1\", unit 1, registered",
+                           "slot 3: XKX_OCR.OCR, machine 2 \"Packer 2\", unit 1, registered",
+                           "log file: /var/log/line.log", "log size: 100 KB",
+                           "log system lines: off", "log data lines: on"}));
+
+    // Without the plug-in folder nothing is registered.
+    PlanRun bare = plan(QString());
+    ASSERT_EQ(bare.lines.size(), 8);
+    EXPECT_TRUE(bare.lines[1].endsWith(", unit 1, not registered"));
+}
+
+TEST_F(PlanTest, RequestsBeyondTwentyAreListedAsRejected) {
+    QByteArray ini = "[Project]\r\nNumberOfMachines=9\r\n[Machine1]\r\nMachineName=Solo\r\n";
+    for (const char* key : {"HotMeltTankNumberOfTanks", "OCRNumberOfModules",
+                            "StampInspectionSystems", "TarvoSystems"}) {
+        ini += QByteArray(key) + "=3\r\n";
+    }
+    write("Parameter/Program.ini", ini);
+    PlanRun run = plan(QString());
+    EXPECT_EQ(run.exitCode, 0);
+    // NumberOfMachines outside 1..5 means one machine: six modules, none rejected.
+    EXPECT_EQ(run.lines.first(), "machines: 1");
+    EXPECT_EQ(run.lines.filter(QRegularExpression("^slot ")).size(), 6);
+    EXPECT_TRUE(run.lines.filter("rejected").isEmpty());
+    EXPECT_TRUE(run.lines.contains("log file: " + root.path() + "/Program/Kestrix/Kestrix.log"));
+
+    ini = "[Project]\r\nNumberOfMachines=5\r\n";
+    for (int m = 1; m <= 5; ++m) {
+        ini += "[Machine" + QByteArray::number(m) +
+               "]\r\nHotMeltTankNumberOfTanks=3\r\n"
+               "OCRNumberOfModules=1\r\nTarvoSystems=1\r\nClosureStampInspectionSystems=1\r\n";
+    }
+    write("Parameter/Program.ini", ini);
+    run = plan(QString());
+    EXPECT_EQ(run.lines.filter(QRegularExpression("^slot ")).size(), 20);
+    QStringList rejected = run.lines.filter(QRegularExpression("^rejected "));
+    ASSERT_EQ(rejected.size(), 5);
+    EXPECT_EQ(
+        rejected.first(),
+        "rejected 21: XKX_ClosureStampInspection.CSI, machine 1 \"\", unit 1, not registered");
+}
+
+TEST_F(PlanTest, ARootWithoutProgramIniIsRefused) {
+    PlanRun run = plan(QString());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("Parameter/Program.ini")) << run.err.toStdString();
+    EXPECT_EQ(plan(QString(), {"plan", root.path(), "extra"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kestrix

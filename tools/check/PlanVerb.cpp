@@ -1,0 +1,165 @@
+#include "PlanVerb.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <iostream>
+#include <vector>
+
+#include "config/Service.h"
+#include "host/LineSettings.h"
+#include "host/ModuleKinds.h"
+#include "host/PluginControlFactory.h"
+#include "log/LogWriter.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+namespace kestrix::check {
+
+namespace {
+
+constexpr int SlotTotal = 20;
+const QString Project = QStringLiteral("Project");
+
+// The readers never ask for a box here; should one come up, its text goes to stderr.
+class StderrDialogs final : public Dialogs {
+public:
+    int MsgBox(const QString& prompt, int /*style*/, const QString& title) override {
+        std::cerr << title.toLocal8Bit().constData() << ": " << prompt.toLocal8Bit().constData()
+                  << '\n';
+        return MsgBoxResult::Ok;
+    }
+};
+
+struct PlannedModule {
+    QString progId;
+    int16_t unit;
+    int16_t machine;
+    QString machineName;
+};
+
+// Takes the start procedures' requests in the order the shell would hand out slots.
+class PlannedModules final : public UnitRequests {
+public:
+    void NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
+                     const QString& machineName) override {
+        modules.push_back({progId, unit, machine, machineName});
+    }
+    void yield() override {}
+
+    std::vector<PlannedModule> modules;
+};
+
+// The line and the log settings read with the operator window's rules and defaults.
+LineSettings lineOf(const Service& service, const QString& root) {
+    LineSettings line;
+    line.ProgramIniFile = root + QStringLiteral("/Parameter/Program.ini");
+    line.NumberOfMachines = service.LoadIniInteger(Project, QStringLiteral("NumberOfMachines"),
+                                                   line.ProgramIniFile, false);
+    if (line.NumberOfMachines < 1 || line.NumberOfMachines > 5) {
+        line.NumberOfMachines = 1;
+    }
+    for (int machine = 1; machine <= line.NumberOfMachines; ++machine) {
+        line.MachineName[static_cast<size_t>(machine - 1)] =
+            service.LoadIniString(QStringLiteral("Machine") + QString::number(machine),
+                                  QStringLiteral("MachineName"), line.ProgramIniFile, false);
+    }
+    return line;
+}
+
+void readLogSettings(const Service& service, const QString& root, LogWriter& log) {
+    const QString kestrixIni = root + QStringLiteral("/Program/Kestrix/Kestrix.ini");
+    log.LogDateiName =
+        service.LoadIniString(Project, QStringLiteral("LogFileName"), kestrixIni, false);
+    if (log.LogDateiName.isEmpty()) {
+        log.LogDateiName = root + QStringLiteral("/Program/Kestrix/Kestrix.log");
+    }
+    log.LogDateiGroesse =
+        service.LoadIniInteger(Project, QStringLiteral("LogFileSize"), kestrixIni, false);
+    if (log.LogDateiGroesse < 10 || log.LogDateiGroesse > 2000) {
+        log.LogDateiGroesse = 100;
+    }
+    log.LogSystem =
+        service.LoadIniBoolean(Project, QStringLiteral("LogFileSystem"), kestrixIni, false);
+    log.Logdaten =
+        service.LoadIniBoolean(Project, QStringLiteral("LogFileData"), kestrixIni, false);
+}
+
+std::string text(const QString& value) {
+    return value.toLocal8Bit().toStdString();
+}
+
+void printModule(const char* label, size_t number, const PlannedModule& module,
+                 const ControlFactory& registry) {
+    std::cout << label << ' ' << number << ": " << text(module.progId) << ", machine "
+              << module.machine << " \"" << text(module.machineName) << "\", unit " << module.unit
+              << ", " << (registry.isRegistered(module.progId) ? "registered" : "not registered")
+              << '\n';
+}
+
+int printPlan(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1) {
+        return ExitUsage;
+    }
+    const QString root = QFile::decodeName(QByteArray::fromStdString(arguments[0]));
+    if (!QFile::exists(root + QStringLiteral("/Parameter/Program.ini"))) {
+        std::cerr << "kestrix-check plan: " << arguments[0]
+                  << " is no installation root: Parameter/Program.ini is missing\n";
+        return ExitUsage;
+    }
+    StderrDialogs dialogs;
+    Service service(dialogs);
+    const LineSettings line = lineOf(service, root);
+
+    // The start procedures themselves, with a log that writes nothing and a receiver that lists.
+    SystemClock clock;
+    LogWriter silentLog(clock);
+    PlannedModules planned;
+    for (const ModuleKind& kind : ModuleKinds) {
+        StartModuleKind(kind, QStringLiteral("KX.TimerErstemal_Timer"), line, service, silentLog,
+                        planned);
+    }
+
+    PluginControlFactory registry(
+        PluginControlFactory::defaultFolders(root + QStringLiteral("/Program/Kestrix")),
+        ScreenTwips{});
+    std::cout << "machines: " << line.NumberOfMachines << '\n';
+    const size_t created = std::min<size_t>(planned.modules.size(), SlotTotal);
+    for (size_t i = 0; i < created; ++i) {
+        printModule("slot", i + 1, planned.modules[i], registry);
+    }
+    for (size_t i = created; i < planned.modules.size(); ++i) {
+        printModule("rejected", i + 1, planned.modules[i], registry);
+    }
+
+    LogWriter log(clock);
+    readLogSettings(service, root, log);
+    std::cout << "log file: " << text(log.LogDateiName) << '\n'
+              << "log size: " << log.LogDateiGroesse << " KB\n"
+              << "log system lines: " << (log.LogSystem ? "on" : "off") << '\n'
+              << "log data lines: " << (log.Logdaten ? "on" : "off") << '\n';
+    return ExitSuccess;
+}
+
+}  // namespace
+
+Verb planVerb() {
+    return Verb{
+        "plan",
+        "  kestrix-check plan ROOT\n"
+        "      What the shell of the installation ROOT (holding Parameter/Program.ini) creates\n"
+        "      after its countdown, one line per request in slot order:\n"
+        "        machines: N\n"
+        "        slot S: PROGID, machine M \"NAME\", unit U, registered|not registered\n"
+        "        rejected S: ...          (the same for requests beyond slot 20)\n"
+        "      then its log settings:\n"
+        "        log file: PATH\n"
+        "        log size: KB KB\n"
+        "        log system lines: on|off\n"
+        "        log data lines: on|off\n"
+        "      ProgIDs are looked up in ROOT/Program/Kestrix/plugins and $KESTRIX_PLUGIN_PATH.\n",
+        printPlan};
+}
+
+}  // namespace kestrix::check
