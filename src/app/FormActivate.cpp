@@ -24,7 +24,7 @@ void KestrixCentral::Form_Activate() {
 
     p.step([&] { BaseDirectory = cutAtLastSeparator(platform_.programDirectory); });
     p.step([&] { BaseDirectory = cutAtLastSeparator(BaseDirectory); });
-    p.step([&] { ProgramIniFile = programIniOf(BaseDirectory); });
+    p.step([&] { Line.ProgramIniFile = programIniOf(BaseDirectory); });
     const QString kestrixIni = kestrixIniOf(BaseDirectory);
 
     p.step([&] {
@@ -52,21 +52,21 @@ void KestrixCentral::Form_Activate() {
     p.step([&] { writeProgressLine(" Start "); });
 
     p.step([&] {
-        VWStudio =
-            service_.LoadIniBoolean(Project, QStringLiteral("VWStudio"), ProgramIniFile, false);
+        VWStudio = service_.LoadIniBoolean(Project, QStringLiteral("VWStudio"), Line.ProgramIniFile,
+                                           false);
     });
     p.step([&] {
-        NumberOfMachines = service_.LoadIniInteger(Project, QStringLiteral("NumberOfMachines"),
-                                                   ProgramIniFile, false);
+        Line.NumberOfMachines = service_.LoadIniInteger(Project, QStringLiteral("NumberOfMachines"),
+                                                        Line.ProgramIniFile, false);
     });
-    if (p.test([&] { return NumberOfMachines < 1 || NumberOfMachines > 5; })) {
-        p.step([&] { NumberOfMachines = 1; });
+    if (p.test([&] { return Line.NumberOfMachines < 1 || Line.NumberOfMachines > 5; })) {
+        p.step([&] { Line.NumberOfMachines = 1; });
     }
-    for (int16_t machine = 1; machine <= NumberOfMachines; ++machine) {
+    for (int16_t machine = 1; machine <= Line.NumberOfMachines; ++machine) {
         p.step([&] {
-            MachineName.at(machine - 1) =
+            Line.MachineName.at(machine - 1) =
                 service_.LoadIniString(QStringLiteral("Machine") + QString::number(machine),
-                                       QStringLiteral("MachineName"), ProgramIniFile, false);
+                                       QStringLiteral("MachineName"), Line.ProgramIniFile, false);
         });
     }
     p.step([&] { writeProgressLine(" 7 "); });

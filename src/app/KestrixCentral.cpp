@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPalette>
+#include <cstdio>
 
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
@@ -12,6 +13,7 @@
 #include "hmi/VWSVarServer.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
+#include "host/PluginHost.h"
 #include "log/Fault.h"
 
 namespace kestrix {
@@ -50,6 +52,9 @@ KestrixCentral::KestrixCentral(Platform& platform, LoadedForms& forms, Service& 
       service_(service),
       start_(start) {
     buildDesign();
+    Host = std::make_unique<PluginHost>(Log, platform_.dialogs, platform_.controls, service_, Line,
+                                        platform_.twips);
+    Host->attach(PictureHaupt, ScrollBar.data());
     Log.onErrorLine = [this] { showLogButtonRed(); };
     firstActivationDue_.setSingleShot(true);
     firstActivationDue_.setInterval(FirstActivationFallbackMs);
@@ -168,6 +173,9 @@ bool KestrixCentral::event(QEvent* event) {
                 firstActivationDue_.start();
             }
             break;
+        case QEvent::Paint:
+            reportFirstPaint();
+            break;
         case QEvent::WindowActivate:
             if (forms_.becameActive(this) || !firstActivationDone_) {
                 runActivation();
@@ -177,6 +185,16 @@ bool KestrixCentral::event(QEvent* event) {
             break;
     }
     return QWidget::event(event);
+}
+
+void KestrixCentral::reportFirstPaint() {
+    // For start-up measurements: with KESTRIX_REPORT_FIRST_PAINT set, the first paint of the
+    // operator window is announced on standard error.
+    if (!firstPaintReported_ && qEnvironmentVariableIsSet("KESTRIX_REPORT_FIRST_PAINT")) {
+        std::fputs("kestrix: first paint of the operator window\n", stderr);
+        std::fflush(stderr);
+    }
+    firstPaintReported_ = true;
 }
 
 void KestrixCentral::runActivation() {

@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <memory>
 
+#include "host/LineSettings.h"
 #include "log/LogWriter.h"
 #include "platform/Desktop.h"
 
@@ -16,6 +18,7 @@ namespace kestrix {
 
 class Extender;
 class KestrixStart;
+class PluginHost;
 class LoadedForms;
 class Service;
 class VWSLangSelect;
@@ -37,10 +40,9 @@ public:
 
     // State set at activation.
     QString BaseDirectory;
-    QString ProgramIniFile;
+    // ProgramIniFile, NumberOfMachines and MachineName: what the plug-in host reads of the line.
+    LineSettings Line;
     bool VWStudio = false;
-    int16_t NumberOfMachines = 0;
-    std::array<QString, 5> MachineName;  // machine m at index m − 1
     QString WatchedWindowTitle;
     WindowHandle WatchedWindow = 0;
     bool ProgramEnding = false;
@@ -59,6 +61,11 @@ public:
     VWSLangSelect* VWLanguage = nullptr;
     VWSVarServer* SpracheGeandert = nullptr;
 
+    // The plug-in modules in their slots, their layout, events and termination.
+    std::unique_ptr<PluginHost> Host;
+    // The countdown's tick counter; never reset.
+    int16_t StartTicks = 0;
+
     // The activation handler; runs at every activation of the window.
     void Form_Activate();
 
@@ -71,6 +78,10 @@ public:
     void cmdHide_Click();
 
     void SpracheGeandert_Change(const QVariant& value);
+
+    // Ends the window's work: timers off, every plug-in terminated and released, back to the
+    // start window.
+    void InternEndProgram();
 
 protected:
     bool event(QEvent* event) override;
@@ -87,12 +98,14 @@ private:
     Service& service_;
     KestrixStart& start_;
     void runActivation();
+    void reportFirstPaint();
 
     // How long the first showing waits for the window manager's activation before it activates
     // the window itself.
     static constexpr int FirstActivationFallbackMs = 1000;
     QTimer firstActivationDue_;
     bool firstActivationDone_ = false;
+    bool firstPaintReported_ = false;
 };
 
 // Arms or disarms a window timer the way its Enabled property does: arming an armed timer keeps

@@ -1,11 +1,36 @@
 // Following the HMI's language variable with the HMI's language selection.
 
 #include "app/KestrixCentral.h"
+#include "hmi/VWSLangSelect.h"
+#include "host/LateBinding.h"
+#include "log/FaultScope.h"
 
 namespace kestrix {
 
+namespace {
+
+constexpr int32_t German = 1031;
+constexpr int32_t English = 1033;
+// The language selection's property that selects the HMI's language.
+constexpr int LanguageDispId = 32;
+
+// Whether the variable's new value is the number 1031, whatever numeric type carries it. A
+// value that is no number is not German.
+bool isGerman(const QVariant& value) {
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    return isNumber && number == German;
+}
+
+}  // namespace
+
 void KestrixCentral::SpracheGeandert_Change(const QVariant& value) {
-    Q_UNUSED(value);
+    FaultScope p(Log, QStringLiteral("KX.SpracheGeandert_Change"));
+    if (p.test([&] { return isGerman(value); })) {
+        p.step([&] { LateBinding::letId(VWLanguage, LanguageDispId, QVariant(German)); });
+    } else {
+        p.step([&] { LateBinding::letId(VWLanguage, LanguageDispId, QVariant(English)); });
+    }
 }
 
 }  // namespace kestrix

@@ -2,13 +2,75 @@
 // the other program's window.
 
 #include "app/KestrixCentral.h"
+#include "app/Platform.h"
+#include "host/PluginHost.h"
+#include "log/FaultScope.h"
+#include "log/Int16.h"
 
 namespace kestrix {
 
-void KestrixCentral::TimerErstemal_Timer() {}
+namespace {
 
-void KestrixCentral::TimerLeben_Timer() {}
+// A number as the countdown shows it: a blank stands in the place of a positive number's sign.
+QString withSignPlace(int16_t number) {
+    return (number >= 0 ? QStringLiteral(" ") : QString()) + QString::number(number);
+}
 
-void KestrixCentral::TimerWebBrowser_Timer() {}
+void writeSystemLine(LogWriter& log, const QString& text) {
+    log.WriteLogLine(text, true, false, false);
+}
+
+}  // namespace
+
+void KestrixCentral::TimerErstemal_Timer() {
+    FaultScope p(Log, QStringLiteral("KX.TimerErstemal_Timer"));
+    const QString& source = p.sourceString();
+    if (p.test([&] { return StartTicks >= 5; })) {
+        p.step([&] { setTimerEnabled(TimerErstemal, false); });
+        p.step([&] { writeSystemLine(Log, source + QStringLiteral(" An ")); });
+        p.step([&] { Host->HotmeltStart(source); });
+        p.step([&] { Host->OCRStart(source); });
+        p.step([&] { Host->StampInspectionStart(source); });
+        p.step([&] { Host->DirtyFilterStart(source); });
+        p.step([&] { Host->TopFoldStart(source); });
+        p.step([&] { Host->StampInspectionBoxerStart(source); });
+        p.step([&] { Host->TarvoStart(source); });
+        p.step([&] { Host->ClosureStampInspectionStart(source); });
+        p.step([&] { Host->PositioniereObjekte(); });
+        p.step([&] { writeSystemLine(Log, source + QStringLiteral(" En ")); });
+    } else {
+        p.step([&] {
+            StatusLabel->setText(QStringLiteral("starting in ") +
+                                 withSignPlace(sub16(5, StartTicks)) + QStringLiteral(" sec."));
+        });
+        p.step([&] { StartTicks = add16(StartTicks, 1); });
+    }
+}
+
+void KestrixCentral::TimerLeben_Timer() {
+    FaultScope p(Log, QStringLiteral("KX.TimerLeben_Timer"));
+    p.step([&] { setTimerEnabled(TimerLeben, false); });
+    p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" An ")); });
+    p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" 100En ")); });
+    if (p.test([&] { return !ProgramEnding; })) {
+        p.step([&] { setTimerEnabled(TimerLeben, true); });
+    }
+}
+
+void KestrixCentral::TimerWebBrowser_Timer() {
+    FaultScope p(Log, QStringLiteral("KX.TimerWebBrowser_Timer"));
+    WindowHandle found = 0;
+    p.step([&] { setTimerEnabled(TimerWebBrowser, false); });
+    p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" An ")); });
+    p.step([&] { found = platform_.desktop.FindWindowA(WatchedWindowTitle); });
+    if (p.test([&] { return found == 0; })) {
+        p.step([&] { setTimerEnabled(TimerWebBrowser, false); });
+        p.step([&] { InternEndProgram(); });
+    }
+    p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" En ")); });
+    if (p.test([&] { return !ProgramEnding; })) {
+        p.step([&] { setTimerEnabled(TimerWebBrowser, true); });
+    }
+}
 
 }  // namespace kestrix

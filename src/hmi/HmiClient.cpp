@@ -15,7 +15,7 @@ namespace kestrix {
 namespace {
 
 // How often a starting client knocks at the runtime's socket.
-constexpr std::chrono::milliseconds ConnectRetryInterval{100};
+constexpr std::chrono::milliseconds ConnectRetryInterval{5};
 // How long a runtime that is to be ended gets before it is killed.
 constexpr int TerminateGraceMs = 3000;
 

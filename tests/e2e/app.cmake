@@ -1,6 +1,9 @@
-# The end-to-end tests run the installed programs and plug-ins of this build.
-foreach(target e2e_app_startup_test)
+# The end-to-end tests run the programs and plug-ins of this build.
+foreach(target e2e_app_startup_test e2e_app_line_test)
   if(TARGET ${target})
     add_dependencies(${target} kestrix kestrix-hmi kestrix-watched-window holvig_scrollbar)
+    foreach(kind xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
+      add_dependencies(${target} kestrix_module_${kind})
+    endforeach()
   endif()
 endforeach()

@@ -122,13 +122,13 @@ TEST_F(OperatorWindow, RuntimeEndedEndsTheProgramWhateverIsShown) {
 TEST_F(OperatorWindow, WithoutKestrixIniTheLogTakesItsDefaultsAndNoProgressLines) {
     KestrixCentral& w = activated();
     EXPECT_EQ(w.BaseDirectory, app.root.path());
-    EXPECT_EQ(w.ProgramIniFile, app.root.programIni());
+    EXPECT_EQ(w.Line.ProgramIniFile, app.root.programIni());
     EXPECT_EQ(w.Log.LogDateiName, app.root.defaultLog());
     EXPECT_EQ(w.Log.LogDateiGroesse, 100);
     EXPECT_FALSE(w.Log.LogSystem);
     EXPECT_FALSE(w.Log.Logdaten);
     EXPECT_FALSE(QFile::exists(app.root.defaultLog()));
-    EXPECT_EQ(w.NumberOfMachines, 1);
+    EXPECT_EQ(w.Line.NumberOfMachines, 1);
     EXPECT_EQ(w.WatchedWindowTitle, QStringLiteral("Vwwebbrowser"));
 }
 
@@ -156,18 +156,18 @@ TEST_F(OperatorWindow, ReadsTheMachineNamesOfTheConfiguredMachinesOnly) {
         "[Project]\nNumberOfMachines=2\n[Machine1]\nMachineName=Cartoner 1\n"
         "[Machine2]\nMachineName=Cartoner 2\n[Machine3]\nMachineName=Never read\n");
     KestrixCentral& w = activated();
-    EXPECT_EQ(w.NumberOfMachines, 2);
-    EXPECT_EQ(w.MachineName[0], QStringLiteral("Cartoner 1"));
-    EXPECT_EQ(w.MachineName[1], QStringLiteral("Cartoner 2"));
-    EXPECT_EQ(w.MachineName[2], QString());
+    EXPECT_EQ(w.Line.NumberOfMachines, 2);
+    EXPECT_EQ(w.Line.MachineName[0], QStringLiteral("Cartoner 1"));
+    EXPECT_EQ(w.Line.MachineName[1], QStringLiteral("Cartoner 2"));
+    EXPECT_EQ(w.Line.MachineName[2], QString());
 
     for (const char* outOfRange : {"0", "6", "-1"}) {
         app.root.writeProgramIni(QByteArray("[Project]\nNumberOfMachines=") + outOfRange +
                                  "\n[Machine2]\nMachineName=Second\n");
-        w.MachineName = {};
+        w.Line.MachineName = {};
         w.Form_Activate();
-        EXPECT_EQ(w.NumberOfMachines, 1) << outOfRange;
-        EXPECT_EQ(w.MachineName[1], QString()) << outOfRange;
+        EXPECT_EQ(w.Line.NumberOfMachines, 1) << outOfRange;
+        EXPECT_EQ(w.Line.MachineName[1], QString()) << outOfRange;
     }
 }
 
@@ -231,7 +231,7 @@ TEST_F(OperatorWindow, AProgramDirectoryTooHighUpFaultsAndTurnsTheLogButtonRed) 
     // The root stays what the first cut left; the fault line itself cannot be written yet.
     EXPECT_EQ(w.BaseDirectory, QString());
     EXPECT_EQ(w.cmdError->palette().color(QPalette::Button), QColor(255, 0, 0));
-    EXPECT_EQ(w.NumberOfMachines, 1);
+    EXPECT_EQ(w.Line.NumberOfMachines, 1);
     EXPECT_TRUE(w.TimerErstemal.isActive());
 }
 

@@ -20,7 +20,7 @@ public:
 
     int start(const QString& program, const QStringList& arguments) override {
         started.append(Started{program, arguments});
-        if (!canStart) {
+        if (!canStart || program.isEmpty()) {
             return 0;
         }
         slicesLeft.append(slicesToRun);

@@ -1,0 +1,211 @@
+// A two-machine line from start to end under a real X server with a window manager: the
+// countdown, the modules, the life sign, the commands, the language and the two ways to end.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "InstalledLine.h"
+#include "XServer.h"
+
+namespace kestrix {
+namespace {
+
+const QString LanguageVariable = QStringLiteral("Ch-1.param_client<.sprache>");
+
+class Line : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (x.missing()) {
+            GTEST_SKIP() << x.error();
+        }
+        ASSERT_TRUE(x.ok()) << x.error();
+        line.environment.insert(QStringLiteral("DISPLAY"), x.display());
+        line.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
+        line.root.writeProgramIni(
+            "[Project]\nNumberOfMachines=2\n"
+            "[Machine1]\nMachineName=Cartoner 1\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
+            "[Machine2]\nMachineName=Cartoner 2\nOCRNumberOfModules=1\nTarvoSystems=1\n");
+    }
+
+    bool logHas(const QString& text) const { return line.log().contains(text); }
+
+    bool waitForLog(const QString& text, int milliseconds = 20000) const {
+        return InstalledLine::waitUntil([&] { return logHas(text); }, milliseconds);
+    }
+
+    // The operator window: the window titled "Kestrix" of 800 × 600 pixels.
+    QString operatorWindow() const {
+        for (const QString& window : line.run(QStringLiteral("xdotool"),
+                                              {QStringLiteral("search"), QStringLiteral("--name"),
+                                               QStringLiteral("^Kestrix$")})
+                                         .split('\n', Qt::SkipEmptyParts)) {
+            if (line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), window})
+                    .contains(QStringLiteral("800x600"))) {
+                return window;
+            }
+        }
+        return {};
+    }
+
+    void xdotool(const QStringList& arguments) const {
+        line.run(QStringLiteral("xdotool"), arguments);
+    }
+
+    // Clicks a point of the operator window's client area.
+    void clickAt(const QString& window, int x, int y) const {
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(x), QString::number(y), QStringLiteral("click"),
+                 QStringLiteral("1")});
+    }
+
+    // Answers the open message box with a key once it is there.
+    void answerBox(const QString& key) const {
+        QString box;
+        ASSERT_TRUE(InstalledLine::waitUntil([&] {
+            for (const QString& window :
+                 line.run(QStringLiteral("xdotool"),
+                          {QStringLiteral("search"), QStringLiteral("--name"),
+                           QStringLiteral("^Kestrix$")})
+                     .split('\n', Qt::SkipEmptyParts)) {
+                if (line.run(QStringLiteral("xprop"),
+                             {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
+                        .contains(QStringLiteral("DIALOG"))) {
+                    box = window;
+                }
+            }
+            return !box.isEmpty();
+        })) << "no message box";
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
+                 QStringLiteral("key"), key});
+    }
+
+    XServer x{XServer::WithWindowManager};
+    InstalledLine line;
+};
+
+TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses) {
+    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
+    ASSERT_TRUE(InstalledLine::waitUntil([&] {
+        return !line.run(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--name"),
+                          QStringLiteral("^Vwwebbrowser$")})
+                    .isEmpty();
+    }));
+    line.startShell();
+    ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
+    QElapsedTimer sinceActivation;
+    sinceActivation.start();
+    ASSERT_TRUE(waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
+    // The countdown runs five ticks first.
+    EXPECT_GE(sinceActivation.elapsed(), 4000);
+
+    // Modules in the order of the kinds, machine before unit: tanks 1 and 2 of machine 1, the
+    // OCR modules of both machines, then the Tarvo system of machine 2.
+    const QStringList lines = line.log();
+    auto countBetween = [&](const QString& kind) {
+        const qsizetype from = lines.indexOf("D KX.TimerErstemal_Timer." + kind + " An ");
+        const qsizetype to = lines.indexOf("D KX.TimerErstemal_Timer." + kind + " En ");
+        return from < 0 || to < from
+                   ? -1
+                   : static_cast<int>(lines.mid(from, to - from)
+                                          .filter(QStringLiteral("D KX.NeuesObjekt An "))
+                                          .size());
+    };
+    EXPECT_EQ(countBetween(QStringLiteral("HotmeltStart")), 2);
+    EXPECT_EQ(countBetween(QStringLiteral("OCRStart")), 2);
+    EXPECT_EQ(countBetween(QStringLiteral("TarvoStart")), 1);
+    EXPECT_EQ(countBetween(QStringLiteral("StampInspectionStart")), 0);
+    EXPECT_TRUE(lines.filter(QStringLiteral("Fault")).isEmpty()) << lines.join('\n').toStdString();
+    EXPECT_GE(lines.count(QStringLiteral("S KX.TimerLeben_Timer 100En ")), 3);
+
+    // The language follows the HMI variable.
+    line.run(line.hmi(), {QStringLiteral("set"), LanguageVariable, QStringLiteral("1031")});
+    line.run(line.hmi(), {QStringLiteral("set"), LanguageVariable, QStringLiteral("1036")});
+    EXPECT_TRUE(InstalledLine::waitUntil(
+        [&] { return line.journal().contains(QStringLiteral("language 1033")); }));
+    EXPECT_TRUE(line.journal().contains(QStringLiteral("language 1031")));
+    EXPECT_LT(line.journal().indexOf(QStringLiteral("language 1031")),
+              line.journal().indexOf(QStringLiteral("language 1033")));
+
+    // The watched window goes: the shell ends within one watcher interval and a tick.
+    line.watched.kill();
+    line.watched.waitForFinished(5000);
+    QElapsedTimer sinceClose;
+    sinceClose.start();
+    ASSERT_TRUE(line.shell.waitForFinished(15000));
+    EXPECT_LE(sinceClose.elapsed(), 5000);
+    EXPECT_EQ(line.shell.exitCode(), 0);
+    const QStringList ending = line.log();
+    EXPECT_TRUE(ending.contains(QStringLiteral("D KX.InternEndProgram An ")));
+    EXPECT_TRUE(ending.contains(QStringLiteral("D KX.InternEndProgram En ")));
+    const QStringList journal = line.journal();
+    const qsizetype stop = journal.indexOf(QStringLiteral("stop-request"));
+    ASSERT_GE(stop, 0);
+    EXPECT_GT(journal.indexOf(QStringLiteral("ended")), stop);
+}
+
+TEST_F(Line, EndAnsweredNoLeavesEverythingAndYesEnds) {
+    line.startShell();
+    ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
+    const QString window = operatorWindow();
+    ASSERT_FALSE(window.isEmpty());
+
+    // "End" sits at 45, 8475 twips: pixel 3, 565, 73 × 29 pixels.
+    clickAt(window, 40, 580);
+    answerBox(QStringLiteral("Escape"));
+    ASSERT_TRUE(waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
+    EXPECT_FALSE(logHas(QStringLiteral("D KX.InternEndProgram An ")));
+    EXPECT_FALSE(line.shell.waitForFinished(100)) << "the shell ended after No";
+
+    clickAt(window, 40, 580);
+    answerBox(QStringLiteral("Return"));
+    ASSERT_TRUE(line.shell.waitForFinished(15000));
+    EXPECT_EQ(line.shell.exitCode(), 0);
+    EXPECT_TRUE(logHas(QStringLiteral("D KX.InternEndProgram En ")));
+    const QStringList journal = line.journal();
+    EXPECT_GT(journal.indexOf(QStringLiteral("ended")),
+              journal.indexOf(QStringLiteral("stop-request")));
+}
+
+TEST_F(Line, LogFileOpensTheEditorWhileTheWindowKeepsTicking) {
+    // A test editor that records its argument vector and stays open for three seconds.
+    const QString editor = line.root.path() + QStringLiteral("/editor");
+    const QString arguments = line.root.path() + QStringLiteral("/editor-arguments");
+    TempRoot::write(
+        editor,
+        "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0-arguments\"\n"
+        "sleep 3\n");
+    QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    line.environment.insert(QStringLiteral("KESTRIX_EDITOR"), editor);
+    const QString logName =
+        line.root.path() + QStringLiteral("/log with blanks; and \"quotes\".log");
+    line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileName=" + logName.toUtf8() +
+                              "\n");
+    line.startShell();
+    ASSERT_TRUE(InstalledLine::waitUntil([&] {
+        return TempRoot::logTexts(logName).contains(QStringLiteral("S FormActivate En "));
+    }));
+    const QString window = operatorWindow();
+    ASSERT_FALSE(window.isEmpty());
+
+    // "Log File" sits at 10245, 7995 twips: pixel 683, 533.
+    clickAt(window, 700, 545);
+    ASSERT_TRUE(InstalledLine::waitUntil([&] { return QFile::exists(arguments); }, 10000));
+    const qsizetype ticksBefore =
+        TempRoot::logTexts(logName).count(QStringLiteral("S KX.TimerLeben_Timer 100En "));
+    EXPECT_TRUE(InstalledLine::waitUntil(
+        [&] {
+            return TempRoot::logTexts(logName).count(
+                       QStringLiteral("S KX.TimerLeben_Timer 100En ")) >= ticksBefore + 2;
+        },
+        10000))
+        << "the window stopped ticking while the editor was open";
+    EXPECT_EQ(QString::fromUtf8(TempRoot::read(arguments)).split('\n', Qt::SkipEmptyParts),
+              QStringList{logName});
+}
+
+}  // namespace
+}  // namespace kestrix
