@@ -155,17 +155,23 @@ bool writeAll(int descriptor, const char* data, size_t size) {
     return true;
 }
 
+// Reads up to a buffer full from the position on; the count, 0 at the end, −1 on failure.
+ssize_t readAt(int file, std::vector<char>& buffer, off_t position) {
+    ssize_t count;
+    do {
+        count = ::pread(file, buffer.data(), buffer.size(), position);
+    } while (count < 0 && errno == EINTR);
+    return count;
+}
+
 // Where the kept lines begin: just after the line end (LF; a CR before it belongs to the line)
 // of the line that holds the cut byte, or the end of the file when no line end follows. False
 // when the log cannot be read.
 bool findKeptPart(int log, off_t cut, std::vector<char>& buffer, off_t& keptFrom) {
     off_t position = cut - 1;
     for (;;) {
-        const ssize_t count = ::pread(log, buffer.data(), buffer.size(), position);
+        const ssize_t count = readAt(log, buffer, position);
         if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return false;
         }
         if (count == 0) {
@@ -185,11 +191,8 @@ bool findKeptPart(int log, off_t cut, std::vector<char>& buffer, off_t& keptFrom
 bool copyRest(int log, off_t from, int copy, std::vector<char>& buffer) {
     off_t position = from;
     for (;;) {
-        const ssize_t count = ::pread(log, buffer.data(), buffer.size(), position);
+        const ssize_t count = readAt(log, buffer, position);
         if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return false;
         }
         if (count == 0) {

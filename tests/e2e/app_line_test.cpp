@@ -35,20 +35,6 @@ protected:
         return InstalledLine::waitUntil([&] { return logHas(text); }, milliseconds);
     }
 
-    // The operator window: the window titled "Kestrix" of 800 × 600 pixels.
-    QString operatorWindow() const {
-        for (const QString& window : line.run(QStringLiteral("xdotool"),
-                                              {QStringLiteral("search"), QStringLiteral("--name"),
-                                               QStringLiteral("^Kestrix$")})
-                                         .split('\n', Qt::SkipEmptyParts)) {
-            if (line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), window})
-                    .contains(QStringLiteral("800x600"))) {
-                return window;
-            }
-        }
-        return {};
-    }
-
     void xdotool(const QStringList& arguments) const {
         line.run(QStringLiteral("xdotool"), arguments);
     }
@@ -65,17 +51,7 @@ protected:
     void answerBox(const QString& key) const {
         QString box;
         ASSERT_TRUE(InstalledLine::waitUntil([&] {
-            for (const QString& window :
-                 line.run(QStringLiteral("xdotool"),
-                          {QStringLiteral("search"), QStringLiteral("--name"),
-                           QStringLiteral("^Kestrix$")})
-                     .split('\n', Qt::SkipEmptyParts)) {
-                if (line.run(QStringLiteral("xprop"),
-                             {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
-                        .contains(QStringLiteral("DIALOG"))) {
-                    box = window;
-                }
-            }
+            box = line.messageBox();
             return !box.isEmpty();
         })) << "no message box";
         xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
@@ -88,12 +64,8 @@ protected:
 
 TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses) {
     line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        return !line.run(QStringLiteral("xdotool"),
-                         {QStringLiteral("search"), QStringLiteral("--name"),
-                          QStringLiteral("^Vwwebbrowser$")})
-                    .isEmpty();
-    }));
+    ASSERT_TRUE(InstalledLine::waitUntil(
+        [&] { return !line.windowsTitled(QStringLiteral("Vwwebbrowser")).isEmpty(); }));
     line.startShell();
     ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
     QElapsedTimer sinceActivation;
@@ -150,7 +122,7 @@ TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses
 TEST_F(Line, EndAnsweredNoLeavesEverythingAndYesEnds) {
     line.startShell();
     ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
-    const QString window = operatorWindow();
+    const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
 
     // "End" sits at 45, 8475 twips: pixel 3, 565, 73 × 29 pixels.
@@ -188,7 +160,7 @@ TEST_F(Line, LogFileOpensTheEditorWhileTheWindowKeepsTicking) {
     ASSERT_TRUE(InstalledLine::waitUntil([&] {
         return TempRoot::logTexts(logName).contains(QStringLiteral("S FormActivate En "));
     }));
-    const QString window = operatorWindow();
+    const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
 
     // "Log File" sits at 10245, 7995 twips: pixel 683, 533.

@@ -9,39 +9,6 @@
 namespace kestrix {
 namespace {
 
-// Window ids of the windows titled exactly so.
-QStringList windowsTitled(const InstalledLine& line, const QString& title) {
-    return line
-        .run(QStringLiteral("xdotool"),
-             {QStringLiteral("search"), QStringLiteral("--name"), QLatin1Char('^') + title + '$'})
-        .split('\n', Qt::SkipEmptyParts);
-}
-
-// The windows titled "Kestrix" of the given kind: the operator window is the one of 800 × 600
-// pixels (the hidden start window carries the program's name too), a message box is a dialog.
-QStringList operatorWindows(const InstalledLine& line) {
-    QStringList found;
-    for (const QString& window : windowsTitled(line, QStringLiteral("Kestrix"))) {
-        if (line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), window})
-                .contains(QStringLiteral("800x600"))) {
-            found.append(window);
-        }
-    }
-    return found;
-}
-
-QStringList messageBoxes(const InstalledLine& line) {
-    QStringList found;
-    for (const QString& window : windowsTitled(line, QStringLiteral("Kestrix"))) {
-        if (line.run(QStringLiteral("xprop"),
-                     {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
-                .contains(QStringLiteral("DIALOG"))) {
-            found.append(window);
-        }
-    }
-    return found;
-}
-
 QString activeWindow(const InstalledLine& line) {
     return line.run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
 }
@@ -77,7 +44,7 @@ TEST_F(StartUp, TheRuntimeStartsAndTheOperatorWindowOpens) {
     line.startShell();
     ASSERT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
     EXPECT_EQ(line.journal().value(0), QStringLiteral("started"));
-    EXPECT_EQ(operatorWindows(line).size(), 1);
+    EXPECT_FALSE(line.operatorWindow().isEmpty());
 
     // The runtime ending from outside ends the shell.
     line.run(line.hmi(), {QStringLiteral("stop")});
@@ -90,15 +57,14 @@ TEST_F(StartUp, AFailedStartIsReportedAndEndsTheProgram) {
     line.environment.insert(QStringLiteral("KESTRIX_HMI_COMMAND"),
                             line.hmi() + QStringLiteral(" --fail-start"));
     line.startShell();
-    QStringList boxes;
+    QString box;
     ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        boxes = messageBoxes(line);
-        return !boxes.isEmpty();
+        box = line.messageBox();
+        return !box.isEmpty();
     })) << "no message box";
     // The operator answers the box; then no window is left and the program ends.
-    line.run(QStringLiteral("xdotool"),
-             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), boxes.first(),
-              QStringLiteral("key"), QStringLiteral("Return")});
+    line.run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                         box, QStringLiteral("key"), QStringLiteral("Return")});
     ASSERT_TRUE(line.shell.waitForFinished(10000));
     EXPECT_NE(line.shell.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(line.root.defaultLog()));  // the operator window never existed
@@ -108,17 +74,16 @@ TEST_F(StartUp, AWatchedWindowComesToTheFrontAndTheOperatorWindowMinimises) {
     line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
     QStringList watched;
     ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        watched = windowsTitled(line, QStringLiteral("Vwwebbrowser"));
+        watched = line.windowsTitled(QStringLiteral("Vwwebbrowser"));
         return !watched.isEmpty();
     }));
     line.startShell();
     ASSERT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
-    QStringList operatorWindow = operatorWindows(line);
-    ASSERT_EQ(operatorWindow.size(), 1);
+    const QString operatorWindow = line.operatorWindow();
+    ASSERT_FALSE(operatorWindow.isEmpty());
     EXPECT_TRUE(
         InstalledLine::waitUntil([&] { return activeWindow(line) == watched.first(); }, 5000));
-    EXPECT_TRUE(
-        InstalledLine::waitUntil([&] { return isIconified(line, operatorWindow.first()); }, 5000));
+    EXPECT_TRUE(InstalledLine::waitUntil([&] { return isIconified(line, operatorWindow); }, 5000));
 }
 
 }  // namespace

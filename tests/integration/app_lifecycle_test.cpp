@@ -2,6 +2,7 @@
 // of the modules, the life sign, the watcher, the commands, the language and the end.
 
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -16,14 +17,7 @@ namespace {
 
 class OperatorWindowAtWork : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "app_lifecycle_test";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr) {
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureApplication(); }
 
     void SetUp() override {
         app.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");

@@ -1,6 +1,7 @@
 // The operator window on fake seams: its design, and what every activation reads, writes and arms.
 
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 
@@ -14,14 +15,7 @@ namespace {
 
 class OperatorWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "app_operatorwindow_test";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr) {
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureApplication(); }
 
     // Starts the program up to the operator window's first activation.
     KestrixCentral& activated() {

@@ -2,6 +2,7 @@
 // plug-in folder, its module created by ProgID and reached only late-bound, through the
 // meta-object and the extender.
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QJsonObject>
@@ -60,16 +61,6 @@ QString pluginFolder() {
 
 QString libraryPath(const ModuleKind& kind) {
     return pluginFolder() + QLatin1Char('/') + QLatin1String(kind.library) + QStringLiteral(".so");
-}
-
-// Widgets need the application object; it lives for the whole run.
-void ensureApplication() {
-    if (QApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "modules_plugins_test";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
 }
 
 class ModulePluginTest : public ::testing::TestWithParam<ModuleKind> {

@@ -1,6 +1,7 @@
 // Each module kind's simulated process, stepped directly: the conditions that raise the kinds'
 // events, how often they can be raised, and what the operator's buttons change.
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -38,14 +39,7 @@ public:
 
 class ModuleSimulationTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "modules_simulation_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureApplication(); }
 };
 
 TEST_F(ModuleSimulationTest, HotMeltTankRaisesOneTemperatureAlarmPerDropBelowTheLimit) {

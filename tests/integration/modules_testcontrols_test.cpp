@@ -1,6 +1,7 @@
 // The host's test controls, reached the way the host reaches plug-in modules: created by the fake
 // control collection and driven through their extenders.
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <functional>
@@ -15,14 +16,7 @@ namespace {
 
 class TestControlsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "modules_testcontrols_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureApplication(); }
 
     Extender* add(const char* progId, const char* name) {
         Extender* extender = factory_.Add(QLatin1String(progId), QLatin1String(name), &container_);

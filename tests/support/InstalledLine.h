@@ -80,6 +80,37 @@ public:
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
 
+    // Window ids of the windows titled exactly so (X11, through xdotool).
+    QStringList windowsTitled(const QString& title) const {
+        return run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                               QLatin1Char('^') + title + '$'})
+            .split('\n', Qt::SkipEmptyParts);
+    }
+
+    // The operator window: the window titled "Kestrix" of 800 × 600 pixels (the hidden start
+    // window carries the program's name too); empty when there is none.
+    QString operatorWindow() const {
+        for (const QString& window : windowsTitled(QStringLiteral("Kestrix"))) {
+            if (run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), window})
+                    .contains(QStringLiteral("800x600"))) {
+                return window;
+            }
+        }
+        return {};
+    }
+
+    // An open message box of the shell: a dialog window titled "Kestrix"; empty when none is open.
+    QString messageBox() const {
+        for (const QString& window : windowsTitled(QStringLiteral("Kestrix"))) {
+            if (run(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
+                    .contains(QStringLiteral("DIALOG"))) {
+                return window;
+            }
+        }
+        return {};
+    }
+
     // Waits until the condition holds, up to the given time; true when it did.
     static bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
         for (int waited = 0; waited < milliseconds; waited += 50) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/InstallationRoot.h"
 #include "app/StartPlacement.h"
 #include "log/Fault.h"
@@ -39,7 +41,12 @@ INSTANTIATE_TEST_SUITE_P(
                       // The right-edge rule after the clamp makes the left negative again.
                       PlacementCase{true, 500, -300, 3617},
                       // A missing "Resolution" reads −1: unrounded, unclamped centring.
-                      PlacementCase{false, -1, -3907.5, 5310}));
+                      PlacementCase{false, -1, -3907.5, 5310}),
+    [](const ::testing::TestParamInfo<PlacementCase>& info) {
+        const PlacementCase& c = info.param;
+        return std::string(c.withLineDisplay ? "UpperLeft" : "Centred") + "AtResolution" +
+               (c.resolution < 0 ? std::string("Missing") : std::to_string(c.resolution));
+    });
 
 TEST(StartPlacement, EqualityWithTheAreaEdgeLeavesThePositionAlone) {
     // W = 7800 exactly the window's width: L + width = W is not greater, so L stays 0.

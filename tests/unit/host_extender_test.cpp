@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -13,11 +14,7 @@
 namespace kestrix::test {
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "host_extender_test";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return ensureApplication();
 }
 
 // Modules of one vendor share a base class; its events are the modules' events too.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QFile>
@@ -14,11 +15,7 @@
 namespace kestrix::test {
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "host_factory_test";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return ensureApplication();
 }
 
 const QString TestPlugins = QStringLiteral(KESTRIX_TEST_PLUGIN_DIR);

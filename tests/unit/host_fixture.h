@@ -4,6 +4,7 @@
 // log in a temporary file, scripted message boxes and Program.ini in the same folder.
 
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,14 +26,7 @@ namespace kestrix {
 
 class HostTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "host_test";
-            static char* argv[] = {name, nullptr};
-            static QApplication application(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureApplication(); }
 
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());

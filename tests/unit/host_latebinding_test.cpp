@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -10,11 +11,7 @@
 namespace kestrix::test {
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "host_latebinding_test";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return ensureApplication();
 }
 
 // A control with the kinds of members the host reaches late-bound.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -11,11 +12,7 @@
 namespace kestrix::test {
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "host_scrollbar_test";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return ensureApplication();
 }
 
 constexpr int RangeMax = 0x68030002;

@@ -1,4 +1,5 @@
 #include "IniVerb.h"
+#include "StderrDialogs.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,16 +14,6 @@
 namespace kestrix::check {
 
 namespace {
-
-// The tool never asks for the not-found message; should a box come up, its text goes to stderr.
-class StderrDialogs final : public Dialogs {
-public:
-    int MsgBox(const QString& prompt, int /*style*/, const QString& title) override {
-        std::cerr << title.toLocal8Bit().constData() << ": " << prompt.toLocal8Bit().constData()
-                  << '\n';
-        return MsgBoxResult::Ok;
-    }
-};
 
 enum class ReadAs { Integer, Text, Boolean };
 

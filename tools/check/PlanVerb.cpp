@@ -1,4 +1,5 @@
 #include "PlanVerb.h"
+#include "StderrDialogs.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -21,16 +22,6 @@ namespace {
 
 constexpr int SlotTotal = 20;
 const QString Project = QStringLiteral("Project");
-
-// The readers never ask for a box here; should one come up, its text goes to stderr.
-class StderrDialogs final : public Dialogs {
-public:
-    int MsgBox(const QString& prompt, int /*style*/, const QString& title) override {
-        std::cerr << title.toLocal8Bit().constData() << ": " << prompt.toLocal8Bit().constData()
-                  << '\n';
-        return MsgBoxResult::Ok;
-    }
-};
 
 struct PlannedModule {
     QString progId;
