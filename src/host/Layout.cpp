@@ -40,7 +40,7 @@ void PluginHost::PositioniereObjekte() {
             p.step([&] { controlOf(n).setLeft(0); });
             p.step([&] { controlOf(n).setTop(StackTop); });
             p.step([&] {
-                const auto width = static_cast<float>(pictureHaupt().width() * pixelY);
+                const auto width = static_cast<float>(pictureHaupt().width() * twips_.x);
                 controlOf(n).setWidth(width);
             });
             p.step([&] { controlOf(n).setVisible(true); });
