@@ -20,6 +20,7 @@ HolvigScrollBar::HolvigScrollBar(QWidget* parent)
     : QWidget(parent), bar_(new QScrollBar(Qt::Vertical, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(bar_);
+    setRichtung(richtung_);
     setRahmenstaerke(rahmenstaerke_);
     applyRange();
     applyExtent();
@@ -39,6 +40,8 @@ void HolvigScrollBar::setExtentY(int himetric) {
 void HolvigScrollBar::setRichtung(short richtung) {
     richtung_ = richtung;
     bar_->setOrientation(richtung == 0 ? Qt::Vertical : Qt::Horizontal);
+    // The bar fills the control inside its frame, across as well as along.
+    bar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void HolvigScrollBar::setRahmenstaerke(short pixels) {
