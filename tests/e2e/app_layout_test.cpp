@@ -33,8 +33,7 @@ protected:
         static char* argv[] = {name, nullptr};
         application = std::make_unique<QGuiApplication>(argc, argv);
 
-        line.environment.insert(QStringLiteral("DISPLAY"), x.display());
-        line.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        line.showOn(x.display());
         line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
         // Two tanks (2400 twips = 160 px each), two OCR modules (120 px), one Tarvo (110 px).
         line.root.writeProgramIni(

@@ -20,8 +20,7 @@ protected:
             GTEST_SKIP() << x.error();
         }
         ASSERT_TRUE(x.ok()) << x.error();
-        line.environment.insert(QStringLiteral("DISPLAY"), x.display());
-        line.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        line.showOn(x.display());
         line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
         line.root.writeProgramIni(
             "[Project]\nNumberOfMachines=2\n"

@@ -50,6 +50,12 @@ public:
         run(hmi(), {QStringLiteral("stop")});
     }
 
+    // The line's programs show their windows on this X display.
+    void showOn(const QString& display) {
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+
     QString program(const char* name) const {
         return root.programDirectory() + QLatin1Char('/') + QLatin1String(name);
     }
