@@ -2,13 +2,13 @@
 // of the modules, the life sign, the watcher, the commands, the language and the end.
 
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
 
 #include "AppHarness.h"
+#include "TestApplication.h"
 #include "host/Extender.h"
 #include "host/PluginHost.h"
 

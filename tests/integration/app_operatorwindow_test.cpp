@@ -1,11 +1,11 @@
 // The operator window on fake seams: its design, and what every activation reads, writes and arms.
 
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 
 #include "AppHarness.h"
+#include "TestApplication.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSVarServer.h"
 #include "host/Extender.h"

@@ -2,7 +2,6 @@
 // plug-in folder, its module created by ProgID and reached only late-bound, through the
 // meta-object and the extender.
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QJsonObject>
@@ -16,6 +15,7 @@
 #include <set>
 #include <vector>
 
+#include "TestApplication.h"
 #include "host/ControlPlugin.h"
 #include "host/EventInfo.h"
 #include "host/Extender.h"

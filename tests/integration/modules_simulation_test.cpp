@@ -1,13 +1,13 @@
 // Each module kind's simulated process, stepped directly: the conditions that raise the kinds'
 // events, how often they can be raised, and what the operator's buttons change.
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <vector>
 
+#include "TestApplication.h"
 #include "csi/CsiModule.h"
 #include "dirtyfilter/DirtyFilterModule.h"
 #include "ocr/OcrModule.h"

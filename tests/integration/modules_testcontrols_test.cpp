@@ -1,13 +1,13 @@
 // The host's test controls, reached the way the host reaches plug-in modules: created by the fake
 // control collection and driven through their extenders.
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <functional>
 #include <vector>
 
 #include "FakeControlFactory.h"
+#include "TestApplication.h"
 #include "host/EventInfo.h"
 #include "log/Fault.h"
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -8,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "FaultOf.h"
+#include "TestApplication.h"
 #include "host/Extender.h"
 #include "log/Fault.h"
 
@@ -38,16 +39,6 @@ public:
 Q_SIGNALS:
     void Alarm(const QString& text, short code);
 };
-
-Fault faultOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Fault& fault) {
-        return fault;
-    }
-    ADD_FAILURE() << "no fault raised";
-    return Fault(0, {}, {});
-}
 
 class ExtenderTest : public ::testing::Test {
 protected:

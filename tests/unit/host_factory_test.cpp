@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QFile>
@@ -8,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "FaultOf.h"
+#include "TestApplication.h"
 #include "host/Extender.h"
 #include "host/PluginControlFactory.h"
 #include "log/Fault.h"
@@ -21,16 +22,6 @@ QApplication& application() {
 const QString TestPlugins = QStringLiteral(KESTRIX_TEST_PLUGIN_DIR);
 const QString ModuleLibrary = TestPlugins + QStringLiteral("/kestrix_test_module_plugin.so");
 const QString ModuleProgId = QStringLiteral("KestrixTest.Module");
-
-Fault faultOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Fault& fault) {
-        return fault;
-    }
-    ADD_FAILURE() << "no fault raised";
-    return Fault(0, {}, {});
-}
 
 bool writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);

@@ -4,7 +4,6 @@
 // log in a temporary file, scripted message boxes and Program.ini in the same folder.
 
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,6 +14,7 @@
 #include <memory>
 
 #include "FakeControlFactory.h"
+#include "TestApplication.h"
 #include "config/Service.h"
 #include "host/LineSettings.h"
 #include "host/PluginHost.h"

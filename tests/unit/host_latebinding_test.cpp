@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QWidget>
 #include <functional>
 #include <stdexcept>
 
+#include "FaultOf.h"
+#include "TestApplication.h"
 #include "host/LateBinding.h"
 
 namespace kestrix::test {
@@ -36,16 +37,6 @@ public:
     short rangeMax = 2;
     QVariantList initArguments;
 };
-
-Fault faultOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Fault& fault) {
-        return fault;
-    }
-    ADD_FAILURE() << "no fault raised";
-    return Fault(0, {}, {});
-}
 
 class LateBindingTest : public ::testing::Test {
 protected:

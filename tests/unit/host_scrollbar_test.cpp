@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include "TestApplication.h"
 
 #include <QApplication>
 #include <QScrollBar>
 #include <QWidget>
 #include <vector>
 
+#include "TestApplication.h"
 #include "host/Extender.h"
 #include "host/PluginControlFactory.h"
 
