@@ -242,4 +242,13 @@ void Extender::setVisible(bool visible) {
     liveControl(control_)->setVisible(visible);
 }
 
+double AbsoluteHoeheOf(Extender& module) {
+    bool ok = false;
+    const double twips = module.get(QStringLiteral("AbsoluteHoehe")).toDouble(&ok);
+    if (!ok) {
+        raiseFault(ErrorNumber::TypeMismatch);
+    }
+    return twips;
+}
+
 }  // namespace kestrix

@@ -62,4 +62,8 @@ private:
     ScreenTwips twips_;
 };
 
+// A module's AbsoluteHoehe as the layout reads it: the height in twips that the module reports;
+// anything but a number is a type mismatch (13).
+double AbsoluteHoeheOf(Extender& module);
+
 }  // namespace kestrix

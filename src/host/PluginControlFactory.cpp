@@ -66,14 +66,15 @@ void PluginControlFactory::registerFolder(const QString& folder) {
     }
 }
 
+// A library that others may write to is not even read.
 void PluginControlFactory::registerLibrary(const QString& file) {
+    if (QString why = unsafePluginLibrary(file); !why.isEmpty()) {
+        skip(why);
+        return;
+    }
     auto loader = std::make_unique<QPluginLoader>(file);
     const QString progId = progIdOf(*loader);
     if (progId.isEmpty()) {
-        return;
-    }
-    if (QString why = unsafePluginLibrary(file); !why.isEmpty()) {
-        skip(why);
         return;
     }
     auto [registered, isFirst] = libraries_.try_emplace(progIdKey(progId));

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace kestrix {
 namespace {
@@ -100,6 +101,18 @@ TEST_F(ContainerTest, EveryKindOfBadPlugInIsReportedAndNotFit) {
     }
     EXPECT_EQ(crashing.report["findings"][0]["kind"].toString(), "crash");
     EXPECT_EQ(hanging.report["findings"][0]["kind"].toString(), "hang");
+
+    // A good library that others may write to is one the shell would not load.
+    QTemporaryDir folder;
+    const QString open = folder.filePath("module.so");
+    ASSERT_TRUE(QFile::copy(testPlugin("module"), open));
+    ASSERT_TRUE(QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadOther | QFile::WriteOther));
+    ContainerRun refused = check({open, "--json"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(findings(refused),
+              QStringList{"load: plug-in library \"" + open +
+                          "\" skipped: writable by others than its owner and root"});
 }
 
 TEST_F(ContainerTest, AProgIdIsServedByTheFirstLibraryOfTheShellsFolders) {

@@ -17,6 +17,7 @@
 #include "host/Extender.h"
 #include "host/LateBinding.h"
 #include "host/PluginControlFactory.h"
+#include "host/PluginSafety.h"
 #include "log/Fault.h"
 
 namespace kestrix::check {
@@ -65,16 +66,6 @@ QJsonValue jsonOf(const QVariant& value) {
     }
 }
 
-// A module's height as the layout reads it; anything but a number is a type mismatch (13).
-double twipsOf(const QVariant& value) {
-    bool ok = false;
-    const double twips = value.toDouble(&ok);
-    if (!ok) {
-        raiseFault(ErrorNumber::TypeMismatch);
-    }
-    return twips;
-}
-
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
@@ -107,16 +98,23 @@ public:
     }
 
 private:
-    // The library that the shell would take: the one file (by the registry's rules), or the one
-    // that serves the ProgID in the shell's folders.
+    // The library that the shell would take: the one file (by the registry's rules, which its
+    // folder must pass too), or the one that serves the ProgID in the shell's folders.
     bool findLibrary() {
+        QStringList skipped;
         if (options_.library.isEmpty()) {
             registry_.emplace(PluginControlFactory::defaultFolders(), twips_);
         } else {
+            const QFileInfo library(options_.library);
             registry_.emplace(QStringList{}, twips_);
-            registry_->registerLibrary(QFileInfo(options_.library).absoluteFilePath());
+            if (QString why = unsafePluginFolder(library.absolutePath()); !why.isEmpty()) {
+                skipped.append(why);
+            } else {
+                registry_->registerLibrary(library.absoluteFilePath());
+            }
         }
-        for (const QString& line : registry_->skipped()) {
+        skipped += registry_->skipped();
+        for (const QString& line : skipped) {
             out_.write({{QStringLiteral("record"), QStringLiteral("skipped")},
                         {QStringLiteral("line"), line}});
         }
@@ -127,7 +125,7 @@ private:
             }
         }
         if (!found) {
-            return notRegistered();
+            return notRegistered(skipped);
         }
         progId_ = found->progId;
         const QJsonObject metaData = QPluginLoader(found->library).metaData();
@@ -143,18 +141,17 @@ private:
 
     // A ProgID that nothing serves still goes to the creation, which faults as in the shell; a
     // library that the shell would not register stops here.
-    bool notRegistered() {
+    bool notRegistered(const QStringList& skipped) {
         if (options_.library.isEmpty()) {
             progId_ = options_.progId;
             out_.write({{QStringLiteral("record"), QStringLiteral("library")},
                         {QStringLiteral("progId"), progId_}});
             return true;
         }
-        QString why = registry_->skipped().isEmpty()
-                          ? QStringLiteral(
-                                "its metadata names no ProgID: the shell does not "
-                                "register it")
-                          : registry_->skipped().first();
+        const QString why =
+            skipped.isEmpty()
+                ? QStringLiteral("its metadata names no ProgID: the shell does not register it")
+                : skipped.first();
         out_.write({{QStringLiteral("record"), QStringLiteral("finding")},
                     {QStringLiteral("step"), QStringLiteral("load")},
                     {QStringLiteral("kind"), QStringLiteral("refused")},
@@ -230,7 +227,7 @@ private:
                  attempt(name, source, [&] { control_->setVisible(true); });
              });
         step(QStringLiteral("AbsoluteHoehe"), QStringLiteral("read AbsoluteHoehe"), source, [&] {
-            const double twips = twipsOf(control_->get(QStringLiteral("AbsoluteHoehe")));
+            const double twips = AbsoluteHoeheOf(*control_);
             out_.write({{QStringLiteral("record"), QStringLiteral("height")},
                         {QStringLiteral("twips"), twips},
                         {QStringLiteral("pixels"), twips_.toPixelsY(twips)}});
