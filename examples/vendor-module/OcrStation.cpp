@@ -11,8 +11,8 @@ OcrStation::OcrStation(QWidget* parent)
       rejected_(new QLabel(this)) {
     // The shell stacks its modules by AbsoluteHoehe: keep exactly that height.
     setFixedHeight(kestrix::ScreenTwips::ofPrimaryScreen().toPixelsY(HeightTwips));
-    setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("QLabel { color: #e8eef2; } OcrStation { background: #243b4a; }"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QStringLiteral("OcrStation { background: #243b4a; } QLabel { color: #e8eef2; }"));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(title_, 0, 0, 1, 3);
