@@ -106,8 +106,8 @@ TEST_F(ContainerTest, EveryKindOfBadPlugInIsReportedAndNotFit) {
     QTemporaryDir folder;
     const QString open = folder.filePath("module.so");
     ASSERT_TRUE(QFile::copy(testPlugin("module"), open));
-    ASSERT_TRUE(QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner |
-                                                QFile::ReadOther | QFile::WriteOther));
+    ASSERT_TRUE(QFile::setPermissions(
+        open, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
     ContainerRun refused = check({open, "--json"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(findings(refused),
