@@ -1,14 +1,9 @@
-#include "HolvigScrollBarPlugin.h"
+// The library of the scroll-bar control: controls of HolvigScrollBar for the ProgID its build
+// names.
+#include <kestrix/ControlPlugin.h>
 
 #include "HolvigScrollBar.h"
 
-namespace kestrix {
+KESTRIX_CONTROL_PLUGIN(HolvigScrollBarPlugin, kestrix::HolvigScrollBar)
 
-QWidget* HolvigScrollBarPlugin::createControl(const QString& progId, QWidget* parent) {
-    if (progId != QLatin1String("HolvigScrollBar.ScrollBar")) {
-        return nullptr;
-    }
-    return new HolvigScrollBar(parent);
-}
-
-}  // namespace kestrix
+#include "HolvigScrollBarPlugin.moc"

@@ -27,21 +27,12 @@ class EventRelay final : public QObject {
 public:
     explicit EventRelay(Extender* extender) : QObject(extender), extender_(extender) {}
 
-    // Signals declared by QWidget and its bases (windowTitleChanged, destroyed, ...) are the
-    // toolkit's, not the control's events; every signal declared below QWidget is.
     void listenTo(QObject* control) {
-        const QMetaObject* meta = control->metaObject();
-        for (int index = QWidget::staticMetaObject.methodCount(); index < meta->methodCount();
-             ++index) {
-            QMetaMethod method = meta->method(index);
-            // A signal with default arguments has clones that share its emissions.
-            if (method.methodType() != QMetaMethod::Signal ||
-                (method.attributes() & QMetaMethod::Cloned) != 0) {
-                continue;
-            }
+        for (const QMetaMethod& event : Extender::eventsOf(*control->metaObject())) {
             int slot = QObject::staticMetaObject.methodCount() + static_cast<int>(signals_.size());
-            if (QMetaObject::connect(control, index, this, slot, Qt::DirectConnection)) {
-                signals_.push_back(method);
+            if (QMetaObject::connect(control, event.methodIndex(), this, slot,
+                                     Qt::DirectConnection)) {
+                signals_.push_back(event);
             }
         }
     }
@@ -135,6 +126,22 @@ auto namingControl(const QString& progId, Work&& work) -> decltype(work()) {
 }
 
 }  // namespace
+
+// Signals declared by QWidget and its bases (windowTitleChanged, destroyed, ...) are the
+// toolkit's, not the control's events; every signal declared below QWidget is.
+std::vector<QMetaMethod> Extender::eventsOf(const QMetaObject& control) {
+    std::vector<QMetaMethod> events;
+    for (int index = QWidget::staticMetaObject.methodCount(); index < control.methodCount();
+         ++index) {
+        QMetaMethod method = control.method(index);
+        // A signal with default arguments has clones that share its emissions.
+        if (method.methodType() == QMetaMethod::Signal &&
+            (method.attributes() & QMetaMethod::Cloned) == 0) {
+            events.push_back(method);
+        }
+    }
+    return events;
+}
 
 Extender::Extender(QWidget* control, QString progId, QString name, ScreenTwips twips)
     : QObject(control),
@@ -233,6 +240,15 @@ void Extender::setHeight(double twips) {
 
 void Extender::setVisible(bool visible) {
     liveControl(control_)->setVisible(visible);
+}
+
+double AbsoluteHoeheOf(Extender& module) {
+    bool ok = false;
+    const double twips = module.get(QStringLiteral("AbsoluteHoehe")).toDouble(&ok);
+    if (!ok) {
+        raiseFault(ErrorNumber::TypeMismatch);
+    }
+    return twips;
 }
 
 }  // namespace kestrix

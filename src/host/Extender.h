@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QMetaMethod>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <vector>
 
 #include "host/EventInfo.h"
 #include "platform/Screen.h"
@@ -21,6 +23,9 @@ class Extender : public QObject {
     Q_OBJECT
 public:
     Extender(QWidget* control, QString progId, QString name, ScreenTwips twips);
+
+    // The signals of a control's class that arrive as its events, in declaration order.
+    static std::vector<QMetaMethod> eventsOf(const QMetaObject& control);
 
     QWidget* control() const { return control_; }
     const QString& progId() const { return progId_; }
@@ -56,5 +61,9 @@ private:
     QString name_;
     ScreenTwips twips_;
 };
+
+// A module's AbsoluteHoehe as the layout reads it: the height in twips that the module reports;
+// anything but a number is a type mismatch (13).
+double AbsoluteHoeheOf(Extender& module);
 
 }  // namespace kestrix

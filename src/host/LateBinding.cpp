@@ -97,22 +97,31 @@ QVariant convertedTo(const QVariant& value, QMetaType type) {
     return converted;
 }
 
-QMetaProperty propertyNamed(QObject* control, const QString& member) {
-    const QMetaObject* meta = control->metaObject();
-    return meta->property(meta->indexOfProperty(member.toLatin1().constData()));
-}
+// The member an access by name reaches: without arguments a property (writable for an
+// assignment, readable for a read), else the member function of that name taking the arguments,
+// and the value for an assignment; the most derived class's declaration wins. Neither is valid
+// when the control has no such member.
+struct Reached {
+    QMetaProperty property;
+    QMetaMethod method;
+};
 
-// The member function (slot or Q_INVOKABLE) of that name taking that many arguments; the most
-// derived class's declaration wins.
-QMetaMethod methodNamed(QObject* control, const QString& member, qsizetype argumentCount) {
+Reached reached(QObject* control, const QString& member, qsizetype argumentCount, bool assignment) {
     const QMetaObject* meta = control->metaObject();
     const QByteArray name = member.toLatin1();
+    if (argumentCount == 0) {
+        QMetaProperty property = meta->property(meta->indexOfProperty(name.constData()));
+        if (property.isValid() && (assignment ? property.isWritable() : property.isReadable())) {
+            return {property, {}};
+        }
+    }
+    const qsizetype parameterCount = argumentCount + (assignment ? 1 : 0);
     for (int index = meta->methodCount() - 1; index >= 0; --index) {
         QMetaMethod method = meta->method(index);
         bool callable =
             method.methodType() == QMetaMethod::Method || method.methodType() == QMetaMethod::Slot;
-        if (callable && method.name() == name && method.parameterCount() == argumentCount) {
-            return method;
+        if (callable && method.name() == name && method.parameterCount() == parameterCount) {
+            return {{}, method};
         }
     }
     return {};
@@ -150,16 +159,19 @@ void writeProperty(QObject* control, const QMetaProperty& property, const QVaria
 }
 
 // "DispId 0x68030002" or "DispId 142": the number after the prefix, hexadecimal or decimal.
-bool dispIdMatches(const QString& classInfoName, int dispId) {
+std::optional<int32_t> dispIdOf(const QString& classInfoName) {
     if (!classInfoName.startsWith(DispIdPrefix)) {
-        return false;
+        return std::nullopt;
     }
     QString number = classInfoName.mid(DispIdPrefix.size()).trimmed();
     bool ok = false;
     qlonglong value = number.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
                           ? number.mid(2).toLongLong(&ok, 16)
                           : number.toLongLong(&ok, 10);
-    return ok && static_cast<int32_t>(static_cast<uint32_t>(value)) == dispId;
+    if (!ok) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
 }  // namespace
@@ -170,43 +182,61 @@ QVariant get(QObject* control, const QString& member) {
 
 void let(QObject* control, const QString& member, const QVariant& value,
          const QVariantList& arguments) {
-    requireControl(control);
-    if (arguments.isEmpty()) {
-        QMetaProperty property = propertyNamed(control, member);
-        if (property.isValid() && property.isWritable()) {
-            writeProperty(control, property, value);
-            return;
-        }
+    Reached target = reached(requireControl(control), member, arguments.size(), true);
+    if (target.property.isValid()) {
+        writeProperty(control, target.property, value);
+        return;
     }
-    QMetaMethod method = methodNamed(control, member, arguments.size() + 1);
-    if (!method.isValid()) {
+    if (!target.method.isValid()) {
         raiseFault(ErrorNumber::NoSuchMember);
     }
     QVariantList argumentsAndValue = arguments;
     argumentsAndValue.append(value);
-    invoke(control, method, argumentsAndValue);
+    invoke(control, target.method, argumentsAndValue);
 }
 
 QVariant call(QObject* control, const QString& member, const QVariantList& arguments) {
-    requireControl(control);
-    if (arguments.isEmpty()) {
-        QMetaProperty property = propertyNamed(control, member);
-        if (property.isValid() && property.isReadable()) {
-            return runControlCode(control, [&] { return property.read(control); });
-        }
+    Reached target = reached(requireControl(control), member, arguments.size(), false);
+    if (target.property.isValid()) {
+        return runControlCode(control, [&] { return target.property.read(control); });
     }
-    QMetaMethod method = methodNamed(control, member, arguments.size());
-    if (!method.isValid()) {
+    if (!target.method.isValid()) {
         raiseFault(ErrorNumber::NoSuchMember);
     }
-    return invoke(control, method, arguments);
+    return invoke(control, target.method, arguments);
+}
+
+QString memberReached(QObject* control, const QString& member, qsizetype argumentCount,
+                      bool assignment) {
+    Reached target = reached(requireControl(control), member, argumentCount, assignment);
+    if (target.property.isValid()) {
+        return QStringLiteral("property %1 %2")
+            .arg(QLatin1String(target.property.typeName()), member);
+    }
+    if (target.method.isValid()) {
+        return QLatin1String(target.method.typeName()) + QLatin1Char(' ') +
+               QLatin1String(target.method.methodSignature());
+    }
+    return {};
+}
+
+std::vector<std::pair<int32_t, QString>> dispIds(QObject* control) {
+    const QMetaObject* meta = requireControl(control)->metaObject();
+    std::vector<std::pair<int32_t, QString>> declared;
+    for (int index = 0; index < meta->classInfoCount(); ++index) {
+        QMetaClassInfo info = meta->classInfo(index);
+        if (auto dispId = dispIdOf(QString::fromLatin1(info.name()))) {
+            declared.emplace_back(*dispId, QString::fromLatin1(info.value()));
+        }
+    }
+    return declared;
 }
 
 QString memberOfDispId(QObject* control, int dispId) {
     const QMetaObject* meta = requireControl(control)->metaObject();
     for (int index = meta->classInfoCount() - 1; index >= 0; --index) {
         QMetaClassInfo info = meta->classInfo(index);
-        if (dispIdMatches(QString::fromLatin1(info.name()), dispId)) {
+        if (dispIdOf(QString::fromLatin1(info.name())) == dispId) {
             return QString::fromLatin1(info.value());
         }
     }

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "log/Fault.h"
 
@@ -37,6 +40,16 @@ void let(QObject* control, const QString& member, const QVariant& value,
 
 // Calls a member function with these arguments and returns its result.
 QVariant call(QObject* control, const QString& member, const QVariantList& arguments = {});
+
+// What an access by name reaches, for showing a control's members: the signature of the property
+// ("property int AbsoluteHoehe") or member function ("void Refresh(bool)") that a read (get,
+// call) or an assignment (let) with that many arguments reaches, or an empty text when the access
+// would fault with 438.
+QString memberReached(QObject* control, const QString& member, qsizetype argumentCount,
+                      bool assignment);
+
+// The dispatch ids the control declares and the member each names, in declaration order.
+std::vector<std::pair<int32_t, QString>> dispIds(QObject* control);
 
 // The member that a dispatch id names on this control; 438 when it declares none.
 QString memberOfDispId(QObject* control, int dispId);

@@ -16,16 +16,6 @@ constexpr int RangeMaxDispId = 0x68030002;
 constexpr int PageSizeDispId = 0x68030001;
 constexpr int EnabledDispId = 0x68030006;
 
-// A module's height as it reports it; anything but a number is a type mismatch (13).
-double twipsOf(const QVariant& value) {
-    bool ok = false;
-    const double twips = value.toDouble(&ok);
-    if (!ok) {
-        raiseFault(ErrorNumber::TypeMismatch);
-    }
-    return twips;
-}
-
 }  // namespace
 
 // Stacks the modules in slot order with a one-pixel gap, sizes PictureHaupt to the stack and sets
@@ -45,7 +35,7 @@ void PluginHost::PositioniereObjekte() {
             });
             p.step([&] { controlOf(n).setVisible(true); });
             p.step([&] {
-                const double height = twipsOf(controlOf(n).get(QStringLiteral("AbsoluteHoehe")));
+                const double height = AbsoluteHoeheOf(controlOf(n));
                 StackTop = toInt32(StackTop + height + pixelY);
             });
         }

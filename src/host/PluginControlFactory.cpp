@@ -1,14 +1,16 @@
 #include "host/PluginControlFactory.h"
 
+#include <kestrix/ControlPlugin.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonObject>
 #include <QLibrary>
 #include <QWidget>
+#include <QtDebug>
 #include <exception>
 
-#include "host/ControlPlugin.h"
 #include "host/Extender.h"
+#include "host/PluginSafety.h"
 #include "log/Fault.h"
 
 namespace kestrix {
@@ -45,24 +47,47 @@ QStringList PluginControlFactory::defaultFolders() {
 }
 
 QStringList PluginControlFactory::defaultFolders(const QString& programDirectory) {
-    QStringList folders{programDirectory + QStringLiteral("/plugins")};
-    QString extraFolders = qEnvironmentVariable("KESTRIX_PLUGIN_PATH");
-    folders += extraFolders.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QStringList folders =
+        qEnvironmentVariable("KESTRIX_PLUGIN_PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    folders.append(programDirectory + QStringLiteral("/plugins"));
     return folders;
 }
 
 void PluginControlFactory::registerFolder(const QString& folder) {
+    if (QString why = unsafePluginFolder(folder); !why.isEmpty()) {
+        skip(why);
+        return;
+    }
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo& file : files) {
-        if (!QLibrary::isLibrary(file.fileName())) {
-            continue;
-        }
-        auto library = std::make_unique<QPluginLoader>(file.absoluteFilePath());
-        QString progId = progIdOf(*library);
-        if (!progId.isEmpty() && !libraries_.contains(progId)) {
-            libraries_.emplace(progId, std::move(library));
+        if (QLibrary::isLibrary(file.fileName())) {
+            registerLibrary(file.absoluteFilePath());
         }
     }
+}
+
+// A library that others may write to is not even read.
+void PluginControlFactory::registerLibrary(const QString& file) {
+    if (QString why = unsafePluginLibrary(file); !why.isEmpty()) {
+        skip(why);
+        return;
+    }
+    auto loader = std::make_unique<QPluginLoader>(file);
+    const QString progId = progIdOf(*loader);
+    if (progId.isEmpty()) {
+        return;
+    }
+    auto [registered, isFirst] = libraries_.try_emplace(progIdKey(progId));
+    if (isFirst) {
+        registered->second = Library{{progId, file, {}}, std::move(loader)};
+    } else {
+        registered->second.registration.shadowed.append(file);
+    }
+}
+
+void PluginControlFactory::skip(const QString& why) {
+    skipped_.append(why);
+    qWarning("Kestrix: %s", qUtf8Printable(why));
 }
 
 Extender* PluginControlFactory::Add(const QString& progId, const QString& name,
@@ -78,11 +103,11 @@ Extender* PluginControlFactory::Add(const QString& progId, const QString& name,
 }
 
 QWidget* PluginControlFactory::createControl(const QString& progId, QWidget* container) {
-    auto registration = libraries_.find(progId);
+    auto registration = libraries_.find(progIdKey(progId));
     if (registration == libraries_.end()) {
         cannotCreate();
     }
-    QPluginLoader& library = *registration->second;
+    QPluginLoader& library = *registration->second.loader;
     QObject* instance = library.instance();  // loads the library on first use
     if (instance == nullptr) {
         cannotCreate(library.errorString());
@@ -106,15 +131,23 @@ QWidget* PluginControlFactory::createControl(const QString& progId, QWidget* con
 }
 
 bool PluginControlFactory::isRegistered(const QString& progId) const {
-    return libraries_.contains(progId);
+    return libraries_.contains(progIdKey(progId));
 }
 
 QStringList PluginControlFactory::registeredProgIds() const {
     QStringList progIds;
-    for (const auto& registration : libraries_) {
-        progIds.append(registration.first);
+    for (const auto& [key, library] : libraries_) {
+        progIds.append(library.registration.progId);
     }
     return progIds;
+}
+
+std::vector<PluginControlFactory::Registration> PluginControlFactory::registrations() const {
+    std::vector<Registration> all;
+    for (const auto& [key, library] : libraries_) {
+        all.push_back(library.registration);
+    }
+    return all;
 }
 
 }  // namespace kestrix

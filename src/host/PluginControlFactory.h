@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "host/ControlFactory.h"
 #include "platform/Screen.h"
@@ -12,18 +13,32 @@
 namespace kestrix {
 
 // The registry of control plug-ins on Linux: every Qt plugin library in the given folders whose
-// metadata names a "ProgID" is registered under it (the first library found for a ProgID wins).
+// metadata names a "ProgID" is registered under it. Folders are searched in the order given and
+// the first library found for a ProgID serves it (ProgIDs compare without regard to case); the
+// later ones are shadowed. Relative folders, and folders or libraries that others than their
+// owner and root may write to, are skipped with one line each on standard error.
+//
 // The metadata is read without loading the library; a library is loaded only when the first
 // control of its ProgID is created, and stays loaded while the program runs.
 class PluginControlFactory final : public ControlFactory {
 public:
+    // The library that serves a ProgID and those it shadows, in search order.
+    struct Registration {
+        QString progId;  // as the serving library's metadata writes it
+        QString library;
+        QStringList shadowed;
+    };
+
     PluginControlFactory(const QStringList& folders, ScreenTwips twips);
 
-    // The program's own "plugins" folder, followed by the folders of $KESTRIX_PLUGIN_PATH
-    // (colon-separated).
+    // The folders of $KESTRIX_PLUGIN_PATH (colon-separated, in order), then the program's own
+    // "plugins" folder: a site's library replaces a shipped one of the same ProgID.
     static QStringList defaultFolders();
     // The same for a program in another directory (the commissioning check looks at a line).
     static QStringList defaultFolders(const QString& programDirectory);
+
+    // Registers one more library, after those found so far, by the rules of the folders' ones.
+    void registerLibrary(const QString& file);
 
     // Creates the control hidden inside the container under the name, and wraps it in a new
     // extender. Cannot create object (429) when the ProgID is unknown, its library does not load
@@ -31,12 +46,23 @@ public:
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override;
     bool isRegistered(const QString& progId) const override;
     QStringList registeredProgIds() const;
+    // Every registered ProgID with its libraries, in the order of the ProgIDs.
+    std::vector<Registration> registrations() const;
+    // The folders and libraries passed over, one line each saying why.
+    const QStringList& skipped() const { return skipped_; }
 
 private:
+    struct Library {
+        Registration registration;
+        std::unique_ptr<QPluginLoader> loader;
+    };
+
     void registerFolder(const QString& folder);
+    void skip(const QString& why);
     QWidget* createControl(const QString& progId, QWidget* container);
 
-    std::map<QString, std::unique_ptr<QPluginLoader>> libraries_;
+    std::map<QString, Library> libraries_;  // by progIdKey()
+    QStringList skipped_;
     ScreenTwips twips_;
 };
 

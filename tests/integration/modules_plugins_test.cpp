@@ -3,6 +3,7 @@
 // meta-object and the extender.
 #include <gtest/gtest.h>
 
+#include <kestrix/ControlPlugin.h>
 #include <QApplication>
 #include <QJsonObject>
 #include <QLabel>
@@ -16,7 +17,6 @@
 #include <vector>
 
 #include "TestApplication.h"
-#include "host/ControlPlugin.h"
 #include "host/EventInfo.h"
 #include "host/Extender.h"
 #include "platform/Screen.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <kestrix/ControlPlugin.h>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -18,8 +19,9 @@ namespace kestrix {
 // The control collection's "Add" for tests: creates test controls in-process by ProgID, wraps each
 // in an extender at 15 twips per pixel and records every Add call. The test controls' own ProgIDs
 // ("Test.Recording", "Test.WithoutInit", ...) and the eight module kinds' ProgIDs (as recording
-// controls) are registered from the start; a test registers more or removes some. An unknown
-// ProgID faults with 429 like the real registry.
+// controls) are registered from the start; a test registers more or removes some. ProgIDs follow
+// the registry's rule (progIdKey: without regard to case), and an unknown ProgID faults with 429
+// like the real registry.
 class FakeControlFactory : public ControlFactory {
 public:
     enum class Kind {
@@ -54,17 +56,17 @@ public:
 
     // Controls of this ProgID are of this kind and report this height.
     void registerProgId(const QString& progId, Kind kind, int heightTwips = 1500) {
-        registry_[progId.toLower()] = {kind, heightTwips};
+        registry_[progIdKey(progId)] = {kind, heightTwips};
     }
-    void unregisterProgId(const QString& progId) { registry_.erase(progId.toLower()); }
+    void unregisterProgId(const QString& progId) { registry_.erase(progIdKey(progId)); }
 
     bool isRegistered(const QString& progId) const override {
-        return registry_.count(progId.toLower()) != 0;
+        return registry_.count(progIdKey(progId)) != 0;
     }
 
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override {
         addCalls.push_back({progId, name, container});
-        auto entry = registry_.find(progId.toLower());
+        auto entry = registry_.find(progIdKey(progId));
         if (entry == registry_.end()) {
             throw Fault::ofNumber(ErrorNumber::CannotCreateObject);
         }

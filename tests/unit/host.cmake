@@ -1,15 +1,35 @@
-# The plug-in host's tests load real plug-in libraries: small test plug-ins built into a folder of
-# their own, never into the program's plug-in folder and never installed.
+# The plug-in host's tests load real plug-in libraries: small test plug-ins built with the plug-in
+# SDK into a folder of their own, never into the program's plug-in folder and never installed.
 set(host_test_plugin_dir "${CMAKE_BINARY_DIR}/tests/plugins")
-set(host_test_plugins module unloadable throwing anonymous)
-foreach(plugin ${host_test_plugins})
-  set(target kestrix_test_${plugin}_plugin)
-  add_library(${target} MODULE ${CMAKE_CURRENT_SOURCE_DIR}/unit/plugins/test_${plugin}_plugin.cpp)
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(${target} PRIVATE Qt6::Core Qt6::Gui Qt6::Widgets)
-  set_target_properties(${target} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${host_test_plugin_dir})
+set(host_test_plugins)
+# kestrix_add_test_plugin(name source progid folder [compile definitions...])
+function(kestrix_add_test_plugin name source progid folder)
+  set(target kestrix_test_${name}_plugin)
+  kestrix_add_control_plugin(${target} PROGID ${progid}
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/unit/plugins/${source} NO_INSTALL)
+  target_compile_definitions(${target} PRIVATE ${ARGN})
+  set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${folder})
   kestrix_target_defaults(${target})
+  set(host_test_plugins ${host_test_plugins} ${target} PARENT_SCOPE)
+endfunction()
+kestrix_add_test_plugin(module test_module_plugin.cpp KestrixTest.Module ${host_test_plugin_dir})
+kestrix_add_test_plugin(unloadable test_unloadable_plugin.cpp KestrixTest.Unloadable
+  ${host_test_plugin_dir})
+foreach(control Throwing Faulty Crashing Hanging)
+  string(TOLOWER ${control} name)
+  kestrix_add_test_plugin(${name} test_misbehaving_plugin.cpp KestrixTest.${control}
+    ${host_test_plugin_dir} KESTRIX_TEST_CONTROL=${control}Module)
 endforeach()
+# A site's own OCR module, its ProgID written in other case, that replaces the shipped sample.
+kestrix_add_test_plugin(site_ocr test_module_plugin.cpp xkx_ocr.ocr ${host_test_plugin_dir}/site)
+# A Qt plug-in whose metadata names no ProgID, built without the SDK's function.
+add_library(kestrix_test_anonymous_plugin MODULE
+  ${CMAKE_CURRENT_SOURCE_DIR}/unit/plugins/test_anonymous_plugin.cpp)
+target_link_libraries(kestrix_test_anonymous_plugin PRIVATE Kestrix::PluginSdk)
+set_target_properties(kestrix_test_anonymous_plugin PROPERTIES
+  PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${host_test_plugin_dir})
+kestrix_target_defaults(kestrix_test_anonymous_plugin)
+list(APPEND host_test_plugins kestrix_test_anonymous_plugin)
 
 foreach(test host_factory_test host_scrollbar_test)
   if(TARGET ${label}_${test})
@@ -19,9 +39,8 @@ foreach(test host_factory_test host_scrollbar_test)
   endif()
 endforeach()
 if(TARGET ${label}_host_factory_test)
-  foreach(plugin ${host_test_plugins})
-    add_dependencies(${label}_host_factory_test kestrix_test_${plugin}_plugin)
-  endforeach()
+  add_dependencies(${label}_host_factory_test ${host_test_plugins} kestrix_module_ocr)
+  target_link_libraries(${label}_host_factory_test PRIVATE kestrix_testcontrols)
 endif()
 if(TARGET ${label}_host_scrollbar_test AND TARGET holvig_scrollbar)
   add_dependencies(${label}_host_scrollbar_test holvig_scrollbar)
@@ -37,10 +56,16 @@ endforeach()
 
 # kestrix-check plan runs as a real process and looks the ProgIDs up among the built plug-ins.
 if(TARGET ${label}_host_plan_test)
-  add_dependencies(${label}_host_plan_test kestrix-check)
+  add_dependencies(${label}_host_plan_test kestrix-check kestrix_test_site_ocr_plugin)
   foreach(plugin xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
     if(TARGET kestrix_module_${plugin})
       add_dependencies(${label}_host_plan_test kestrix_module_${plugin})
     endif()
   endforeach()
+endif()
+
+# kestrix-check plugin, the test container, runs as a real process on the test plug-ins.
+if(TARGET ${label}_host_container_test)
+  add_dependencies(${label}_host_container_test kestrix-check ${host_test_plugins}
+    kestrix_module_ocr)
 endif()

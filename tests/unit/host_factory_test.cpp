@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QPluginLoader>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 
+#include "FakeControlFactory.h"
 #include "FaultOf.h"
 #include "TestApplication.h"
 #include "host/Extender.h"
@@ -20,6 +24,7 @@ QApplication& application() {
 }
 
 const QString TestPlugins = QStringLiteral(KESTRIX_TEST_PLUGIN_DIR);
+const QString ProductPlugins = QStringLiteral(KESTRIX_PRODUCT_PLUGIN_DIR);
 const QString ModuleLibrary = TestPlugins + QStringLiteral("/kestrix_test_module_plugin.so");
 const QString ModuleProgId = QStringLiteral("KestrixTest.Module");
 
@@ -46,7 +51,8 @@ TEST_F(FactoryTest, RegistersByProgIdAndLoadsOnlyAtTheFirstCreation) {
     ASSERT_TRUE(writeFile(library, moduleLibrary()));
     PluginControlFactory factory({TestPlugins, folder.path()}, ScreenTwips{});
     EXPECT_EQ(factory.registeredProgIds(),
-              (QStringList{ModuleProgId, "KestrixTest.Throwing", "KestrixTest.Unloadable"}));
+              (QStringList{"KestrixTest.Crashing", "KestrixTest.Faulty", "KestrixTest.Hanging",
+                           ModuleProgId, "KestrixTest.Throwing", "KestrixTest.Unloadable"}));
     PluginControlFactory copyOnly({folder.path()}, ScreenTwips{});
     EXPECT_FALSE(QPluginLoader(library).isLoaded());
 
@@ -68,9 +74,10 @@ TEST_F(FactoryTest, CreatesTheControlHiddenInItsContainerUnderItsName) {
     // Late binding across the library boundary, with the ProgID naming the plug-in's faults.
     extender->let("Init", true, {2, 1, "Linie 1"});
     EXPECT_EQ(extender->get("AbsoluteHoehe").toInt(), 1502);
-    Fault ended = faultOf([&] { extender->let("Terminate", true); });
-    EXPECT_EQ(ended.description(), QStringLiteral("module already ended"));
-    EXPECT_EQ(ended.source(), ModuleProgId);
+    Extender* faulty = factory.Add("KestrixTest.Faulty", "O5", &container);
+    Fault ended = faultOf([&] { faulty->let("Terminate", true); });
+    EXPECT_EQ(ended.description(), QStringLiteral("relay stuck"));
+    EXPECT_EQ(ended.source(), QStringLiteral("KestrixTest.Faulty"));
 }
 
 TEST_F(FactoryTest, ControlsThatCannotBeCreatedFaultWith429) {
@@ -106,21 +113,78 @@ TEST_F(FactoryTest, CorruptLibrariesCreateNoControls) {
     EXPECT_TRUE(container.findChildren<QWidget*>().isEmpty());
 }
 
-TEST_F(FactoryTest, ThePluginPathAddsFoldersAfterTheProgramsOwn) {
+TEST_F(FactoryTest, SiteFoldersComeFirstAndShadowTheShippedLibraryOfTheSameProgId) {
     QTemporaryDir second;
     qputenv("KESTRIX_PLUGIN_PATH", (folder.path() + "::" + second.path()).toLocal8Bit());
     QStringList folders = PluginControlFactory::defaultFolders();
     qunsetenv("KESTRIX_PLUGIN_PATH");
-    EXPECT_EQ(folders, (QStringList{QCoreApplication::applicationDirPath() + "/plugins",
-                                    folder.path(), second.path()}));
+    EXPECT_EQ(folders, (QStringList{folder.path(), second.path(),
+                                    QCoreApplication::applicationDirPath() + "/plugins"}));
 
-    // The first library found for a ProgID wins.
-    ASSERT_TRUE(writeFile(folder.filePath("first.so"), moduleLibrary()));
-    ASSERT_TRUE(writeFile(second.filePath("later.so"), moduleLibrary()));
-    PluginControlFactory factory(folders, ScreenTwips{});
-    factory.Add(ModuleProgId, "O1", &container);
-    EXPECT_TRUE(QPluginLoader(folder.filePath("first.so")).isLoaded());
-    EXPECT_FALSE(QPluginLoader(second.filePath("later.so")).isLoaded());
+    // The site's library names the ProgID in other case: it still replaces the sample.
+    const QString site = TestPlugins + "/site/kestrix_test_site_ocr_plugin.so";
+    const QString sample = ProductPlugins + "/kestrix_module_ocr.so";
+    PluginControlFactory factory({TestPlugins + "/site", ProductPlugins}, ScreenTwips{});
+    const auto registrations = factory.registrations();
+    auto ocr = std::find_if(registrations.begin(), registrations.end(),
+                            [](const auto& r) { return r.library.endsWith("site_ocr_plugin.so"); });
+    ASSERT_NE(ocr, registrations.end());
+    EXPECT_EQ(ocr->progId, QStringLiteral("xkx_ocr.ocr"));
+    EXPECT_EQ(ocr->library, site);
+    EXPECT_EQ(ocr->shadowed, QStringList{sample});
+    QWidget* control = factory.Add("XKX_OCR.OCR", "O1", &container)->control();
+    EXPECT_STREQ(control->metaObject()->className(), "kestrix::test::TestModule");
+    EXPECT_FALSE(QPluginLoader(sample).isLoaded());
+}
+
+TEST_F(FactoryTest, TheFakeRegistryFollowsTheRealOnesProgIdRule) {
+    PluginControlFactory real({ProductPlugins}, ScreenTwips{});
+    FakeControlFactory fake;
+    QRandomGenerator random(20260327);
+    for (const QString& progId : real.registeredProgIds()) {
+        for (int round = 0; round < 20; ++round) {
+            QString variant = progId;
+            for (QChar& c : variant) {
+                c = random.bounded(2) != 0 ? c.toUpper() : c.toLower();
+            }
+            EXPECT_TRUE(real.isRegistered(variant)) << qPrintable(variant);
+            EXPECT_EQ(fake.isRegistered(variant), fake.isRegistered(progId)) << qPrintable(variant);
+        }
+    }
+    EXPECT_FALSE(real.isRegistered("XKX_OCR.OCR2"));
+    EXPECT_FALSE(fake.isRegistered("XKX_OCR.OCR2"));
+}
+
+// A folder or library that another user may write to could carry that user's code into the
+// shell; so could a relative folder, which depends on where the shell was started.
+TEST_F(FactoryTest, RelativeAndOthersWritableFoldersAndLibrariesAreSkipped) {
+    QTemporaryDir open;
+    ASSERT_TRUE(writeFile(open.filePath("module.so"), moduleLibrary()));
+    ASSERT_TRUE(QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::WriteOther | QFile::ExeOther));
+    const QString library = folder.filePath("module.so");
+    ASSERT_TRUE(writeFile(library, moduleLibrary()));
+    ASSERT_TRUE(QFile::setPermissions(
+        library, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+
+    // Run from the test plug-ins' folder, "." would find libraries if it were searched.
+    const QString started = QDir::currentPath();
+    QDir::setCurrent(TestPlugins);
+    PluginControlFactory factory({".", "plugins", open.path(), folder.path()}, ScreenTwips{});
+    QDir::setCurrent(started);
+
+    EXPECT_TRUE(factory.registeredProgIds().isEmpty());
+    const QString others = QStringLiteral(" skipped: writable by others than its owner and root");
+    EXPECT_EQ(factory.skipped(),
+              (QStringList{"plug-in folder \".\" skipped: not an absolute path",
+                           "plug-in folder \"plugins\" skipped: not an absolute path",
+                           "plug-in folder \"" + open.path() + "\"" + others,
+                           "plug-in library \"" + library + "\"" + others}));
+
+    // Owner-only again, the library is registered.
+    ASSERT_TRUE(QFile::setPermissions(library, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_TRUE(PluginControlFactory({folder.path()}, ScreenTwips{}).isRegistered(ModuleProgId));
 }
 
 }  // namespace kestrix::test

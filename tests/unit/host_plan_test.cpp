@@ -17,6 +17,11 @@ struct PlanRun {
     int exitCode = -1;
     QStringList lines;
     QByteArray err;
+
+    // The lines of the plan without those of the plug-in registry.
+    QStringList slotsAndLog() const {
+        return lines.filter(QRegularExpression("^(machines:|slot |rejected |log )"));
+    }
 };
 
 class PlanTest : public ::testing::Test {
@@ -65,7 +70,7 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
 
     PlanRun registered = plan(buildDir + "/Program/Kestrix/plugins");
     EXPECT_EQ(registered.exitCode, 0) << registered.err.toStdString();
-    EXPECT_EQ(registered.lines,
+    EXPECT_EQ(registered.slotsAndLog(),
               (QStringList{"machines: 2",
                            "slot 1: XKX_Xmelt.Xmelt, machine 2 \"Packer 2\", unit 1, registered",
                            "slot 2: XKX_OCR.OCR, machine 1 \"Packer 1\", unit 1, registered",
@@ -73,10 +78,40 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
                            "log file: /var/log/line.log", "log size: 100 KB",
                            "log system lines: off", "log data lines: on"}));
 
+    EXPECT_EQ(registered.lines.filter(QRegularExpression("^progid ")).size(), 9);
+
     // Without the plug-in folder nothing is registered.
     PlanRun bare = plan(QString());
     ASSERT_EQ(bare.lines.size(), 8);
     EXPECT_TRUE(bare.lines[1].endsWith(", unit 1, not registered"));
+}
+
+// A site's folder comes before the line's own, relative and open folders are passed over: the
+// plan names the library that serves each ProgID, what it shadows and what was skipped, and the
+// shell's registry says the same on standard error.
+TEST_F(PlanTest, NamesTheServingLibraryWhatItShadowsAndTheSkippedFolders) {
+    write("Parameter/Program.ini", "[Project]\r\nNumberOfMachines=1\r\n");
+    QTemporaryDir open;
+    ASSERT_TRUE(QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::WriteOther | QFile::ExeOther));
+    const QString site = buildDir + "/tests/plugins/site";
+    const QString shipped = buildDir + "/Program/Kestrix/plugins";
+
+    PlanRun run = plan("plugins:" + site + ":" + open.path() + ":" + shipped);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.lines.contains("progid xkx_ocr.ocr: " + site +
+                                   "/kestrix_test_site_ocr_plugin.so, shadows " + shipped +
+                                   "/kestrix_module_ocr.so"))
+        << run.lines.join('\n').toStdString();
+    EXPECT_TRUE(
+        run.lines.contains("progid XKX_Xmelt.Xmelt: " + shipped + "/kestrix_module_xmelt.so"));
+    const QStringList skipped{"plug-in folder \"plugins\" skipped: not an absolute path",
+                              "plug-in folder \"" + open.path() +
+                                  "\" skipped: writable by others than its owner and root"};
+    EXPECT_EQ(run.lines.filter(" skipped: "), skipped);
+    EXPECT_EQ(QString::fromLocal8Bit(run.err).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"Kestrix: " + skipped[0], "Kestrix: " + skipped[1]}));
 }
 
 TEST_F(PlanTest, RequestsBeyondTwentyAreListedAsRejected) {

@@ -89,6 +89,21 @@ void printModule(const char* label, size_t number, const PlannedModule& module,
               << '\n';
 }
 
+// Which library serves each ProgID and which it shadows, then the folders and libraries that the
+// shell passes over, each with its reason.
+void printRegistry(const PluginControlFactory& registry) {
+    for (const PluginControlFactory::Registration& registration : registry.registrations()) {
+        std::cout << "progid " << text(registration.progId) << ": " << text(registration.library);
+        if (!registration.shadowed.isEmpty()) {
+            std::cout << ", shadows " << text(registration.shadowed.join(QStringLiteral(", ")));
+        }
+        std::cout << '\n';
+    }
+    for (const QString& skipped : registry.skipped()) {
+        std::cout << text(skipped) << '\n';
+    }
+}
+
 int printPlan(const std::vector<std::string>& arguments) {
     if (arguments.size() != 1) {
         return ExitUsage;
@@ -123,6 +138,7 @@ int printPlan(const std::vector<std::string>& arguments) {
     for (size_t i = created; i < planned.modules.size(); ++i) {
         printModule("rejected", i + 1, planned.modules[i], registry);
     }
+    printRegistry(registry);
 
     LogWriter log(clock);
     readLogSettings(service, root, log);
@@ -144,12 +160,17 @@ Verb planVerb() {
         "        machines: N\n"
         "        slot S: PROGID, machine M \"NAME\", unit U, registered|not registered\n"
         "        rejected S: ...          (the same for requests beyond slot 20)\n"
+        "      then the plug-in registry, one line per ProgID and one per folder or library\n"
+        "      that the shell skips (relative, or writable by others than owner and root):\n"
+        "        progid PROGID: LIBRARY[, shadows LIBRARY, ...]\n"
+        "        plug-in folder|library \"PATH\" skipped: REASON\n"
         "      then its log settings:\n"
         "        log file: PATH\n"
         "        log size: KB KB\n"
         "        log system lines: on|off\n"
         "        log data lines: on|off\n"
-        "      ProgIDs are looked up in ROOT/Program/Kestrix/plugins and $KESTRIX_PLUGIN_PATH.\n",
+        "      ProgIDs are looked up in the folders of $KESTRIX_PLUGIN_PATH, then in\n"
+        "      ROOT/Program/Kestrix/plugins; the first library found for a ProgID serves it.\n",
         printPlan};
 }
 

@@ -1,4 +1,5 @@
-// kestrix-check: what the shell would read from its configuration, for commissioning engineers.
+// kestrix-check: what the shell would read from its configuration and how it would treat a
+// plug-in, for commissioning engineers and plug-in vendors.
 // Each verb lives in a file of its own and is listed once below.
 
 #include <iostream>
@@ -7,6 +8,7 @@
 
 #include "IniVerb.h"
 #include "PlanVerb.h"
+#include "PluginVerb.h"
 #include "Verb.h"
 
 using kestrix::check::ExitUsage;
@@ -17,6 +19,7 @@ namespace {
 const Verb Verbs[] = {
     kestrix::check::iniVerb(),
     kestrix::check::planVerb(),
+    kestrix::check::pluginVerb(),
 };
 
 void printUsage() {

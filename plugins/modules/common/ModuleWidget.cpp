@@ -1,5 +1,6 @@
 #include "ModuleWidget.h"
 
+#include <kestrix/ScreenTwips.h>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,7 +9,6 @@
 
 #include "ModuleStyle.h"
 #include "Reading.h"
-#include "platform/Screen.h"
 
 namespace kestrix {
 

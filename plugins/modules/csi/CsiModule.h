@@ -11,7 +11,6 @@ class Reading;
 class CsiModule : public InspectionModule {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_ClosureStampInspection.CSI";
     static constexpr int HeightTwips = 3000;
 
     explicit CsiModule(QWidget* parent = nullptr);

@@ -12,7 +12,6 @@ class Reading;
 class DirtyFilterModule : public ModuleWidget {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_DirtyFilterKeyence.DirtyFilter";
     static constexpr int HeightTwips = 1500;
     static constexpr double CleaningLimitPercent = 80.0;
 

@@ -12,7 +12,6 @@ class Reading;
 class OcrModule : public ModuleWidget {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_OCR.OCR";
     static constexpr int HeightTwips = 1800;
     static constexpr int NoReadEvery = 1000;
 

@@ -11,7 +11,6 @@ class Reading;
 class StampModule : public InspectionModule {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_StampInspection.Stamp";
     static constexpr int HeightTwips = 2100;
 
     explicit StampModule(QWidget* parent = nullptr);

@@ -12,7 +12,6 @@ class Reading;
 class StampBoxerModule : public InspectionModule {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_StampInspectionBoxer.Stamp";
     static constexpr int HeightTwips = 1950;
 
     explicit StampBoxerModule(QWidget* parent = nullptr);

@@ -14,7 +14,6 @@ class Reading;
 class TarvoModule : public ModuleWidget {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_Tarvo.Tarvo";
     static constexpr int HeightTwips = 1650;
     static constexpr int PacksPerStep = 2;
 

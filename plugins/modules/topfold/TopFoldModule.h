@@ -11,7 +11,6 @@ class Reading;
 class TopFoldModule : public ModuleWidget {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_TopFold.TopFold";
     static constexpr int HeightTwips = 2700;
     static constexpr int FoldsPerStep = 3;
     static constexpr int OpenFlapEvery = 400;

@@ -14,7 +14,6 @@ class Reading;
 class XmeltModule : public ModuleWidget {
     Q_OBJECT
 public:
-    static constexpr const char* ProgID = "XKX_Xmelt.Xmelt";
     static constexpr int HeightTwips = 2400;
     static constexpr double SetPointCelsius = 170.0;
     static constexpr double AlarmBelowCelsius = 150.0;

@@ -2,7 +2,7 @@
 #include <QObject>
 #include <QWidget>
 
-#include "host/ControlPlugin.h"
+#include <kestrix/ControlPlugin.h>
 
 namespace kestrix::test {
 
