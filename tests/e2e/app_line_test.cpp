@@ -53,12 +53,8 @@ protected:
 };
 
 TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowClosesNotWhenHidden) {
-    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    QStringList watched;
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        watched = line.windowsTitled(QStringLiteral("Vwwebbrowser"));
-        return !watched.isEmpty();
-    }));
+    const QString watched = line.openWatchedWindow(QStringLiteral("Vwwebbrowser"));
+    ASSERT_FALSE(watched.isEmpty());
     line.startShell();
     ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
     QElapsedTimer sinceActivation;
@@ -70,7 +66,7 @@ TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses
     line.tellWatchedWindow("hide");
     ASSERT_TRUE(InstalledLine::waitUntil([&] {
         return !line.run(QStringLiteral("xprop"),
-                         {QStringLiteral("-id"), watched.first(), QStringLiteral("WM_STATE")})
+                         {QStringLiteral("-id"), watched, QStringLiteral("WM_STATE")})
                     .contains(QStringLiteral("Normal"));
     }));
     const qsizetype ticksBefore = line.log().count(watcherTick);

@@ -28,6 +28,27 @@ protected:
         return line.log().contains(QStringLiteral("S FormActivate En "));
     }
 
+    struct Windows {
+        QString watched;
+        QString operatorWindow;
+    };
+
+    // Starts the other program's window, then the shell, whose activation brings the watched
+    // window to the front and minimises the operator window behind it.
+    Windows startBehindTheWatchedWindow() {
+        Windows windows{line.openWatchedWindow(QStringLiteral("Vwwebbrowser")), {}};
+        EXPECT_FALSE(windows.watched.isEmpty());
+        line.startShell();
+        EXPECT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
+        windows.operatorWindow = line.operatorWindow();
+        EXPECT_FALSE(windows.operatorWindow.isEmpty());
+        EXPECT_TRUE(
+            InstalledLine::waitUntil([&] { return line.activeWindow() == windows.watched; }, 5000));
+        EXPECT_TRUE(
+            InstalledLine::waitUntil([&] { return line.isIconic(windows.operatorWindow); }, 5000));
+        return windows;
+    }
+
     XServer x;
     InstalledLine line;
 };
@@ -63,19 +84,7 @@ TEST_F(StartUp, AFailedStartIsReportedAndEndsTheProgram) {
 }
 
 TEST_F(StartUp, AWatchedWindowComesToTheFrontAndTheOperatorWindowMinimises) {
-    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    QStringList watched;
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        watched = line.windowsTitled(QStringLiteral("Vwwebbrowser"));
-        return !watched.isEmpty();
-    }));
-    line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
-    const QString operatorWindow = line.operatorWindow();
-    ASSERT_FALSE(operatorWindow.isEmpty());
-    EXPECT_TRUE(
-        InstalledLine::waitUntil([&] { return line.activeWindow() == watched.first(); }, 5000));
-    EXPECT_TRUE(InstalledLine::waitUntil([&] { return line.isIconic(operatorWindow); }, 5000));
+    startBehindTheWatchedWindow();
 }
 
 // icewm obeys the functions that a window's Motif hints allow: the operator window, which asks
@@ -86,27 +95,15 @@ protected:
 };
 
 TEST_F(StartUpUnderIcewm, TheOperatorWindowMinimisesBehindTheWatchedWindowAndHideBringsItBack) {
-    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    QStringList watched;
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        watched = line.windowsTitled(QStringLiteral("Vwwebbrowser"));
-        return !watched.isEmpty();
-    }));
-    line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
-    const QString operatorWindow = line.operatorWindow();
+    const auto [watched, operatorWindow] = startBehindTheWatchedWindow();
     ASSERT_FALSE(operatorWindow.isEmpty());
-    EXPECT_TRUE(
-        InstalledLine::waitUntil([&] { return line.activeWindow() == watched.first(); }, 5000));
-    EXPECT_TRUE(InstalledLine::waitUntil([&] { return line.isIconic(operatorWindow); }, 5000));
     EXPECT_TRUE(line.run(QStringLiteral("xprop"), {QStringLiteral("-id"), operatorWindow,
                                                    QStringLiteral("_NET_WM_ALLOWED_ACTIONS")})
                     .contains(QStringLiteral("_NET_WM_ACTION_MINIMIZE")));
 
     // The operator brings the window back and clicks "Hide" (45, 7995 twips: pixel 3, 533).
     line.clickAt(operatorWindow, 40, 545);
-    EXPECT_TRUE(
-        InstalledLine::waitUntil([&] { return line.activeWindow() == watched.first(); }, 5000));
+    EXPECT_TRUE(InstalledLine::waitUntil([&] { return line.activeWindow() == watched; }, 5000));
 
     // "End" asks in a box of the operator window's own (45, 8475 twips: pixel 3, 565).
     line.clickAt(operatorWindow, 40, 580);

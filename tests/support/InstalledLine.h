@@ -72,10 +72,17 @@ public:
         shell.start(program("kestrix"), {});
     }
 
-    void startWatchedWindow(const QString& title) {
+    // Starts the other program's window and waits until it is there; its window id, or empty.
+    QString openWatchedWindow(const QString& title) {
         watched.setProcessEnvironment(environment);
         watched.start(program("kestrix-watched-window"),
                       {QStringLiteral("--title"), title, QStringLiteral("--commands")});
+        QStringList windows;
+        waitUntil([&] {
+            windows = windowsTitled(title);
+            return !windows.isEmpty();
+        });
+        return windows.value(0);
     }
 
     // The watched window's program acts on its window: "hide", "show" or "minimise".
