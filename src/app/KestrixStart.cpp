@@ -11,6 +11,7 @@
 #include "config/Service.h"
 #include "hmi/VWSStart.h"
 #include "log/Fault.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 
 namespace kestrix {
@@ -70,6 +71,7 @@ void KestrixStart::VWSStart1_StartResult(bool started) {
         if (!central_) {
             central_ = new KestrixCentral(platform_, forms_, service_, *this);
         }
+        platform_.desktop.AllowMinimise(central_);
         central_->show();
         central_->activateWindow();
         central_->setFocus();

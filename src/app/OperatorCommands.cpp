@@ -2,41 +2,14 @@
 // fault: the one call that can fault, InternEndProgram, traps its own.
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include "app/KestrixCentral.h"
 #include "app/Modul.h"
 #include "app/Platform.h"
 #include "platform/Dialogs.h"
+#include "platform/TextEditor.h"
 
 namespace kestrix {
-
-namespace {
-
-// Graphical text editors looked for on the PATH when KESTRIX_EDITOR is not set, in this order.
-// Each stays in the foreground until its window is closed, so waiting for it means waiting for
-// the operator.
-const char* const KnownEditors[] = {"gnome-text-editor", "gedit", "kate", "kwrite",
-                                    "mousepad",          "pluma", "xed",  "featherpad",
-                                    "leafpad",           "geany"};
-
-// The editor's program and its own arguments; an empty program when there is none.
-QStringList textEditorCommand() {
-    const QString configured = qEnvironmentVariable("KESTRIX_EDITOR");
-    if (!configured.isEmpty()) {
-        return QProcess::splitCommand(configured);
-    }
-    for (const char* editor : KnownEditors) {
-        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(editor));
-        if (!found.isEmpty()) {
-            return {found};
-        }
-    }
-    return {};
-}
-
-}  // namespace
 
 void KestrixCentral::cmdEnd_Click() {
     const int answer =

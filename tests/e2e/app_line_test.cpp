@@ -34,17 +34,7 @@ protected:
         return InstalledLine::waitUntil([&] { return logHas(text); }, milliseconds);
     }
 
-    void xdotool(const QStringList& arguments) const {
-        line.run(QStringLiteral("xdotool"), arguments);
-    }
-
-    // Clicks a point of the operator window's client area.
-    void clickAt(const QString& window, int x, int y) const {
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
-                 QString::number(x), QString::number(y), QStringLiteral("click"),
-                 QStringLiteral("1")});
-    }
+    void clickAt(const QString& window, int x, int y) const { line.clickAt(window, x, y); }
 
     // Answers the open message box with a key once it is there.
     void answerBox(const QString& key) const {
@@ -53,22 +43,39 @@ protected:
             box = line.messageBox();
             return !box.isEmpty();
         })) << "no message box";
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
-                 QStringLiteral("key"), key});
+        line.run(QStringLiteral("xdotool"),
+                 {QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
+                  QStringLiteral("key"), key});
     }
 
     XServer x{XServer::WithWindowManager};
     InstalledLine line;
 };
 
-TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses) {
-    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    ASSERT_TRUE(InstalledLine::waitUntil(
-        [&] { return !line.windowsTitled(QStringLiteral("Vwwebbrowser")).isEmpty(); }));
+TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowClosesNotWhenHidden) {
+    const QString watched = line.openWatchedWindow(QStringLiteral("Vwwebbrowser"));
+    ASSERT_FALSE(watched.isEmpty());
     line.startShell();
     ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
     QElapsedTimer sinceActivation;
     sinceActivation.start();
+
+    // During the countdown the other program hides its window for two of the watcher's ticks:
+    // the window still exists, so the shell goes on.
+    const QString watcherTick = QStringLiteral("S KX.TimerWebBrowser_Timer En ");
+    line.tellWatchedWindow("hide");
+    ASSERT_TRUE(InstalledLine::waitUntil([&] {
+        return !line.run(QStringLiteral("xprop"),
+                         {QStringLiteral("-id"), watched, QStringLiteral("WM_STATE")})
+                    .contains(QStringLiteral("Normal"));
+    }));
+    const qsizetype ticksBefore = line.log().count(watcherTick);
+    ASSERT_TRUE(
+        InstalledLine::waitUntil([&] { return line.log().count(watcherTick) >= ticksBefore + 2; }));
+    EXPECT_FALSE(line.shell.waitForFinished(100)) << "the shell ended while it was hidden";
+    EXPECT_FALSE(logHas(QStringLiteral("D KX.InternEndProgram An ")));
+    line.tellWatchedWindow("show");
+
     ASSERT_TRUE(waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
     // The countdown's five one-second ticks come first (a lower bound: a slow machine only
     // makes it longer).

@@ -72,9 +72,23 @@ public:
         shell.start(program("kestrix"), {});
     }
 
-    void startWatchedWindow(const QString& title) {
+    // Starts the other program's window and waits until it is there; its window id, or empty.
+    QString openWatchedWindow(const QString& title) {
         watched.setProcessEnvironment(environment);
-        watched.start(program("kestrix-watched-window"), {QStringLiteral("--title"), title});
+        watched.start(program("kestrix-watched-window"),
+                      {QStringLiteral("--title"), title, QStringLiteral("--commands")});
+        QStringList windows;
+        waitUntil([&] {
+            windows = windowsTitled(title);
+            return !windows.isEmpty();
+        });
+        return windows.value(0);
+    }
+
+    // The watched window's program acts on its window: "hide", "show" or "minimise".
+    void tellWatchedWindow(const char* command) {
+        watched.write(QByteArray(command) + '\n');
+        watched.waitForBytesWritten();
     }
 
     // Runs a command to its end and returns its standard output.
@@ -105,16 +119,42 @@ public:
         return {};
     }
 
-    // An open message box of the shell: a dialog window titled "Kestrix"; empty when none is open.
+    // An open message box of the shell: a dialog window titled "Kestrix" that the window manager
+    // shows (a box whose window exists but is not yet managed cannot be activated); empty when
+    // none is open.
     QString messageBox() const {
         for (const QString& window : windowsTitled(QStringLiteral("Kestrix"))) {
-            if (run(QStringLiteral("xprop"),
-                    {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
-                    .contains(QStringLiteral("DIALOG"))) {
+            const QString properties =
+                run(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE"),
+                     QStringLiteral("WM_STATE")});
+            if (properties.contains(QStringLiteral("DIALOG")) &&
+                properties.contains(QStringLiteral("window state: Normal"))) {
                 return window;
             }
         }
         return {};
+    }
+
+    // The window manager's active window (X11, through xdotool).
+    QString activeWindow() const {
+        return run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    }
+
+    // The window manager shows the window as an icon (WM_STATE Iconic).
+    bool isIconic(const QString& window) const {
+        return run(QStringLiteral("xprop"),
+                   {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")})
+            .contains(QStringLiteral("Iconic"));
+    }
+
+    // The operator activates the window and clicks a point of its client area.
+    void clickAt(const QString& window, int x, int y) const {
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
+             QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
     }
 
     // Waits until the condition holds, up to the given time; true when it did.
