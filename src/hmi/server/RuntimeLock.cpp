@@ -29,21 +29,21 @@ constexpr char HolderFormat[] = "%d %llu %d %llu\n";
 RuntimeLock::RuntimeLock(QString path) : path_(std::move(path)) {}
 
 RuntimeLock::~RuntimeLock() {
-    if (descriptor_ >= 0) {
-        ::close(descriptor_);
+    if (descriptor_ < 0) {
+        return;
     }
+    // Removed while still held, so that no runtime ever locks a file that is no longer the lock.
+    if (held_) {
+        ::unlink(QFile::encodeName(path_).constData());
+    }
+    ::close(descriptor_);
 }
 
 bool RuntimeLock::take(const std::optional<ProcessIdentity>& shell, pid_t& replaced,
                        QString& error) {
     replaced = 0;
-    descriptor_ = ::open(QFile::encodeName(path_).constData(),
-                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    struct stat status {};
-    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) {
-        error = QStringLiteral("cannot use the lock %1: %2")
-                    .arg(path_, descriptor_ < 0 ? QString::fromLocal8Bit(std::strerror(errno))
-                                                : QStringLiteral("not a plain file"));
+    if (!openFile()) {
+        error = QStringLiteral("cannot use the lock %1: %2").arg(path_, openError_);
         return false;
     }
     if (!tryLock()) {
@@ -68,15 +68,47 @@ bool RuntimeLock::take(const std::optional<ProcessIdentity>& shell, pid_t& repla
         }
         replaced = orphan;
     }
+    held_ = true;
     recordHolder(shell);
     return true;
 }
 
-bool RuntimeLock::tryLock() const {
-    return ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
+bool RuntimeLock::openFile() {
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+    descriptor_ = ::open(QFile::encodeName(path_).constData(),
+                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat status {};
+    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) {
+        openError_ = descriptor_ < 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                     : QStringLiteral("not a plain file");
+        return false;
+    }
+    return true;
 }
 
-bool RuntimeLock::awaitLock(int milliseconds) const {
+bool RuntimeLock::tryLock() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
+            return false;
+        }
+        struct stat locked {};
+        struct stat atPath {};
+        if (::fstat(descriptor_, &locked) == 0 &&
+            ::stat(QFile::encodeName(path_).constData(), &atPath) == 0 &&
+            locked.st_dev == atPath.st_dev && locked.st_ino == atPath.st_ino) {
+            return true;
+        }
+        // Its last holder removed it as it ended: the lock is the file at the path now.
+        if (!openFile()) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool RuntimeLock::awaitLock(int milliseconds) {
     for (int waited = 0; waited < milliseconds; waited += LockPollMs) {
         if (tryLock()) {
             return true;

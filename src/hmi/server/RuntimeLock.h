@@ -10,9 +10,9 @@
 namespace kestrix {
 
 // The lock a runtime holds while it serves its socket: a file locked with flock(), which the system
-// releases however the holder ends, so that no crash leaves a lock behind. The file names the
-// holder and the shell that launched it, so that a runtime whose shell is gone can be told from one
-// that still serves its shell, and replaced.
+// releases however the holder ends, so that no crash leaves a lock behind; a holder that ends in
+// order removes the file. The file names the holder and the shell that launched it, so that a
+// runtime whose shell is gone can be told from one that still serves its shell, and replaced.
 class RuntimeLock {
 public:
     explicit RuntimeLock(QString path);
@@ -32,13 +32,16 @@ private:
         std::optional<ProcessIdentity> shell;
     };
 
-    bool tryLock() const;
-    bool awaitLock(int milliseconds) const;
+    bool openFile();
+    bool tryLock();
+    bool awaitLock(int milliseconds);
     Holder holder() const;
     void recordHolder(const std::optional<ProcessIdentity>& shell) const;
 
     QString path_;
     int descriptor_ = -1;
+    bool held_ = false;
+    QString openError_;
 };
 
 }  // namespace kestrix
