@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "InstalledLine.h"
-#include "XServer.h"
 
 namespace kestrix {
 namespace {
@@ -19,14 +18,13 @@ bool isIconified(const InstalledLine& line, const QString& window) {
         .contains(QStringLiteral("Iconic"));
 }
 
-class StartUp : public ::testing::Test {
+class StartUp : public InstalledLineTest {
 protected:
     void SetUp() override {
-        if (x.missing()) {
-            GTEST_SKIP() << x.error();
+        InstalledLineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        ASSERT_TRUE(x.ok()) << x.error();
-        line.showOn(x.display());
         line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
         line.root.writeProgramIni("[Project]\nNumberOfMachines=1\n");
     }
@@ -34,9 +32,6 @@ protected:
     bool activationDone() const {
         return line.log().contains(QStringLiteral("S FormActivate En "));
     }
-
-    XServer x{XServer::WithWindowManager};
-    InstalledLine line;
 };
 
 TEST_F(StartUp, TheRuntimeStartsAndTheOperatorWindowOpens) {

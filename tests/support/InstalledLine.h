@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +13,7 @@
 #include <functional>
 
 #include "TempRoot.h"
+#include "XServer.h"
 
 namespace kestrix {
 
@@ -62,9 +65,13 @@ public:
     QString hmi() const { return program("kestrix-hmi"); }
     QString journalPath() const { return root.path() + QStringLiteral("/hmi.journal"); }
     QStringList journal() const {
-        return QString::fromUtf8(TempRoot::read(journalPath())).split('\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(readFile(journalPath())).split('\n', Qt::SkipEmptyParts);
     }
-    QStringList log() const { return TempRoot::logTexts(root.defaultLog()); }
+    QStringList log() const { return logTexts(root.defaultLog()); }
+    bool logHas(const QString& text) const { return log().contains(text); }
+    bool waitForLog(const QString& text, int milliseconds = 20000) const {
+        return waitUntil([&] { return logHas(text); }, milliseconds);
+    }
 
     void startShell() {
         shell.setProcessEnvironment(environment);
@@ -117,6 +124,32 @@ public:
         return {};
     }
 
+    void xdotool(const QStringList& arguments) const { run(QStringLiteral("xdotool"), arguments); }
+
+    // Clicks a point of a window's client area, the window activated first.
+    void clickAt(const QString& window, int x, int y) const {
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(x), QString::number(y), QStringLiteral("click"),
+                 QStringLiteral("1")});
+    }
+
+    // Answers the open message box with a key once one is there; false when none came.
+    bool answerBox(const QString& key, int milliseconds = 20000) const {
+        QString box;
+        if (!waitUntil(
+                [&] {
+                    box = messageBox();
+                    return !box.isEmpty();
+                },
+                milliseconds)) {
+            return false;
+        }
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
+                 QStringLiteral("key"), key});
+        return true;
+    }
+
     // Waits until the condition holds, up to the given time; true when it did.
     static bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
         for (int waited = 0; waited < milliseconds; waited += 50) {
@@ -132,6 +165,22 @@ public:
     QProcessEnvironment environment;
     QProcess shell;
     QProcess watched;
+};
+
+// What the end-to-end tests share: a private X server with a window manager, and a line installed
+// from the build that shows on it. Without Xvfb or openbox the test is skipped.
+class InstalledLineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (x.missing()) {
+            GTEST_SKIP() << x.error();
+        }
+        ASSERT_TRUE(x.ok()) << x.error();
+        line.showOn(x.display());
+    }
+
+    XServer x{XServer::WithWindowManager};
+    InstalledLine line;
 };
 
 }  // namespace kestrix

@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
+#include "FakeDialogs.h"
 #include "config/Service.h"
-#include "platform/fake/FakeDialogs.h"
 
 namespace kestrix {
 namespace {

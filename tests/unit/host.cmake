@@ -38,7 +38,7 @@ endforeach()
 # kestrix-check plan runs as a real process and looks the ProgIDs up among the built plug-ins.
 if(TARGET ${label}_host_plan_test)
   add_dependencies(${label}_host_plan_test kestrix-check)
-  foreach(plugin xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
+  foreach(plugin ${KESTRIX_MODULE_KIND_FOLDERS})
     if(TARGET kestrix_module_${plugin})
       add_dependencies(${label}_host_plan_test kestrix_module_${plugin})
     endif()

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "FixedClock.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {

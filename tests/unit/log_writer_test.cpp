@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "FixedClock.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {
