@@ -9,6 +9,13 @@ target_link_libraries(host_peak_memory PRIVATE kestrix_host)
 kestrix_target_defaults(host_peak_memory)
 set_target_properties(host_peak_memory PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 
+# Memory per closed event box, against a plain Qt program's message boxes.
+add_executable(host_event_box_memory ${CMAKE_CURRENT_SOURCE_DIR}/host_event_box_memory.cpp)
+target_link_libraries(host_event_box_memory PRIVATE kestrix_host kestrix_platform)
+kestrix_target_defaults(host_event_box_memory)
+set_target_properties(host_event_box_memory PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
 foreach(target host_plugins_bench host_peak_memory)
   if(TARGET ${target})
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}

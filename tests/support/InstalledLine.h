@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -84,12 +85,16 @@ public:
         watched.start(program("kestrix-watched-window"), {QStringLiteral("--title"), title});
     }
 
-    // Runs a command to its end and returns its standard output.
-    QString run(const QString& command, const QStringList& arguments) const {
+    // Runs a command to its end (killed after the given time) and returns its standard output.
+    QString run(const QString& command, const QStringList& arguments,
+                int milliseconds = 10000) const {
         QProcess process;
         process.setProcessEnvironment(environment);
         process.start(command, arguments);
-        process.waitForFinished(10000);
+        if (!process.waitForFinished(milliseconds)) {
+            process.kill();
+            process.waitForFinished(1000);
+        }
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
 
@@ -112,16 +117,26 @@ public:
         return {};
     }
 
-    // An open message box of the shell: a dialog window titled "Kestrix"; empty when none is open.
-    QString messageBox() const {
+    // The open message boxes of the shell: dialog windows titled "Kestrix".
+    QStringList messageBoxes() const {
+        QStringList boxes;
         for (const QString& window : windowsTitled(QStringLiteral("Kestrix"))) {
             if (run(QStringLiteral("xprop"),
                     {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
                     .contains(QStringLiteral("DIALOG"))) {
-                return window;
+                boxes.append(window);
             }
         }
-        return {};
+        return boxes;
+    }
+    // An open message box of the shell; empty when none is open.
+    QString messageBox() const { return messageBoxes().value(0); }
+
+    // Puts another plug-in library into the line's plug-in folder in place of one of the build's.
+    void replacePlugin(const QString& builtName, const QString& library) {
+        const QString folder = root.programDirectory() + QStringLiteral("/plugins/");
+        QFile::remove(folder + builtName);
+        QFile::copy(library, folder + QFileInfo(library).fileName());
     }
 
     void xdotool(const QStringList& arguments) const { run(QStringLiteral("xdotool"), arguments); }

@@ -11,6 +11,16 @@ foreach(plugin ${host_test_plugins})
   kestrix_target_defaults(${target})
 endforeach()
 
+# A module whose events come as a storm, standing in for the OCR module: in a folder of its own,
+# for the end-to-end tests that put it into an installed line.
+add_library(kestrix_test_eventstorm_plugin MODULE
+  ${CMAKE_CURRENT_SOURCE_DIR}/unit/plugins/test_eventstorm_plugin.cpp)
+target_include_directories(kestrix_test_eventstorm_plugin PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(kestrix_test_eventstorm_plugin PRIVATE Qt6::Core Qt6::Gui Qt6::Widgets)
+set_target_properties(kestrix_test_eventstorm_plugin PROPERTIES PREFIX ""
+  LIBRARY_OUTPUT_DIRECTORY ${KESTRIX_EVENTSTORM_PLUGIN_DIR})
+kestrix_target_defaults(kestrix_test_eventstorm_plugin)
+
 foreach(test host_factory_test host_scrollbar_test)
   if(TARGET ${label}_${test})
     target_compile_definitions(${label}_${test} PRIVATE
