@@ -20,8 +20,15 @@ const QColor PluginArea(220, 220, 220);
 constexpr int FrameTop = 3;
 constexpr int FrameHeight = 526;
 
+// Two tanks (2400 twips = 160 px each), two OCR modules (120 px), one Tarvo (110 px).
 class Layout : public InstalledLineTest {
 protected:
+    Layout()
+        : InstalledLineTest(
+              "[Project]\nNumberOfMachines=2\n"
+              "[Machine1]\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
+              "[Machine2]\nOCRNumberOfModules=1\nTarvoSystems=1\n") {}
+
     void SetUp() override {
         InstalledLineTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) {
@@ -31,13 +38,6 @@ protected:
         static char name[] = "app_layout_test";
         static char* argv[] = {name, nullptr};
         application = std::make_unique<QGuiApplication>(argc, argv);
-
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
-        // Two tanks (2400 twips = 160 px each), two OCR modules (120 px), one Tarvo (110 px).
-        line.root.writeProgramIni(
-            "[Project]\nNumberOfMachines=2\n"
-            "[Machine1]\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
-            "[Machine2]\nOCRNumberOfModules=1\nTarvoSystems=1\n");
     }
 
     void TearDown() override { application.reset(); }

@@ -14,17 +14,13 @@ const QString LanguageVariable = QStringLiteral("Ch-1.param_client<.sprache>");
 
 class Line : public InstalledLineTest {
 protected:
-    void SetUp() override {
-        InstalledLineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
-        line.root.writeProgramIni(
-            "[Project]\nNumberOfMachines=2\n"
-            "[Machine1]\nMachineName=Cartoner 1\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
-            "[Machine2]\nMachineName=Cartoner 2\nOCRNumberOfModules=1\nTarvoSystems=1\n");
-    }
+    Line()
+        : InstalledLineTest(
+              "[Project]\nNumberOfMachines=2\n"
+              "[Machine1]\nMachineName=Cartoner 1\nHotMeltTankNumberOfTanks=3\n"
+              "OCRNumberOfModules=1\n"
+              "[Machine2]\nMachineName=Cartoner 2\nOCRNumberOfModules=1\n"
+              "TarvoSystems=1\n") {}
 
     bool logHas(const QString& text) const { return line.logHas(text); }
     bool waitForLog(const QString& text) const { return line.waitForLog(text); }

@@ -20,15 +20,6 @@ bool isIconified(const InstalledLine& line, const QString& window) {
 
 class StartUp : public InstalledLineTest {
 protected:
-    void SetUp() override {
-        InstalledLineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
-        line.root.writeProgramIni("[Project]\nNumberOfMachines=1\n");
-    }
-
     bool activationDone() const {
         return line.log().contains(QStringLiteral("S FormActivate En "));
     }

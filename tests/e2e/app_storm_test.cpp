@@ -55,14 +55,7 @@ void expectOrderlyEnd(InstalledLine& line) {
 
 class EndingOnTheLine : public InstalledLineTest {
 protected:
-    void SetUp() override {
-        InstalledLineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
-        line.root.writeProgramIni(fiveFullMachines());
-    }
+    EndingOnTheLine() : InstalledLineTest(fiveFullMachines()) {}
 };
 
 // "End" answered Yes as soon as the countdown's last tick has begun the start of the modules.
@@ -322,15 +315,8 @@ private:
     bool termSent_ = false;
 };
 
-class OperatorStormOnTheLine : public ::testing::Test {
+class OperatorStormOnTheLine : public XServerTest {
 protected:
-    void SetUp() override {
-        if (x.missing()) {
-            GTEST_SKIP() << x.error();
-        }
-        ASSERT_TRUE(x.ok()) << x.error();
-    }
-
     void runSeeds(uint32_t first) {
         uint32_t count = qEnvironmentVariableIntValue("KESTRIX_STORM_REAL_SEEDS");
         count = count > 0 ? count : 5;
@@ -347,8 +333,6 @@ protected:
         std::printf("operator storm on the line: %u seeds from %u, %d actions\n", count, first,
                     actions);
     }
-
-    XServer x{XServer::WithWindowManager};
 };
 
 TEST_F(OperatorStormOnTheLine, SeedsFromOne) {

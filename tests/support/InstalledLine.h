@@ -182,19 +182,34 @@ public:
     QProcess watched;
 };
 
-// What the end-to-end tests share: a private X server with a window manager, and a line installed
-// from the build that shows on it. Without Xvfb or openbox the test is skipped.
-class InstalledLineTest : public ::testing::Test {
+// What the end-to-end tests share: a private X server with a window manager. Without Xvfb or
+// openbox the test is skipped.
+class XServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (x.missing()) {
             GTEST_SKIP() << x.error();
         }
         ASSERT_TRUE(x.ok()) << x.error();
-        line.showOn(x.display());
     }
 
     XServer x{XServer::WithWindowManager};
+};
+
+// A line installed from the build that shows on the test's X server, with this Program.ini and
+// with system and data lines in its log.
+class InstalledLineTest : public XServerTest {
+protected:
+    explicit InstalledLineTest(const QByteArray& programIni = "[Project]\nNumberOfMachines=1\n") {
+        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
+        line.root.writeProgramIni(programIni);
+    }
+
+    void SetUp() override {
+        XServerTest::SetUp();
+        line.showOn(x.display());
+    }
+
     InstalledLine line;
 };
 
