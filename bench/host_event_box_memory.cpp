@@ -4,7 +4,11 @@
 // between the 500th box and the last, in KB per box; the host's figure should stay near the
 // plain one, since every closed box and its event are freed.
 //
-//     host_event_box_memory [plain] [boxes]
+// With "storm", 20 modules raise an event every 50 ms each from fresh timers while boxes are
+// closed every 5 ms, half as fast as they come: the boxes nest, and the figure shows what the
+// nesting costs; with "plain storm" the same events open plain boxes without a bound.
+//
+//     host_event_box_memory [plain] [storm] [boxes]
 
 #include <QApplication>
 #include <QFile>
@@ -13,6 +17,8 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "config/ActivationSettings.h"
 #include "config/Service.h"
@@ -69,10 +75,14 @@ int main(int argc, char** argv) {
     // The offscreen platform remarks on every box; those remarks are not what is measured.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication application(argc, argv);
-    const bool plain = argc > 1 && std::strcmp(argv[1], "plain") == 0;
-    const int boxes = argc > 2             ? std::atoi(argv[2])
-                      : !plain && argc > 1 ? std::atoi(argv[1])
-                                           : 5000;
+    bool plain = false;
+    bool storm = false;
+    int boxes = 5000;
+    for (int i = 1; i < argc; ++i) {
+        plain = plain || std::strcmp(argv[i], "plain") == 0;
+        storm = storm || std::strcmp(argv[i], "storm") == 0;
+        boxes = std::atoi(argv[i]) > 0 ? std::atoi(argv[i]) : boxes;
+    }
     constexpr int WarmUp = 500;
     if (boxes <= WarmUp) {
         std::fprintf(stderr, "more than %d boxes, please\n", WarmUp);
@@ -80,11 +90,13 @@ int main(int argc, char** argv) {
     }
 
     // Every box that opens is closed from the event loop it runs.
+    int closed = 0;
     QTimer closer;
-    closer.setInterval(0);
-    QObject::connect(&closer, &QTimer::timeout, [] {
+    closer.setInterval(storm ? 5 : 0);
+    QObject::connect(&closer, &QTimer::timeout, [&closed] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             box->done(QMessageBox::Ok);
+            ++closed;
         }
     });
     closer.start();
@@ -100,7 +112,60 @@ int main(int argc, char** argv) {
     kestrix::PluginHost host(log, dialogs, modules, service, line, kestrix::ScreenTwips{},
                              procedures);
     host.attach(&pictureHaupt, nullptr);
-    host.NeuesObjekt(QStringLiteral("Bench.EventModule"), 1, 1, QStringLiteral("Packer 1"));
+    const int moduleCount = storm ? 20 : 1;
+    std::vector<EventModule*> storming;
+    for (int slot = 1; slot <= moduleCount; ++slot) {
+        host.NeuesObjekt(QStringLiteral("Bench.EventModule"), 1, 1, QStringLiteral("Packer 1"));
+        storming.push_back(modules.module);
+    }
+
+    if (storm) {
+        long before = 0;
+        int raised = 0;
+        int open = 0;
+        int deepest = 0;
+        bool going = true;
+        std::function<void(EventModule*)> next = [&](EventModule* module) {
+            QTimer::singleShot(50, module, [&, module] {
+                if (!going) {
+                    return;
+                }
+                next(module);
+                deepest = std::max(deepest, ++open);
+                if (plain) {
+                    QMessageBox(QMessageBox::NoIcon, QStringLiteral("Kestrix"),
+                                QString::number(++raised) + QStringLiteral(" Alarm"))
+                        .exec();
+                } else {
+                    module->raise(++raised);
+                }
+                --open;
+            });
+        };
+        for (EventModule* module : storming) {
+            next(module);
+        }
+        QTimer sampler;
+        sampler.setInterval(10);
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (before == 0 && closed >= WarmUp) {
+                before = residentKb();
+            }
+            if (closed >= boxes) {
+                going = false;
+                application.exit();
+            }
+        });
+        sampler.start();
+        application.exec();
+        const long after = residentKb();
+        std::printf(
+            "%s storm: %d events, %d boxes closed, %d deepest nesting, RSS %ld KB after %d, "
+            "%ld KB after %d: %.2f KB per closed box\n",
+            plain ? "plain QMessageBox" : "module event", raised, closed, deepest, before, WarmUp,
+            after, closed, static_cast<double>(after - before) / (closed - WarmUp));
+        return 0;
+    }
 
     long before = 0;
     for (int box = 1; box <= boxes; ++box) {
