@@ -92,6 +92,22 @@ TEST_F(EndingOnTheLine, TermWhileTheModulesAreCreatedEndsCleanly) {
         << "the end came after the start of the modules, not in its middle";
 }
 
+// With a runtime that does not stop, the first TERM ends the window's work and the shell waits
+// for the runtime; a second TERM ends the shell at once, as the signal does by itself.
+TEST_F(EndingOnTheLine, ASecondTermEndsAtOnce) {
+    line.environment.insert(QStringLiteral("KESTRIX_HMI_COMMAND"),
+                            line.hmi() + QStringLiteral(" --ignore-stop"));
+    line.startShell();
+    ASSERT_TRUE(line.waitForLog(QStringLiteral("S FormActivate En ")));
+    line.shell.terminate();
+    ASSERT_TRUE(line.waitForLog(QStringLiteral("D KX.InternEndProgram En ")));
+    EXPECT_FALSE(line.shell.waitForFinished(500));
+    EXPECT_TRUE(line.journal().contains(QStringLiteral("stop-request")));
+    line.shell.terminate();
+    ASSERT_TRUE(line.shell.waitForFinished(5000));
+    EXPECT_EQ(line.shell.exitStatus(), QProcess::CrashExit);
+}
+
 // Five OCR modules raising an event every 50 ms each: the boxes nest sixteen deep and no deeper,
 // and TERM still ends the program in order.
 TEST_F(EndingOnTheLine, AnEventStormStopsAtSixteenOpenBoxesAndTermEndsIt) {

@@ -224,7 +224,7 @@ TEST_F(OperatorWindowAtWork, EndingInsideTheStartSequenceStopsItAtItsNextStep) {
     }
     for (const bool byTheOperator : {false, true}) {
         SCOPED_TRACE(byTheOperator ? "End answered Yes" : "watched window gone");
-        AppHarness harness(AppHarness::Modules::TestControls);
+        AppHarness harness;
         harness.root.writeKestrixIni("[Project]\nLogFileData=TRUE\n");
         harness.root.writeProgramIni(fiveFullMachines);
         harness.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
@@ -278,7 +278,7 @@ TEST_F(OperatorWindowAtWork, EndAsksFirstAndNoLeavesEverything) {
 TEST_F(OperatorWindowAtWork, EndAnsweredYesTheCloseBoxAndTermEndAlike) {
     for (const char* way : {"End", "close box", "TERM"}) {
         SCOPED_TRACE(way);
-        AppHarness harness(AppHarness::Modules::TestControls);
+        AppHarness harness;
         QPointer<OperatorSession> ending = &harness.activated();
         harness.dialogs.answers = {MsgBoxResult::Yes};
         atNextYield([&] { harness.start->EndOnSignal(); });

@@ -96,6 +96,21 @@ TEST_F(OperatorWindow, FailedStartTellsTheOperatorAndEnds) {
     EXPECT_EQ(app.exitCodes, QList<int>{1});
 }
 
+// TERM while the runtime starts: the runtime is asked to stop, the operator window does not open,
+// and the runtime's end ends the program.
+TEST_F(OperatorWindow, TermBeforeTheRuntimeHasStartedOpensNoWindow) {
+    app.start = new KestrixStart(app.platform, app.forms, app.service);
+    app.start->Form_Load();
+    app.start->show();
+    app.start->EndOnSignal();
+    EXPECT_EQ(app.runtime.stopRequests, 1);
+    app.runtime.finishStart(true);
+    EXPECT_EQ(app.session(), nullptr);
+    EXPECT_EQ(app.forms.forms(), QList<QWidget*>{app.start});
+    app.runtime.endRuntime();
+    EXPECT_EQ(app.exitCodes, QList<int>{0});
+}
+
 TEST_F(OperatorWindow, RuntimeEndedEndsTheProgramWhateverIsShown) {
     app.startOperatorWindow();
     app.runtime.endRuntime();

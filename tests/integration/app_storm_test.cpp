@@ -483,7 +483,7 @@ private:
 
     uint32_t seed_;
     std::mt19937 random_;
-    AppHarness app{AppHarness::Modules::TestControls};
+    AppHarness app;
     QPointer<OperatorSession> session_;
     int units_ = 0;
     int countdownTicks_ = 0;

@@ -27,18 +27,16 @@
 namespace kestrix {
 
 // The program's windows on fake seams: message boxes, desktop, runtime, clock and processes are
-// fakes. The scroll bar comes from the build's plug-in folder; the modules too, or, when the test
-// asks for them, the test controls, which record every call and raise events on demand. The
-// installation root is a temporary folder the test fills.
+// fakes. The scroll bar comes from the build's plug-in folder; the modules are the test controls,
+// which record every call and raise events on demand. The installation root is a temporary folder
+// the test fills.
 class AppHarness {
 public:
-    enum class Modules { Plugins, TestControls };
-
-    explicit AppHarness(Modules modules = Modules::Plugins)
+    AppHarness()
         : plugins(QStringList{QString::fromLocal8Bit(qgetenv("KESTRIX_BUILD_DIR")) +
                               QStringLiteral("/Program/Kestrix/plugins")},
                   ScreenTwips{15.0f, 15.0f}),
-          controls(modules, plugins, testControls),
+          controls(plugins, testControls),
           platform{dialogs,
                    desktop,
                    controls,
@@ -96,11 +94,11 @@ public:
     FakeControlFactory testControls;
 
 private:
-    // The scroll bar always from the plug-ins; the modules from the plug-ins or the test controls.
+    // The scroll bar from the plug-ins, the modules from the test controls.
     class LineControls final : public ControlFactory {
     public:
-        LineControls(Modules modules, ControlFactory& plugins, ControlFactory& testControls)
-            : modules_(modules), plugins_(plugins), testControls_(testControls) {}
+        LineControls(ControlFactory& plugins, ControlFactory& testControls)
+            : plugins_(plugins), testControls_(testControls) {}
         Extender* Add(const QString& progId, const QString& name, QWidget* container) override {
             return of(progId).Add(progId, name, container);
         }
@@ -110,10 +108,8 @@ private:
 
     private:
         ControlFactory& of(const QString& progId) const {
-            const bool scrollBar = progId == QLatin1String("HolvigScrollBar.ScrollBar");
-            return modules_ == Modules::TestControls && !scrollBar ? testControls_ : plugins_;
+            return progId == QLatin1String("HolvigScrollBar.ScrollBar") ? plugins_ : testControls_;
         }
-        Modules modules_;
         ControlFactory& plugins_;
         ControlFactory& testControls_;
     };
@@ -128,13 +124,12 @@ public:
     QList<int> exitCodes;
 };
 
-// What the operator window's tests share: the application and a harness with the test controls in
-// the modules' place.
+// What the operator window's tests share: the application and a harness.
 class AppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureApplication(); }
 
-    AppHarness app{AppHarness::Modules::TestControls};
+    AppHarness app;
 };
 
 }  // namespace kestrix
