@@ -56,6 +56,17 @@ void expectOrderlyEnd(InstalledLine& line) {
 class EndingOnTheLine : public InstalledLineTest {
 protected:
     EndingOnTheLine() : InstalledLineTest(fiveFullMachines()) {}
+
+    // Until the countdown's last tick has begun the start of the modules, watched closely: the
+    // start takes about a second.
+    void waitForTheStartOfTheModules() {
+        QElapsedTimer waited;
+        waited.start();
+        while (!line.logHas(QStringLiteral("S KX.TimerErstemal_Timer An ")) &&
+               waited.elapsed() < 20000) {
+            QThread::msleep(5);
+        }
+    }
 };
 
 // "End" answered Yes as soon as the countdown's last tick has begun the start of the modules: the
@@ -69,12 +80,7 @@ TEST_F(EndingOnTheLine, EndAnsweredYesWhileTheModulesAreCreatedEndsCleanly) {
     line.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
                   QStringLiteral("mousemove"), QStringLiteral("--window"), window,
                   QStringLiteral("40"), QStringLiteral("580")});
-    QElapsedTimer waited;
-    waited.start();
-    while (!line.logHas(QStringLiteral("S KX.TimerErstemal_Timer An ")) &&
-           waited.elapsed() < 20000) {
-        QThread::msleep(5);
-    }
+    waitForTheStartOfTheModules();
     line.xdotool({QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(line.answerBox(QStringLiteral("Return")));
     expectOrderlyEnd(line);
@@ -85,7 +91,7 @@ TEST_F(EndingOnTheLine, EndAnsweredYesWhileTheModulesAreCreatedEndsCleanly) {
 // TERM from outside, as a service stop sends it, in the middle of the start of the modules.
 TEST_F(EndingOnTheLine, TermWhileTheModulesAreCreatedEndsCleanly) {
     line.startShell();
-    ASSERT_TRUE(line.waitForLog(QStringLiteral("D KX.NeuesObjekt An ")));
+    waitForTheStartOfTheModules();
     line.shell.terminate();
     expectOrderlyEnd(line);
     EXPECT_FALSE(line.logHas(QStringLiteral("S KX.TimerErstemal_Timer En ")))
