@@ -10,13 +10,14 @@
 #include <QWidget>
 #include <memory>
 
+#include "FakeDialogs.h"
+#include "config/ActivationSettings.h"
 #include "config/Service.h"
-#include "host/LineSettings.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginHost.h"
+#include "host/RunningProcedures.h"
 #include "log/LogWriter.h"
 #include "platform/Clock.h"
-#include "platform/fake/FakeDialogs.h"
 
 namespace kestrix::bench {
 
@@ -58,7 +59,7 @@ public:
         window->resize(800, 560);
         auto* pictureHaupt = new QWidget(window.get());
         pictureHaupt->setGeometry(3, 3, 749, 2);
-        PluginHost host(log_, dialogs_, registry_, service_, line, ScreenTwips{});
+        PluginHost host(log_, dialogs_, registry_, service_, line, ScreenTwips{}, procedures_);
         host.attach(pictureHaupt, nullptr);
         host.yieldToEvents = [] {};
         for (const ModuleKind& kind : ModuleKinds) {
@@ -103,6 +104,7 @@ private:
     FakeDialogs dialogs_;
     Service service_{dialogs_};
     PluginControlFactory registry_;
+    RunningProcedures procedures_;
 };
 
 }  // namespace kestrix::bench

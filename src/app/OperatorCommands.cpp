@@ -3,15 +3,21 @@
 
 #include <QCoreApplication>
 
-#include "app/KestrixCentral.h"
+#include "app/LoadedForms.h"
 #include "app/Modul.h"
+#include "app/OperatorSession.h"
 #include "app/Platform.h"
 #include "platform/Dialogs.h"
 #include "platform/TextEditor.h"
 
 namespace kestrix {
 
-void KestrixCentral::cmdEnd_Click() {
+// Once the end has begun there is nothing left to ask.
+void OperatorSession::cmdEnd_Click() {
+    RunningProcedures::Running running(forms_.procedures());
+    if (ProgramEnding) {
+        return;
+    }
     const int answer =
         platform_.dialogs.MsgBox(QStringLiteral("Are you sure to close the Kestrix ?"),
                                  MsgBoxStyle::YesNo | MsgBoxStyle::Critical);
@@ -20,16 +26,23 @@ void KestrixCentral::cmdEnd_Click() {
     }
 }
 
-void KestrixCentral::cmdError_Click() {
+// A click on "End" during the wait runs the end while the wait goes on.
+void OperatorSession::cmdError_Click() {
+    RunningProcedures::Running running(forms_.procedures());
     // The log's path is one argument of its own, whatever blanks, quotes or semicolons it holds.
     QStringList command = textEditorCommand();
     const QString program = command.isEmpty() ? QString() : command.takeFirst();
     Modul::RunAndWait(platform_.processes, program, command << Log.LogDateiName);
 }
 
-void KestrixCentral::cmdHide_Click() {
+// When the end begins during the pass of events, the start window has come forward and stays so.
+void OperatorSession::cmdHide_Click() {
+    RunningProcedures::Running running(forms_.procedures());
     if (WatchedWindow > 0) {
         QCoreApplication::processEvents();
+        if (ProgramEnding) {
+            return;
+        }
         platform_.desktop.SetForegroundWindow(WatchedWindow);
         platform_.desktop.SetActiveWindow(WatchedWindow);
     }

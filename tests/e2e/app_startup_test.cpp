@@ -5,24 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "InstalledLine.h"
-#include "XServer.h"
 
 namespace kestrix {
 namespace {
 
-class StartUp : public ::testing::Test {
+class StartUp : public InstalledLineTest {
 protected:
-    explicit StartUp(XServer::Mode mode = XServer::WithWindowManager) : x(mode) {}
-
-    void SetUp() override {
-        if (x.missing()) {
-            GTEST_SKIP() << x.error();
-        }
-        ASSERT_TRUE(x.ok()) << x.error();
-        line.showOn(x.display());
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
-        line.root.writeProgramIni("[Project]\nNumberOfMachines=1\n");
-    }
+    explicit StartUp(XServer::Mode mode = XServer::WithWindowManager)
+        : InstalledLineTest("[Project]\nNumberOfMachines=1\n", mode) {}
 
     bool activationDone() const {
         return line.log().contains(QStringLiteral("S FormActivate En "));
@@ -48,9 +38,6 @@ protected:
             InstalledLine::waitUntil([&] { return line.isIconic(windows.operatorWindow); }, 5000));
         return windows;
     }
-
-    XServer x;
-    InstalledLine line;
 };
 
 TEST_F(StartUp, TheRuntimeStartsAndTheOperatorWindowOpens) {

@@ -6,7 +6,7 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 
-#include "hmi/FakeHmiRuntime.h"
+#include "FakeHmiRuntime.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSStart.h"
 #include "hmi/VWSVarServer.h"

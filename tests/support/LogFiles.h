@@ -1,15 +1,12 @@
 #pragma once
 
-// Shared by the log writer's tests: the moment they write at, the locale whose forms they know by
-// heart, and plain reading and writing of files.
-
-#include <gtest/gtest.h>
+// Shared by the log writer's tests: the moment they write at and the locale whose forms they know
+// by heart (files are read and written with TestFiles.h).
 
 #include <QByteArray>
-#include <QFile>
 #include <QLocale>
-#include <QString>
 
+#include "TestFiles.h"
 #include "platform/Clock.h"
 
 namespace kestrix::logtest {
@@ -22,16 +19,5 @@ inline QLocale germanLocale() {
     return QLocale(QLocale::German, QLocale::Germany);
 }
 inline const QByteArray FridayReductionLine = "27.03.26; 09:41:05; File size reduced\r\n";
-
-inline QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(content), content.size());
-}
 
 }  // namespace kestrix::logtest

@@ -9,11 +9,11 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
+#include "FakeDialogs.h"
 #include "config/Service.h"
 #include "log/LogWriter.h"
 #include "platform/Clock.h"
 #include "platform/QProcessRunner.h"
-#include "platform/fake/FakeDialogs.h"
 
 namespace kestrix {
 namespace {

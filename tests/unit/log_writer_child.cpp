@@ -14,8 +14,8 @@
 #include <QString>
 #include <cstdlib>
 
+#include "FixedClock.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 using namespace kestrix;
 

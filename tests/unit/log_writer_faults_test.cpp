@@ -22,16 +22,14 @@
 #include <thread>
 #include <vector>
 
+#include "FixedClock.h"
 #include "LogFiles.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {
 
 using logtest::Friday;
-using logtest::readFile;
-using logtest::writeFile;
 
 constexpr int LimitKb = 10;
 constexpr qsizetype LineLength = 64;

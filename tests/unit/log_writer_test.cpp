@@ -10,17 +10,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "FixedClock.h"
 #include "LogFiles.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {
 
 using logtest::Friday;
 using logtest::FridayReductionLine;
-using logtest::readFile;
-using logtest::writeFile;
 
 // `count` CRLF lines of exactly `length` bytes each, every one different from the others.
 QByteArray numberedLines(int count, int length, int firstNumber = 1) {
