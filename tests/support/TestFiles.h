@@ -15,7 +15,8 @@ namespace kestrix {
 // A file the test cannot write is a failure of the test, not a silent empty file.
 inline void writeFile(const QString& file, const QByteArray& content) {
     QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size()) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(content) != content.size()) {
         ADD_FAILURE() << "cannot write " << file.toStdString();
     }
 }
