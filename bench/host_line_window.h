@@ -14,14 +14,15 @@
 #include <QWidget>
 #include <memory>
 
+#include "FakeDialogs.h"
+#include "config/ActivationSettings.h"
 #include "config/Service.h"
 #include "host/Extender.h"
-#include "host/LineSettings.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginHost.h"
+#include "host/RunningProcedures.h"
 #include "log/LogWriter.h"
 #include "platform/Clock.h"
-#include "platform/fake/FakeDialogs.h"
 
 namespace kestrix::bench {
 
@@ -154,7 +155,7 @@ public:
 private:
     std::unique_ptr<PluginHost> newHost() {
         return std::make_unique<PluginHost>(log_, dialogs_, registry_, service_, line,
-                                            ScreenTwips{});
+                                            ScreenTwips{}, procedures_);
     }
 
     // The start procedures of the countdown's last tick, then the layout pass.
@@ -181,6 +182,7 @@ private:
     FakeDialogs dialogs_;
     Service service_{dialogs_};
     PluginControlFactory registry_;
+    RunningProcedures procedures_;
 };
 
 }  // namespace kestrix::bench

@@ -1,13 +1,20 @@
 // The one way the operator window ends its work.
 
-#include "app/KestrixCentral.h"
+#include "app/LoadedForms.h"
 #include "app/Modul.h"
+#include "app/OperatorSession.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
 
 namespace kestrix {
 
-void KestrixCentral::InternEndProgram() {
+// It runs once: an End, a vanished watched window or a TERM signal that arrives while the end
+// runs, or after it, finds the modules terminated and the runtime asked to stop already.
+void OperatorSession::InternEndProgram() {
+    RunningProcedures::Running running(forms_.procedures());
+    if (ProgramEnding) {
+        return;
+    }
     FaultScope p(Log, QStringLiteral("KX.InternEndProgram"));
     p.step([&] { ProgramEnding = true; });
     p.step([&] { setTimerEnabled(TimerWebBrowser, false); });
@@ -18,7 +25,7 @@ void KestrixCentral::InternEndProgram() {
     Host->TerminatePlugins(p);
     p.step(
         [&] { Log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
-    p.step([&] { Modul::ReturnToStart(*this, start_, forms_); });
+    p.step([&] { Modul::ReturnToStart(TimerWebBrowser, TimerLeben, start_, forms_); });
 }
 
 }  // namespace kestrix

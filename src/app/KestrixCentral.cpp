@@ -13,7 +13,6 @@
 #include "hmi/VWSVarServer.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
-#include "host/PluginHost.h"
 #include "log/Fault.h"
 
 namespace kestrix {
@@ -34,32 +33,15 @@ void setBackColour(QWidget* control, const QColor& colour) {
 
 }  // namespace
 
-void setTimerEnabled(QTimer& timer, bool enabled) {
-    if (!enabled) {
-        timer.stop();
-    } else if (!timer.isActive()) {
-        timer.start();
-    }
-}
-
-KestrixCentral::KestrixCentral(Platform& platform, LoadedForms& forms, Service& service,
-                               KestrixStart& start)
+KestrixCentral::KestrixCentral(Platform& platform, LoadedForms& forms)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      Log(platform.clock),
       platform_(platform),
-      forms_(forms),
-      service_(service),
-      start_(start) {
+      forms_(forms) {
     buildDesign();
-    Host = std::make_unique<PluginHost>(Log, platform_.dialogs, platform_.controls, service_, Line,
-                                        platform_.twips);
-    Host->attach(PictureHaupt, ScrollBar.data());
-    Log.onErrorLine = [this] { showLogButtonRed(); };
     firstActivationDue_.setSingleShot(true);
     firstActivationDue_.setInterval(FirstActivationFallbackMs);
     connect(&firstActivationDue_, &QTimer::timeout, this, &KestrixCentral::runActivation);
-    forms_.load(this);
 }
 
 KestrixCentral::~KestrixCentral() = default;
@@ -125,9 +107,6 @@ void KestrixCentral::buildDesign() {
     cmdHide = makeButton("cmdHide", "Hide", 45, 7995);
     cmdEnd = makeButton("cmdEnd", "End", 45, 8475);
     cmdError = makeButton("cmdError", "Log File", 10245, 7995);
-    connect(cmdHide, &QPushButton::clicked, this, &KestrixCentral::cmdHide_Click);
-    connect(cmdEnd, &QPushButton::clicked, this, &KestrixCentral::cmdEnd_Click);
-    connect(cmdError, &QPushButton::clicked, this, &KestrixCentral::cmdError_Click);
 
     // Tab order: cmdHide, cmdEnd, PictureRahmen, ScrollBar, PictureHaupt, cmdError (the label
     // takes no focus).
@@ -142,21 +121,12 @@ void KestrixCentral::buildDesign() {
     }
     cmdHide->setFocus();
 
-    TimerErstemal.setInterval(1000);
-    TimerLeben.setInterval(1000);
-    TimerWebBrowser.setInterval(2000);
-    connect(&TimerErstemal, &QTimer::timeout, this, &KestrixCentral::TimerErstemal_Timer);
-    connect(&TimerLeben, &QTimer::timeout, this, &KestrixCentral::TimerLeben_Timer);
-    connect(&TimerWebBrowser, &QTimer::timeout, this, &KestrixCentral::TimerWebBrowser_Timer);
-
     VWLanguage = new VWSLangSelect(platform_.runtime, this);
     VWLanguage->setObjectName(QStringLiteral("VWLanguage"));
     VWLanguage->hide();
     SpracheGeandert = new VWSVarServer(platform_.runtime, this);
     SpracheGeandert->setObjectName(QStringLiteral("SpracheGeandert"));
     SpracheGeandert->hide();
-    connect(SpracheGeandert, &VWSVarServer::Change, this,
-            [this](const QVariant& value) { SpracheGeandert_Change(value); });
     SpracheGeandert->setProperty("VWItem", QStringLiteral("Ch-1.param_client<.sprache>"));
 }
 
@@ -201,13 +171,13 @@ void KestrixCentral::runActivation() {
     firstActivationDue_.stop();
     firstActivationDone_ = true;
     forms_.becameActive(this);
-    Form_Activate();
+    emit Activated();
 }
 
 void KestrixCentral::closeEvent(QCloseEvent* event) {
     // The window's close box asks like "End" does; only InternEndProgram unloads the window.
     event->ignore();
-    cmdEnd_Click();
+    emit CloseRequested();
 }
 
 }  // namespace kestrix

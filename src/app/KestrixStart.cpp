@@ -3,14 +3,17 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/InstallationRoot.h"
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
+#include "app/OperatorSession.h"
 #include "app/Platform.h"
 #include "app/StartPlacement.h"
+#include "config/InstallationRoot.h"
 #include "config/Service.h"
 #include "hmi/VWSStart.h"
+#include "host/LateBinding.h"
 #include "log/Fault.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 
 namespace kestrix {
@@ -36,8 +39,19 @@ KestrixStart::KestrixStart(Platform& platform, LoadedForms& forms, Service& serv
 
 KestrixStart::~KestrixStart() = default;
 
-KestrixCentral* KestrixStart::central() const {
-    return central_.data();
+namespace {
+
+// The runtime start control's stop request.
+constexpr int StopRequestDispId = 142;
+
+}  // namespace
+
+OperatorSession* KestrixStart::operatorSession() const {
+    return session_.data();
+}
+
+void KestrixStart::RequestRuntimeStop() {
+    LateBinding::callId(VWSStart1, StopRequestDispId);
 }
 
 void KestrixStart::Form_Load() {
@@ -66,13 +80,19 @@ void KestrixStart::Form_Load() {
 }
 
 void KestrixStart::VWSStart1_StartResult(bool started) {
+    RunningProcedures::Running running(forms_.procedures());
     if (started) {
-        if (!central_) {
-            central_ = new KestrixCentral(platform_, forms_, service_, *this);
+        if (endRequested_) {
+            return;  // the runtime has its stop request; its end ends the program
         }
-        central_->show();
-        central_->activateWindow();
-        central_->setFocus();
+        if (!session_) {
+            session_ = new OperatorSession(platform_, forms_, service_, *this);
+        }
+        KestrixCentral& central = session_->window();
+        platform_.desktop.AllowMinimise(&central);
+        central.show();
+        central.activateWindow();
+        central.setFocus();
         hide();
         return;
     }
@@ -84,8 +104,22 @@ void KestrixStart::VWSStart1_StartResult(bool started) {
 }
 
 void KestrixStart::VWSStart1_RuntimeEnded() {
+    RunningProcedures::Running running(forms_.procedures());
     forms_.unload(this);
     platform_.endProgram(0);
+}
+
+// The end a vanished watched window brings, so that the runtime gets its stop request and the log
+// records the end. Before the operator window is there, the runtime is asked to stop and the
+// window will not open; after its end the runtime is asked again.
+void KestrixStart::EndOnSignal() {
+    RunningProcedures::Running running(forms_.procedures());
+    if (session_) {
+        session_->InternEndProgram();
+        return;
+    }
+    endRequested_ = true;
+    RequestRuntimeStop();
 }
 
 }  // namespace kestrix

@@ -5,8 +5,8 @@
 
 namespace kestrix {
 
-class KestrixCentral;
 class LoadedForms;
+class OperatorSession;
 class Service;
 class VWSStart;
 struct Platform;
@@ -29,17 +29,24 @@ public:
 
     // The runtime start control on the window.
     VWSStart* VWSStart1 = nullptr;
-    KestrixCentral* central() const;
+    // The operator window's session, while it is loaded.
+    OperatorSession* operatorSession() const;
+
+    // The stop request to the runtime: the start control's method with dispatch id 142.
+    void RequestRuntimeStop();
 
 public Q_SLOTS:
     void VWSStart1_StartResult(bool started);
     void VWSStart1_RuntimeEnded();
+    // TERM or HUP from outside (a logout, a service stop): the orderly end.
+    void EndOnSignal();
 
 private:
     Platform& platform_;
     LoadedForms& forms_;
     Service& service_;
-    QPointer<KestrixCentral> central_;
+    QPointer<OperatorSession> session_;
+    bool endRequested_ = false;
 };
 
 }  // namespace kestrix

@@ -1,6 +1,8 @@
 // Following the HMI's language variable with the HMI's language selection.
 
 #include "app/KestrixCentral.h"
+#include "app/LoadedForms.h"
+#include "app/OperatorSession.h"
 #include "hmi/VWSLangSelect.h"
 #include "host/LateBinding.h"
 #include "log/FaultScope.h"
@@ -24,12 +26,13 @@ bool isGerman(const QVariant& value) {
 
 }  // namespace
 
-void KestrixCentral::SpracheGeandert_Change(const QVariant& value) {
+void OperatorSession::SpracheGeandert_Change(const QVariant& value) {
+    RunningProcedures::Running running(forms_.procedures());
     FaultScope p(Log, QStringLiteral("KX.SpracheGeandert_Change"));
     if (p.test([&] { return isGerman(value); })) {
-        p.step([&] { LateBinding::letId(VWLanguage, LanguageDispId, QVariant(German)); });
+        p.step([&] { LateBinding::letId(window_->VWLanguage, LanguageDispId, QVariant(German)); });
     } else {
-        p.step([&] { LateBinding::letId(VWLanguage, LanguageDispId, QVariant(English)); });
+        p.step([&] { LateBinding::letId(window_->VWLanguage, LanguageDispId, QVariant(English)); });
     }
 }
 

@@ -2,11 +2,9 @@
 
 #include <QCoreApplication>
 
-#include "app/KestrixCentral.h"
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
-#include "hmi/VWSStart.h"
-#include "host/LateBinding.h"
+#include "app/OperatorSession.h"
 #include "platform/ProcessRunner.h"
 
 namespace kestrix {
@@ -14,29 +12,27 @@ namespace Modul {
 
 namespace {
 
-// The runtime start control's stop request.
-constexpr int StopRequestDispId = 142;
-
 void letPendingEventsRun() {
     QCoreApplication::processEvents();
 }
 
 }  // namespace
 
-void ReturnToStart(KestrixCentral& central, KestrixStart& start, LoadedForms& forms) {
-    setTimerEnabled(central.TimerWebBrowser, false);
-    setTimerEnabled(central.TimerLeben, false);
+void ReturnToStart(QTimer& timerWebBrowser, QTimer& timerLeben, KestrixStart& start,
+                   LoadedForms& forms) {
+    setTimerEnabled(timerWebBrowser, false);
+    setTimerEnabled(timerLeben, false);
     start.show();
     letPendingEventsRun();
-    // Unloading hides a window and deletes it only once control is back in the event loop, so
-    // the operator window may be unloaded from inside its own handler.
+    // Unloading hides a window at once and destroys it only when no procedure is running, so the
+    // operator window is unloaded here from inside its own procedures.
     for (QWidget* form : forms.forms()) {
         if (form != &start) {
             forms.unload(form);
             letPendingEventsRun();
         }
     }
-    LateBinding::callId(start.VWSStart1, StopRequestDispId);
+    start.RequestRuntimeStop();
 }
 
 void RunAndWait(ProcessRunner& processes, const QString& program, const QStringList& arguments) {

@@ -3,9 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+class QTimer;
+
 namespace kestrix {
 
-class KestrixCentral;
 class KestrixStart;
 class LoadedForms;
 class ProcessRunner;
@@ -14,9 +15,10 @@ class ProcessRunner;
 // another program while the windows keep working. Neither traps a fault: its caller's does.
 namespace Modul {
 
-// Timers off, the start window shown, every other window unloaded, then the runtime asked to
-// stop. Afterwards only the start window is left.
-void ReturnToStart(KestrixCentral& central, KestrixStart& start, LoadedForms& forms);
+// The operator window's watcher and life-sign timers off, the start window shown, every other
+// window unloaded, then the runtime asked to stop. Afterwards only the start window is left.
+void ReturnToStart(QTimer& timerWebBrowser, QTimer& timerLeben, KestrixStart& start,
+                   LoadedForms& forms);
 
 // Starts the program with these arguments and waits for its end in slices of 100 ms, letting
 // pending window events run after each slice. Returns at once when it cannot be started.

@@ -2,43 +2,22 @@
 // fault: the one call that can fault, InternEndProgram, traps its own.
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QStandardPaths>
 
-#include "app/KestrixCentral.h"
+#include "app/LoadedForms.h"
 #include "app/Modul.h"
+#include "app/OperatorSession.h"
 #include "app/Platform.h"
 #include "platform/Dialogs.h"
+#include "platform/TextEditor.h"
 
 namespace kestrix {
 
-namespace {
-
-// Graphical text editors looked for on the PATH when KESTRIX_EDITOR is not set, in this order.
-// Each stays in the foreground until its window is closed, so waiting for it means waiting for
-// the operator.
-const char* const KnownEditors[] = {"gnome-text-editor", "gedit", "kate", "kwrite",
-                                    "mousepad",          "pluma", "xed",  "featherpad",
-                                    "leafpad",           "geany"};
-
-// The editor's program and its own arguments; an empty program when there is none.
-QStringList textEditorCommand() {
-    const QString configured = qEnvironmentVariable("KESTRIX_EDITOR");
-    if (!configured.isEmpty()) {
-        return QProcess::splitCommand(configured);
+// Once the end has begun there is nothing left to ask.
+void OperatorSession::cmdEnd_Click() {
+    RunningProcedures::Running running(forms_.procedures());
+    if (ProgramEnding) {
+        return;
     }
-    for (const char* editor : KnownEditors) {
-        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(editor));
-        if (!found.isEmpty()) {
-            return {found};
-        }
-    }
-    return {};
-}
-
-}  // namespace
-
-void KestrixCentral::cmdEnd_Click() {
     const int answer =
         platform_.dialogs.MsgBox(QStringLiteral("Are you sure to close the Kestrix ?"),
                                  MsgBoxStyle::YesNo | MsgBoxStyle::Critical);
@@ -47,16 +26,23 @@ void KestrixCentral::cmdEnd_Click() {
     }
 }
 
-void KestrixCentral::cmdError_Click() {
+// A click on "End" during the wait runs the end while the wait goes on.
+void OperatorSession::cmdError_Click() {
+    RunningProcedures::Running running(forms_.procedures());
     // The log's path is one argument of its own, whatever blanks, quotes or semicolons it holds.
     QStringList command = textEditorCommand();
     const QString program = command.isEmpty() ? QString() : command.takeFirst();
     Modul::RunAndWait(platform_.processes, program, command << Log.LogDateiName);
 }
 
-void KestrixCentral::cmdHide_Click() {
+// When the end begins during the pass of events, the start window has come forward and stays so.
+void OperatorSession::cmdHide_Click() {
+    RunningProcedures::Running running(forms_.procedures());
     if (WatchedWindow > 0) {
         QCoreApplication::processEvents();
+        if (ProgramEnding) {
+            return;
+        }
         platform_.desktop.SetForegroundWindow(WatchedWindow);
         platform_.desktop.SetActiveWindow(WatchedWindow);
     }

@@ -2,6 +2,8 @@
 // the other program's window.
 
 #include "app/KestrixCentral.h"
+#include "app/LoadedForms.h"
+#include "app/OperatorSession.h"
 #include "app/Platform.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
@@ -22,32 +24,39 @@ void writeSystemLine(LogWriter& log, const QString& text) {
 
 }  // namespace
 
-void KestrixCentral::TimerErstemal_Timer() {
+// The sixth tick starts the module kinds in the table's order and lays the modules out. The
+// start procedures yield, and the end may begin in any of their yields: then nothing more is
+// started, laid out or written.
+void OperatorSession::TimerErstemal_Timer() {
+    RunningProcedures::Running running(forms_.procedures());
     FaultScope p(Log, QStringLiteral("KX.TimerErstemal_Timer"));
     const QString& source = p.sourceString();
     if (p.test([&] { return StartTicks >= 5; })) {
         p.step([&] { setTimerEnabled(TimerErstemal, false); });
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" An ")); });
-        p.step([&] { Host->HotmeltStart(source); });
-        p.step([&] { Host->OCRStart(source); });
-        p.step([&] { Host->StampInspectionStart(source); });
-        p.step([&] { Host->DirtyFilterStart(source); });
-        p.step([&] { Host->TopFoldStart(source); });
-        p.step([&] { Host->StampInspectionBoxerStart(source); });
-        p.step([&] { Host->TarvoStart(source); });
-        p.step([&] { Host->ClosureStampInspectionStart(source); });
+        for (const ModuleKind& kind : ModuleKinds) {
+            p.step([&] { Host->StartProcedure(kind, source); });
+            if (ProgramEnding) {
+                return;
+            }
+        }
         p.step([&] { Host->PositioniereObjekte(); });
+        if (ProgramEnding) {
+            return;
+        }
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" En ")); });
     } else {
         p.step([&] {
-            StatusLabel->setText(QStringLiteral("starting in ") +
-                                 withSignPlace(sub16(5, StartTicks)) + QStringLiteral(" sec."));
+            window_->StatusLabel->setText(QStringLiteral("starting in ") +
+                                          withSignPlace(sub16(5, StartTicks)) +
+                                          QStringLiteral(" sec."));
         });
         p.step([&] { StartTicks = add16(StartTicks, 1); });
     }
 }
 
-void KestrixCentral::TimerLeben_Timer() {
+void OperatorSession::TimerLeben_Timer() {
+    RunningProcedures::Running running(forms_.procedures());
     FaultScope p(Log, QStringLiteral("KX.TimerLeben_Timer"));
     p.step([&] { setTimerEnabled(TimerLeben, false); });
     p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" An ")); });
@@ -57,7 +66,8 @@ void KestrixCentral::TimerLeben_Timer() {
     }
 }
 
-void KestrixCentral::TimerWebBrowser_Timer() {
+void OperatorSession::TimerWebBrowser_Timer() {
+    RunningProcedures::Running running(forms_.procedures());
     FaultScope p(Log, QStringLiteral("KX.TimerWebBrowser_Timer"));
     WindowHandle found = 0;
     p.step([&] { setTimerEnabled(TimerWebBrowser, false); });

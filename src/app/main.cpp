@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/EndSignals.h"
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
     kestrix::LoadedForms forms;
 
     auto* start = new kestrix::KestrixStart(platform, forms, service);
+    kestrix::EndSignals endSignals;
+    QObject::connect(&endSignals, &kestrix::EndSignals::Received, start,
+                     &kestrix::KestrixStart::EndOnSignal);
     start->Form_Load();
     start->show();
     return QApplication::exec();

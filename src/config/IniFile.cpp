@@ -203,6 +203,10 @@ std::optional<std::string> findIniValue(std::string_view content, std::string_vi
     if (key.empty()) {
         return std::nullopt;  // an empty key name never names an entry
     }
+    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    if (content.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+        content.remove_prefix(ByteOrderMark.size());
+    }
     bool inSection = false;
     LineSplitter lines(content);
     std::string_view line;

@@ -3,7 +3,8 @@
 // The lookup of one value in a profile file (an INI file of 8-bit text), by the rules the Windows
 // profile functions follow. Plain C++ over bytes, so that it can be built and fuzzed on its own.
 //
-//   - Lines end at LF, CRLF or a lone CR; a NUL byte ends the content of its line.
+//   - Lines end at LF, CRLF or a lone CR; a NUL byte ends the content of its line. A UTF-8
+//     byte-order mark at the start of the content is no part of the first line.
 //   - Blanks are space, tab, vertical tab, form feed, CR and 0x1A (the old end-of-file mark).
 //   - "[name]" starts a section: the name ends at the first ']', blanks around it do not count,
 //     text after the ']' is ignored. A line without ']' is not a section header.

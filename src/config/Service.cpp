@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QStringDecoder>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,13 +42,41 @@ uint32_t lookUpNumber(const QString& section, const QString& key, const QString&
     return iniNumber(*value);
 }
 
+// The bytes as UTF-8 text; nothing when they are not valid UTF-8.
+std::optional<QString> utf8Text(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return utf8.hasError() ? std::nullopt : std::optional<QString>(text);
+}
+
+// A value as text: UTF-8 when it is valid UTF-8, else Latin-1. A value cut to the buffer's
+// capacity in the middle of a UTF-8 character loses that character's bytes, not its encoding.
+QString textOf(std::string_view bytes) {
+    if (std::optional<QString> text = utf8Text(bytes)) {
+        return *text;
+    }
+    if (bytes.size() == IniValueCapacity) {
+        std::size_t characterStart = bytes.size();
+        while (characterStart > 0 && bytes.size() - characterStart < 4 &&
+               (static_cast<unsigned char>(bytes[characterStart - 1]) & 0xC0) == 0x80) {
+            --characterStart;
+        }
+        if (characterStart > 0) {
+            if (std::optional<QString> text = utf8Text(bytes.substr(0, characterStart - 1))) {
+                return *text;
+            }
+        }
+    }
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
 // The text lookup; a missing entry gives the empty text.
 QString lookUpText(const QString& section, const QString& key, const QString& file) {
     std::optional<std::string> value = lookUp(section, key, file);
     if (!value) {
         return QString();
     }
-    return QString::fromLatin1(value->data(), static_cast<qsizetype>(value->size()));
+    return textOf(*value);
 }
 
 QString notFoundMessage(const QString& file, const QString& section, const QString& key) {

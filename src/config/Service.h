@@ -11,8 +11,9 @@ namespace kestrix {
 // fresh lookup in the file's current content on disk: nothing is cached, no file stays open,
 // nothing is written. A reader never throws; its faults are cleared without a trace.
 //
-// Texts are 8-bit: each byte of the file is one character (Latin-1), and section and key are
-// compared as their Latin-1 bytes.
+// A value is read as UTF-8 when its bytes are valid UTF-8 (as files saved on Linux are), else
+// as Latin-1, one character per byte (as older Windows files are); ASCII reads the same either
+// way. Section and key are compared as their Latin-1 bytes.
 class Service {
 public:
     explicit Service(Dialogs& dialogs);

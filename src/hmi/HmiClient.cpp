@@ -1,14 +1,18 @@
 #include "hmi/HmiClient.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTimer>
-#include <QUuid>
 
+#include "hmi/HmiPaths.h"
 #include "hmi/HmiProtocol.h"
-#include "hmi/HmiSocketName.h"
+#include "hmi/LocalPeer.h"
+#include "hmi/Processes.h"
 
 namespace kestrix {
 
@@ -59,10 +63,15 @@ void HmiClient::start() {
         return;
     }
     state_ = State::Starting;
-    socketName_ = hmiSocketName();
-    token_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
     startDeadline_->start(startTimeout_);
 
+    const HmiPaths paths = hmiPaths();
+    if (!paths.isUsable()) {
+        qWarning("kestrix: the HMI runtime cannot be reached safely: %s", qPrintable(paths.error));
+        finishStart(false);
+        return;
+    }
+    socketPath_ = paths.socket;
     QStringList command = runtimeCommand();
     if (command.isEmpty()) {
         finishStart(false);
@@ -100,22 +109,44 @@ QStringList HmiClient::runtimeCommand() const {
 
 void HmiClient::launch(const QStringList& command) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(HmiProtocol::TokenVariable), token_);
+    environment.insert(QString::fromLatin1(HmiProtocol::ShellVariable),
+                       QString::number(QCoreApplication::applicationPid()));
     process_->setProcessEnvironment(environment);
     process_->setProgram(command.first());
     process_->setArguments(command.mid(1));
+    // A group of its own, so that ending the runtime ends whatever a wrapper script started too.
+    process_->setChildProcessModifier([] { ::setpgid(0, 0); });
     process_->start();
+    launched_ = process_->processId();
 }
 
 void HmiClient::tryToConnect() {
     if (socket_->state() == QLocalSocket::UnconnectedState) {
-        socket_->connectToServer(socketName_);
+        socket_->connectToServer(socketPath_);
     }
 }
 
 void HmiClient::onConnected() {
+    if (!isLaunchedRuntime()) {
+        // Dropped unheard; the knocking goes on until the launched runtime listens or gives up.
+        if (!strangerReported_) {
+            strangerReported_ = true;
+            qWarning(
+                "kestrix: the HMI socket \"%s\" is served by a process that this shell did not "
+                "launch; it is not used",
+                qPrintable(socketPath_));
+        }
+        socket_->abort();
+        return;
+    }
     // Written directly: everything else waits until the runtime has answered this.
-    socket_->write(HmiProtocol::encode(HmiProtocol::Hello, token_));
+    socket_->write(HmiProtocol::encode(HmiProtocol::Hello));
+}
+
+bool HmiClient::isLaunchedRuntime() const {
+    const std::optional<LocalPeer> peer = localPeerOf(socket_->socketDescriptor());
+    return peer && isOfThisUser(*peer) && launched_ > 0 &&
+           descendsFrom(peer->pid, static_cast<pid_t>(launched_));
 }
 
 void HmiClient::onReadyRead() {
@@ -131,15 +162,7 @@ void HmiClient::onReadyRead() {
 void HmiClient::onMessage(const QByteArray& line) {
     HmiProtocol::Message message = HmiProtocol::decode(line);
     if (message.verb == QLatin1String(HmiProtocol::Ready) && state_ == State::Starting) {
-        if (message.name == token_) {
-            finishStart(true);
-            return;
-        }
-        // Another runtime serves this name; ours refuses to start and its end decides.
-        qWarning("kestrix: the HMI socket \"%s\" is served by another runtime",
-                 qPrintable(socketName_));
-        connectRetry_->stop();
-        socket_->abort();
+        finishStart(true);
     } else if (message.verb == QLatin1String(HmiProtocol::Changed) && state_ == State::Running) {
         emit variableChanged(message.name, HmiProtocol::variantOfValue(message.value));
     } else if (message.verb == QLatin1String(HmiProtocol::Ended)) {
@@ -211,13 +234,26 @@ void HmiClient::finishRuntime() {
 }
 
 void HmiClient::endLaunchedProcess() {
-    if (process_->state() == QProcess::NotRunning) {
+    if (launched_ <= 0) {
         return;
     }
-    process_->terminate();
-    if (!process_->waitForFinished(TerminateGraceMs)) {
-        process_->kill();
+    // Asked first; whatever of the group is left once the launched process has ended, or after
+    // the grace (a wrapper that ignores the request), is killed.
+    signalLaunchedGroup(SIGTERM);
+    if (process_->state() != QProcess::NotRunning) {
         process_->waitForFinished(TerminateGraceMs);
+    }
+    signalLaunchedGroup(SIGKILL);
+    if (process_->state() != QProcess::NotRunning) {
+        process_->waitForFinished(TerminateGraceMs);
+    }
+    launched_ = 0;
+}
+
+void HmiClient::signalLaunchedGroup(int signal) const {
+    const auto group = static_cast<pid_t>(launched_);
+    if (::kill(-group, signal) != 0 && process_->state() != QProcess::NotRunning) {
+        ::kill(group, signal);  // the group could not be made: the process alone
     }
 }
 

@@ -14,17 +14,23 @@ class QTimer;
 namespace kestrix {
 
 // The HMI runtime as a process of its own: start() launches it ($KESTRIX_HMI_COMMAND, else the
-// `kestrix-hmi` beside the running program) and talks to it over the local socket of
-// hmiSocketName().
+// `kestrix-hmi` beside the running program) in a process group of its own and talks to it over
+// the local socket of hmiPaths().
 //
-// The start result comes once: true when the launched runtime answers; false when it cannot be
-// started, exits first (a failed start, or the name is served by another runtime), or does not
-// answer in time, in which case it is ended. The runtime ended event comes once, after a started
-// runtime has carried out the stop request, or when it dies or the connection drops.
+// The client says nothing to a peer before the system has vouched that it is the runtime this
+// client launched (the launched process or one of its descendants, of the same user); any other
+// peer on the socket is dropped unheard. The runtime learns this process's id, so that it ends
+// itself when the shell is gone.
+//
+// The start result comes once: true when the launched runtime answers; false when the socket's
+// folder is not private, the runtime cannot be started, exits first (a failed start, or the name
+// is served by another runtime), or does not answer in time, in which case it is ended. The
+// runtime ended event comes once, after a started runtime has carried out the stop request, or
+// when it dies or the connection drops.
 //
 // Calls made before the runtime answers are kept and sent once it does. Both events are always
 // raised from the event loop, never from inside a call. Destroying the client ends a runtime that
-// still runs.
+// still runs, with every process of its group.
 class HmiClient : public HmiRuntime {
     Q_OBJECT
 public:
@@ -46,6 +52,7 @@ private:
     void launch(const QStringList& command);
     void tryToConnect();
     void onConnected();
+    bool isLaunchedRuntime() const;
     void onReadyRead();
     void onMessage(const QByteArray& line);
     void onProcessFinished();
@@ -54,11 +61,14 @@ private:
     void finishStart(bool started);
     void finishRuntime();
     void endLaunchedProcess();
+    void signalLaunchedGroup(int signal) const;
 
     std::chrono::milliseconds startTimeout_;
     State state_ = State::Idle;
-    QString socketName_;
-    QString token_;
+    QString socketPath_;
+    // The launched process, also the id of its process group; 0 when there is none to end.
+    qint64 launched_ = 0;
+    bool strangerReported_ = false;
     QProcess* process_ = nullptr;
     QLocalSocket* socket_ = nullptr;
     QTimer* connectRetry_ = nullptr;

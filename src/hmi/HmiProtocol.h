@@ -10,10 +10,13 @@ namespace kestrix {
 // "verb", "verb name" or "verb name value". A name holds no blank; a value is the rest of the line
 // (it may hold blanks, never a line break).
 //
-// Client to runtime:  hello TOKEN | subscribe NAME | language LCID | stop-request
+// Client to runtime:  hello | subscribe NAME | language LCID | stop-request
 //                     | set NAME VALUE | get NAME | stop
-// Runtime to client:  ready TOKEN | changed NAME VALUE | ok | value NAME VALUE | unknown NAME
+// Runtime to client:  ready | changed NAME VALUE | ok | value NAME VALUE | unknown NAME
 //                     | error TEXT | ended
+//
+// Nothing on the line is secret: who is at the other end is vouched for by the system (the peer's
+// credentials of the local socket), never by what the peer says.
 namespace HmiProtocol {
 
 inline constexpr char Hello[] = "hello";
@@ -35,9 +38,9 @@ inline constexpr char Ended[] = "ended";
 // The longest line either side accepts; a peer that sends more without a line break is dropped.
 inline constexpr qint64 MaxLineLength = 64 * 1024;
 
-// The environment variable through which a client hands its runtime process the token that the
-// runtime repeats in "ready", so that the client knows it talks to the runtime it started.
-inline constexpr char TokenVariable[] = "KESTRIX_HMI_TOKEN";
+// The environment variable through which the shell tells the runtime it launches its own process
+// id: the runtime ends itself when that shell is gone.
+inline constexpr char ShellVariable[] = "KESTRIX_HMI_SHELL";
 
 struct Message {
     QString verb;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QRgb>
 #include <QString>
 #include <QWidget>
 
@@ -13,8 +14,13 @@ class HmiRuntime;
 // window's load handler has run and its event handlers are connected before the start result can
 // arrive.
 //
+// Under the picture's "HMI RUNTIME" it shows the runtime's status, a line and a light that follow
+// what the runtime does: starting, running, start failed, stopping, stopped. The picture itself
+// claims nothing.
+//
 // Its own events, in this order: StartResult (first), RuntimeEnded (second), StatusText (third,
-// a line for the operator that the program does not use). Dispatch id 142 is the stop request.
+// the status line as it changes; the program does not use it). Dispatch id 142 is the stop
+// request.
 class VWSStart : public QWidget {
     Q_OBJECT
     Q_CLASSINFO("DispId 142", "StopRuntime")
@@ -28,6 +34,7 @@ public:
     void setText(const QString& text) { text_ = text; }
 
     const QPixmap& splashPicture() const { return splash_; }
+    const QString& statusText() const { return statusText_; }
 
     // Asks the runtime to stop; RuntimeEnded follows when it has.
     Q_INVOKABLE void StopRuntime();
@@ -41,9 +48,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct Status;
+    void showStatus(const Status& status);
+
     HmiRuntime& runtime_;
     QPixmap splash_;
     QString text_;
+    QString statusText_;
+    QRgb statusLight_ = 0;
 };
 
 }  // namespace kestrix

@@ -5,12 +5,42 @@
 namespace kestrix {
 
 // Every event of a module becomes one modal box naming its slot and the event; the module's
-// event call returns when the operator has closed it.
+// event call returns when the operator has closed it. Each open box runs a nested event loop in
+// which further events arrive, so the boxes nest; beyond MaxOpenEventBoxes an event waits in a
+// queue and returns at once, and the innermost box shows the waiting events one after the other
+// as the operator closes them. So no event is lost and the stack stays bounded.
 void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
     FaultScope p(log_, QStringLiteral("KX.OCXEreignis"));
-    p.step([&] {
-        dialogs_.MsgBox(QString::number(slot) + QLatin1Char(' ') + info.Name, MsgBoxStyle::OkOnly);
-    });
+    p.step([&] { waitForBox(QString::number(slot) + QLatin1Char(' ') + info.Name); });
+    while (openBoxes_ < MaxOpenEventBoxes && !waitingBoxes_.empty()) {
+        const QString text = std::move(waitingBoxes_.front());
+        waitingBoxes_.pop_front();
+        reportDroppedEvents();
+        ++openBoxes_;
+        p.step([&] { dialogs_.MsgBox(text, MsgBoxStyle::OkOnly); });
+        --openBoxes_;
+    }
+}
+
+void PluginHost::waitForBox(const QString& text) {
+    waitingBoxes_.push_back(text);
+    if (waitingBoxes_.size() > static_cast<size_t>(MaxWaitingEvents)) {
+        waitingBoxes_.pop_front();
+        ++droppedEvents_;
+    }
+}
+
+// Written with the error flag, so that it reaches the log whatever is logged and the "Log File"
+// button turns red: the operator has missed events.
+void PluginHost::reportDroppedEvents() noexcept {
+    if (droppedEvents_ == 0) {
+        return;
+    }
+    log_.WriteLogLine(QStringLiteral("KX.OCXEreignis ") + QString::number(droppedEvents_) +
+                          QStringLiteral(" events dropped unshown, the oldest first: more than ") +
+                          QString::number(MaxWaitingEvents) + QStringLiteral(" were waiting"),
+                      false, false, true);
+    droppedEvents_ = 0;
 }
 
 }  // namespace kestrix

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "host/Extender.h"
-#include "log/Fault.h"
+#include "log/Subscript.h"
 
 namespace kestrix {
 
@@ -39,17 +39,11 @@ Extender* EventSinks::held(int n) const {
 }
 
 EventSinks::Sink& EventSinks::sink(int n) {
-    if (n < 1 || n > Count) {
-        raiseFault(ErrorNumber::SubscriptOutOfRange);
-    }
-    return sinks_[static_cast<size_t>(n - 1)];
+    return oneBased(sinks_, n);
 }
 
 const EventSinks::Sink& EventSinks::sink(int n) const {
-    if (n < 1 || n > Count) {
-        raiseFault(ErrorNumber::SubscriptOutOfRange);
-    }
-    return sinks_[static_cast<size_t>(n - 1)];
+    return oneBased(sinks_, n);
 }
 
 }  // namespace kestrix

@@ -65,7 +65,8 @@ void PluginHost::ScrollBar_NeuePos(int16_t position) {
 }
 
 // Applies the newest ScrollPos. Positions that arrive while PictureHaupt is being moved only
-// count a request; the running loop then makes one more move, to the newest position.
+// count a request; the running loop then makes one more move, to the newest position. The loop
+// stops once the end has begun during its yield.
 void PluginHost::ScrollenAnzeigen() {
     FaultScope p(log_, QStringLiteral("KX.ScrollenAnzeigen"));
     if (p.test([&] { return SlotCount <= 0; })) {
@@ -76,7 +77,7 @@ void PluginHost::ScrollenAnzeigen() {
         return;
     }
     p.step([&] { ScrollBusy = true; });
-    while (ScrollRequests != ScrollDone) {
+    while (ScrollRequests != ScrollDone && !terminated_) {
         p.step([&] { ScrollDone = ScrollRequests; });
         p.step([&] {
             const float top = 0.0f - static_cast<float>(ScrollPos) * twips_.y;

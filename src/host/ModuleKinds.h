@@ -19,7 +19,7 @@ struct ModuleKind {
     const char* progId;
 };
 
-// The eight module kinds in the order the countdown starts them.
+// The eight module kinds in the order the countdown starts them, from ModuleKinds.table.
 extern const std::array<ModuleKind, 8> ModuleKinds;
 
 // Where a start procedure sends its requests: the window creates a module per unit; the
@@ -31,10 +31,14 @@ public:
                              const QString& machineName) = 0;
     // Lets pending window events run once.
     virtual void yield() = 0;
+    // Whether the modules have been terminated (the end has begun), for instance during a yield:
+    // the start procedure then stops at once.
+    virtual bool terminated() const { return false; }
 };
 
 // The start procedure of one module kind: reads each configured machine's unit mask and asks
 // for one module per unit present, machine first, then unit; bracketed by its data markers.
+// Once the modules have been terminated it stops at its next step and writes nothing more.
 void StartModuleKind(const ModuleKind& kind, const QString& callerSource, const LineSettings& line,
                      const Service& service, LogWriter& log, UnitRequests& requests);
 

@@ -5,15 +5,18 @@
 
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
+#include "host/RunningProcedures.h"
 #include "log/Fault.h"
 #include "log/FaultScope.h"
 #include "log/Int16.h"
 #include "log/LogWriter.h"
+#include "log/Subscript.h"
 
 namespace kestrix {
 
 PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& controls,
-                       const Service& service, const LineSettings& line, ScreenTwips twips)
+                       const Service& service, const LineSettings& line, ScreenTwips twips,
+                       RunningProcedures& procedures)
     : yieldToEvents([] { QCoreApplication::processEvents(); }),
       log_(log),
       dialogs_(dialogs),
@@ -21,7 +24,11 @@ PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& control
       service_(service),
       line_(line),
       twips_(twips),
-      sinks_([this](int16_t slot, const EventInfo& info) { OCXEreignis(slot, info); }) {}
+      procedures_(procedures),
+      sinks_([this](int16_t slot, const EventInfo& info) {
+          RunningProcedures::Running running(procedures_);
+          OCXEreignis(slot, info);
+      }) {}
 
 PluginHost::~PluginHost() = default;
 
@@ -31,8 +38,11 @@ void PluginHost::attach(QWidget* pictureHaupt, Extender* scrollBar) {
     disconnect(scrollBarEvents_);
     scrollBarEvents_ = {};
     if (scrollBar != nullptr) {
-        scrollBarEvents_ = connect(scrollBar, &Extender::ObjectEvent, this,
-                                   [this](const EventInfo& info) { scrollBarEvent(info); });
+        scrollBarEvents_ =
+            connect(scrollBar, &Extender::ObjectEvent, this, [this](const EventInfo& info) {
+                RunningProcedures::Running running(procedures_);
+                scrollBarEvent(info);
+            });
     }
 }
 
@@ -44,9 +54,14 @@ Extender* PluginHost::ObjWithEvent(int n) const {
 }
 
 // Slot numbers only grow: a request beyond slot 20 still takes its number and faults on every
-// step that addresses its slot, while the 20 slots stay as they are.
+// step that addresses its slot, while the 20 slots stay as they are. A module created after the
+// others were terminated would never be terminated, so once the end has begun none is created;
+// Init may show a box and so let the end begin, and then Refresh is not called either.
 void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
                              const QString& machineName) {
+    if (terminated_) {
+        return;
+    }
     FaultScope p(log_, QStringLiteral("KX.NeuesObjekt"));
     p.step(
         [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
@@ -74,6 +89,9 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
                 QStringLiteral("Init"), true,
                 {QVariant::fromValue(unit), QVariant::fromValue(machine), machineName});
         });
+        if (terminated_) {
+            return;
+        }
         p.step([&] { controlOf(n).let(QStringLiteral("Refresh"), true); });
     }
     p.step(
@@ -91,37 +109,12 @@ void PluginHost::yield() {
     yieldToEvents();
 }
 
-// The start procedures: one procedure over the module kinds' table, rows in countdown order.
-void PluginHost::HotmeltStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[0], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::OCRStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[1], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::StampInspectionStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[2], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::DirtyFilterStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[3], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::TopFoldStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[4], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::StampInspectionBoxerStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[5], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::TarvoStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[6], callerSource, line_, service_, log_, *this);
-}
-void PluginHost::ClosureStampInspectionStart(const QString& callerSource) {
-    StartModuleKind(ModuleKinds[7], callerSource, line_, service_, log_, *this);
+void PluginHost::StartProcedure(const ModuleKind& kind, const QString& callerSource) {
+    StartModuleKind(kind, callerSource, line_, service_, log_, *this);
 }
 
 PluginSlot& PluginHost::slotAt(int n) {
-    if (n < 1 || n > static_cast<int>(PluginSlots.size())) {
-        raiseFault(ErrorNumber::SubscriptOutOfRange);
-    }
-    return PluginSlots[static_cast<size_t>(n - 1)];
+    return oneBased(PluginSlots, n);
 }
 
 Extender& PluginHost::controlOf(int n) {

@@ -5,11 +5,12 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
+#include "config/ActivationSettings.h"
 #include "host/EventInfo.h"
 #include "host/EventSinks.h"
-#include "host/LineSettings.h"
 #include "host/ModuleKinds.h"
 #include "host/PluginSlot.h"
 #include "platform/Screen.h"
@@ -23,17 +24,24 @@ class Dialogs;
 class Extender;
 class FaultScope;
 class LogWriter;
+class RunningProcedures;
 class Service;
 
 // The operator window's plug-in modules: the 20 slots and their event sinks, the creation of a
 // module (NeuesObjekt), the start procedures of the eight module kinds, the layout of the plug-in
 // area with its scroll bar, the routing of module events to the operator, and the termination of
-// every module at the end.
+// every module at the end. Its module events and scroll-bar events are entry points of the
+// window's procedures and count as running procedures.
 class PluginHost : public QObject, public UnitRequests {
     Q_OBJECT
 public:
+    // Module events beyond this many open boxes wait, and are shown as boxes close; of more than
+    // MaxWaitingEvents waiting ones the oldest are dropped.
+    static constexpr int MaxOpenEventBoxes = 16;
+    static constexpr int MaxWaitingEvents = 10000;
+
     PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& controls, const Service& service,
-               const LineSettings& line, ScreenTwips twips);
+               const LineSettings& line, ScreenTwips twips, RunningProcedures& procedures);
     ~PluginHost() override;
 
     // The plug-in area (PictureHaupt, inside its frame) and the scroll bar; the scroll bar's
@@ -49,20 +57,16 @@ public:
     // The event sink of slot n (1..20): the extender it holds, or null.
     Extender* ObjWithEvent(int n) const;
 
-    // Creates one plug-in module into the next slot (UnitRequests).
+    // Creates one plug-in module into the next slot (UnitRequests). Once the modules have been
+    // terminated it creates none and writes nothing.
     void NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
                      const QString& machineName) override;
     void yield() override;
+    bool terminated() const override { return terminated_; }
 
-    // The start procedures, each extending its caller's source string.
-    void HotmeltStart(const QString& callerSource);
-    void OCRStart(const QString& callerSource);
-    void StampInspectionStart(const QString& callerSource);
-    void StampInspectionBoxerStart(const QString& callerSource);
-    void TarvoStart(const QString& callerSource);
-    void DirtyFilterStart(const QString& callerSource);
-    void TopFoldStart(const QString& callerSource);
-    void ClosureStampInspectionStart(const QString& callerSource);
+    // The start procedure of one module kind (HotmeltStart, OCRStart, ...: a row of the module
+    // kinds' table), extending its caller's source string.
+    void StartProcedure(const ModuleKind& kind, const QString& callerSource);
 
     // Layout and scrolling.
     int32_t StackTop = 0;
@@ -74,11 +78,13 @@ public:
     void ScrollBar_NeuePos(int16_t position);
     void ScrollenAnzeigen();
 
-    // Shows the operator one event of the module in the given slot.
+    // Shows the operator one event of the module in the given slot, in a box of its own: at once
+    // while fewer than MaxOpenEventBoxes are open, otherwise when the boxes before it have closed.
     void OCXEreignis(int16_t slot, const EventInfo& info);
 
     // The module part of the end: Terminate then drop the reference for slots 1..SlotCount, then
-    // empty all 20 sinks; each step under the caller's fault scope.
+    // empty all 20 sinks; each step under the caller's fault scope. From here on no module is
+    // created and work that yields stops at its next step.
     void TerminatePlugins(FaultScope& scope);
 
 private:
@@ -93,6 +99,10 @@ private:
     Extender& scrollBar() const;
     // The scroll bar's events: NeuePos reaches ScrollBar_NeuePos with its first argument.
     void scrollBarEvent(const EventInfo& info);
+    // Puts an event's box text in the queue, dropping the oldest beyond MaxWaitingEvents.
+    void waitForBox(const QString& text);
+    // One line for the events dropped since the last such line, if any.
+    void reportDroppedEvents() noexcept;
 
     LogWriter& log_;
     Dialogs& dialogs_;
@@ -100,6 +110,11 @@ private:
     const Service& service_;
     const LineSettings& line_;
     ScreenTwips twips_;
+    RunningProcedures& procedures_;
+    bool terminated_ = false;
+    std::deque<QString> waitingBoxes_;
+    int openBoxes_ = 0;
+    int droppedEvents_ = 0;
     QPointer<QWidget> pictureHaupt_;
     QPointer<Extender> scrollBar_;
     QMetaObject::Connection scrollBarEvents_;

@@ -9,7 +9,9 @@
 #include <QLocale>
 #include <QTime>
 #include <cerrno>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "log/Int16.h"
@@ -88,49 +90,91 @@ std::string ordinaryLine(const QString& text, bool system, bool data, bool error
     return line;
 }
 
-// The first line of a reduced log: date and time in the system's short forms.
-QByteArray reductionLine(const LocalDateTime& at) {
-    const QLocale locale = QLocale::system();
+// The locale's time form with the seconds: its long form without the time zone, as the system's
+// own time form reads (the short form of most locales drops the seconds).
+QString timeFormWithSeconds(const QLocale& locale) {
+    const QString longForm = locale.timeFormat(QLocale::LongFormat);
+    QString form;
+    bool quoted = false;
+    for (const QChar c : longForm) {
+        quoted = c == QLatin1Char('\'') ? !quoted : quoted;
+        if (quoted || c != QLatin1Char('t')) {  // 't' outside quotes is the time zone
+            form += c;
+        }
+    }
+    return form.trimmed();
+}
+
+// The first line of a reduced log: the locale's short date and its time with the seconds.
+QByteArray reductionLine(const QLocale& locale, const LocalDateTime& at) {
     const QString line =
         locale.toString(QDate(at.year, at.month, at.day), QLocale::ShortFormat) +
         QStringLiteral("; ") +
-        locale.toString(QTime(at.hour, at.minute, at.second), QLocale::ShortFormat) +
+        locale.toString(QTime(at.hour, at.minute, at.second), timeFormWithSeconds(locale)) +
         QStringLiteral("; File size reduced");
     return line.toLatin1() + LineEnd;
 }
 
-// Appends the line in one write. A write that stops part-way (disk full, file size limit) is
-// taken back, so that the log never ends in a torn line.
-void appendWholeLine(const QByteArray& path, const std::string& line) {
-    OpenFile log(::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+// What became of a line: appended to a log now `length` bytes long (nothing when that cannot be
+// read); or the log is no plain file and was left alone; or it could not be opened.
+struct Appended {
+    enum class Outcome { Appended, NotPlainFile, NotOpened };
+    Outcome outcome;
+    std::optional<off_t> length;
+};
+
+// Appends the line in one write. Opened without waiting, so that a pipe without a reader (or a
+// device) under the log's name cannot hold the window up; anything but a plain file is left
+// alone. A write that stops part-way (disk full, file size limit) is taken back, so that the log
+// never ends in a torn line.
+Appended appendWholeLine(const QByteArray& path, const std::string& line) {
+    OpenFile log(
+        ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
     if (!log.isOpen()) {
-        return;
+        return {Appended::Outcome::NotOpened, std::nullopt};
+    }
+    struct stat status {};
+    if (::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return {Appended::Outcome::NotPlainFile, std::nullopt};
     }
     ssize_t written;
     do {
         written = ::write(log.descriptor(), line.data(), line.size());
     } while (written < 0 && errno == EINTR);
-    if (written > 0 && static_cast<size_t>(written) < line.size()) {
-        const off_t end = ::lseek(log.descriptor(), 0, SEEK_CUR);
-        if (end >= written && ::ftruncate(log.descriptor(), end - written) != 0) {
-            return;  // nothing more can be done for this line
-        }
+    if (written <= 0) {
+        return {Appended::Outcome::Appended, status.st_size};
     }
+    // Appending leaves the position at the file's end: its length.
+    const off_t end = ::lseek(log.descriptor(), 0, SEEK_CUR);
+    if (end < written) {
+        return {Appended::Outcome::Appended, std::nullopt};
+    }
+    if (static_cast<size_t>(written) < line.size()) {
+        const bool takenBack = ::ftruncate(log.descriptor(), end - written) == 0;
+        return {Appended::Outcome::Appended, takenBack ? end - written : end};
+    }
+    return {Appended::Outcome::Appended, end};
+}
+
+// The log's length as it is on disk; nothing when it cannot be read. Anything but a plain file
+// has no length to keep.
+std::optional<off_t> lengthOf(const QByteArray& path) {
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0) {
+        return std::nullopt;
+    }
+    return S_ISREG(status.st_mode) ? status.st_size : 0;
 }
 
 // The log is over its limit when it is strictly longer than limitKb × 1024 bytes. A length that
 // cannot be read counts as over the limit; a limit whose byte count does not fit in 32 bits
 // cannot be checked, and the check is skipped.
-bool isOverLimit(const QByteArray& path, int32_t limitKb) {
+bool isOverLimit(std::optional<off_t> length, int32_t limitKb) {
     const int64_t limitBytes = int64_t{limitKb} * 1024;
     if (limitBytes > INT32_MAX || limitBytes < INT32_MIN) {
         return false;
     }
-    struct stat status {};
-    if (::stat(path.constData(), &status) != 0) {
-        return true;
-    }
-    return status.st_size > limitBytes;
+    return !length || *length > limitBytes;
 }
 
 // The byte, counted from 1, at which the kept part of the log is looked for: a tenth of the
@@ -209,7 +253,7 @@ bool copyRest(int log, off_t from, int copy, std::vector<char>& buffer) {
 // anything failed; the temporary file may then exist in any state.
 bool writeReducedCopy(const QByteArray& logPath, const QByteArray& temporaryPath, off_t cut,
                       const QByteArray& firstLine) {
-    OpenFile log(::open(logPath.constData(), O_RDONLY | O_CLOEXEC));
+    OpenFile log(::open(logPath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
     if (!log.isOpen() || ::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return false;
@@ -231,7 +275,8 @@ bool writeReducedCopy(const QByteArray& logPath, const QByteArray& temporaryPath
 
 }  // namespace
 
-LogWriter::LogWriter(const Clock& clock) : clock_(clock) {}
+LogWriter::LogWriter(const Clock& clock, QLocale locale)
+    : clock_(clock), locale_(std::move(locale)) {}
 
 const QByteArray& LogWriter::logPath() {
     if (preparedPath_.isEmpty() || LogDateiName != preparedName_) {
@@ -256,8 +301,14 @@ void LogWriter::WriteLogLine(const QString& text, bool system, bool data, bool e
     }
     try {
         const QByteArray& path = logPath();
-        appendWholeLine(path, ordinaryLine(text, system, data, error, clock_.now()));
-        if (isOverLimit(path, LogDateiGroesse)) {
+        const Appended appended =
+            appendWholeLine(path, ordinaryLine(text, system, data, error, clock_.now()));
+        if (appended.outcome == Appended::Outcome::NotPlainFile) {
+            return;
+        }
+        const std::optional<off_t> length =
+            appended.outcome == Appended::Outcome::NotOpened ? lengthOf(path) : appended.length;
+        if (isOverLimit(length, LogDateiGroesse)) {
             ReduceLogFile();
         }
     } catch (...) {
@@ -276,7 +327,7 @@ void LogWriter::ReduceLogFile() noexcept {
         // The log is only ever replaced by a complete, flushed copy, in one atomic rename; on any
         // failure it stays as it was and the next line over the limit tries again.
         if (writeReducedCopy(path, temporaryPath, cutPosition(LogDateiGroesse),
-                             reductionLine(clock_.now())) &&
+                             reductionLine(locale_, clock_.now())) &&
             ::rename(temporaryPath.constData(), path.constData()) == 0) {
             return;
         }

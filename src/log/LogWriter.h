@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -10,10 +11,13 @@ namespace kestrix {
 class Clock;
 
 // The operator window's log: one plain-text file of CRLF lines, written one line per call (open,
-// append, close), kept under LogDateiGroesse KB by cutting its oldest tenth off the front.
+// append, close), kept under LogDateiGroesse KB by cutting its oldest tenth off the front. Only a
+// plain file is written: a pipe, a device or a folder under the log's name loses the line, as any
+// place that cannot be written does, and never holds the window up.
 class LogWriter {
 public:
-    explicit LogWriter(const Clock& clock);
+    // The locale gives the reduction line its date and time forms.
+    explicit LogWriter(const Clock& clock, QLocale locale = QLocale::system());
 
     // The log settings, public as the operator window's members of the same names; filled at
     // every activation of the window. Until then the name is empty and nothing but faults passes.
@@ -30,7 +34,8 @@ public:
     void WriteLogLine(const QString& text, bool system, bool data, bool error) noexcept;
 
     // Cuts everything up to the end of the line holding byte LogDateiGroesse × 102.4 (counted from
-    // 1) off the front and puts the reduction line first. The log is replaced only by a complete
+    // 1) off the front and puts the reduction line first: the locale's short date, "; ", its time
+    // with the seconds, "; File size reduced". The log is replaced only by a complete
     // copy; on any failure the old log stays as it is and no temporary file is left.
     void ReduceLogFile() noexcept;
 
@@ -41,6 +46,7 @@ private:
     const QByteArray& logPath();
 
     const Clock& clock_;
+    QLocale locale_;
     QString preparedName_;
     QByteArray preparedPath_;
 };

@@ -24,6 +24,9 @@ public:
     virtual void SetActiveWindow(WindowHandle window) = 0;
     // Only SW_SHOWMINNOACTIVE is used: minimise the widget's window without activating it.
     virtual void ShowWindow(QWidget* ownWindow, int showCommand) = 0;
+    // Lets the window manager minimise the widget's window, which asks for no minimise button of
+    // its own, so that ShowWindow can minimise it.
+    virtual void AllowMinimise(QWidget* ownWindow) = 0;
 };
 
 }  // namespace kestrix

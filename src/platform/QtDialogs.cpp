@@ -1,6 +1,8 @@
 #include "platform/QtDialogs.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QWindow>
 
 namespace kestrix {
 
@@ -21,6 +23,37 @@ QMessageBox::Icon iconOf(int style) {
     }
 }
 
+// The program's window that asks: the active window, or, when none is active (the operator
+// window may be minimised behind another program's window) or a box is, the main window that is
+// shown. Boxes, tool windows and pop-ups never ask.
+QWidget* askingWindow() {
+    auto isMainWindow = [](const QWidget* window) {
+        return window != nullptr && window->isVisible() && window->windowType() == Qt::Window;
+    };
+    QWidget* active = QApplication::activeWindow();
+    if (isMainWindow(active)) {
+        return active;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (isMainWindow(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// Makes the box transient for the window that asks, so that the window manager keeps it with that
+// window (without it, Qt names a hidden helper window of its own). Only the native windows are
+// tied: the box is no child of the asking window, which may be unloaded while the box is open.
+void makeTransientForAskingWindow(QMessageBox& box) {
+    QWidget* asking = askingWindow();
+    if (asking == nullptr || asking->windowHandle() == nullptr) {
+        return;
+    }
+    box.winId();  // makes the box's native window, which the tie needs
+    box.windowHandle()->setTransientParent(asking->windowHandle());
+}
+
 }  // namespace
 
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
@@ -33,6 +66,7 @@ int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
     } else {
         box.setDefaultButton(box.addButton(QMessageBox::Ok));
     }
+    makeTransientForAskingWindow(box);
     int pressed = box.exec();
     if (yesNo) {
         return pressed == QMessageBox::Yes ? MsgBoxResult::Yes : MsgBoxResult::No;

@@ -1,9 +1,15 @@
 # The end-to-end tests run the programs and plug-ins of this build.
-foreach(target e2e_app_startup_test e2e_app_line_test e2e_app_layout_test)
+foreach(target e2e_app_startup_test e2e_app_line_test e2e_app_layout_test e2e_app_storm_test)
   if(TARGET ${target})
     add_dependencies(${target} kestrix kestrix-hmi kestrix-watched-window holvig_scrollbar)
-    foreach(kind xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
+    foreach(kind ${KESTRIX_MODULE_KIND_FOLDERS})
       add_dependencies(${target} kestrix_module_${kind})
     endforeach()
   endif()
 endforeach()
+# The storms put the event-storm test module into a line in the OCR module's place.
+if(TARGET e2e_app_storm_test AND TARGET kestrix_test_eventstorm_plugin)
+  add_dependencies(e2e_app_storm_test kestrix_test_eventstorm_plugin)
+  target_compile_definitions(e2e_app_storm_test PRIVATE
+    KESTRIX_EVENTSTORM_PLUGIN="${KESTRIX_EVENTSTORM_PLUGIN_DIR}/kestrix_test_eventstorm_plugin.so")
+endif()

@@ -10,7 +10,6 @@
 #include <memory>
 
 #include "InstalledLine.h"
-#include "XServer.h"
 
 namespace kestrix {
 namespace {
@@ -21,25 +20,24 @@ const QColor PluginArea(220, 220, 220);
 constexpr int FrameTop = 3;
 constexpr int FrameHeight = 526;
 
-class Layout : public ::testing::Test {
+// Two tanks (2400 twips = 160 px each), two OCR modules (120 px), one Tarvo (110 px).
+class Layout : public InstalledLineTest {
 protected:
+    Layout()
+        : InstalledLineTest(
+              "[Project]\nNumberOfMachines=2\n"
+              "[Machine1]\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
+              "[Machine2]\nOCRNumberOfModules=1\nTarvoSystems=1\n") {}
+
     void SetUp() override {
-        if (x.missing()) {
-            GTEST_SKIP() << x.error();
+        InstalledLineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        ASSERT_TRUE(x.ok()) << x.error();
         static int argc = 1;
         static char name[] = "app_layout_test";
         static char* argv[] = {name, nullptr};
         application = std::make_unique<QGuiApplication>(argc, argv);
-
-        line.showOn(x.display());
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
-        // Two tanks (2400 twips = 160 px each), two OCR modules (120 px), one Tarvo (110 px).
-        line.root.writeProgramIni(
-            "[Project]\nNumberOfMachines=2\n"
-            "[Machine1]\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
-            "[Machine2]\nOCRNumberOfModules=1\nTarvoSystems=1\n");
     }
 
     void TearDown() override { application.reset(); }
@@ -58,9 +56,7 @@ protected:
         return rows;
     }
 
-    XServer x{XServer::WithWindowManager};
     std::unique_ptr<QGuiApplication> application;
-    InstalledLine line;
 };
 
 TEST_F(Layout, ModulesStandStackedWithOnePixelGapsAndTheScrollBarMovesThem) {

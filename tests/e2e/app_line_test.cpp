@@ -6,69 +6,52 @@
 #include <QElapsedTimer>
 
 #include "InstalledLine.h"
-#include "XServer.h"
 
 namespace kestrix {
 namespace {
 
 const QString LanguageVariable = QStringLiteral("Ch-1.param_client<.sprache>");
 
-class Line : public ::testing::Test {
+class Line : public InstalledLineTest {
 protected:
-    void SetUp() override {
-        if (x.missing()) {
-            GTEST_SKIP() << x.error();
-        }
-        ASSERT_TRUE(x.ok()) << x.error();
-        line.showOn(x.display());
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
-        line.root.writeProgramIni(
-            "[Project]\nNumberOfMachines=2\n"
-            "[Machine1]\nMachineName=Cartoner 1\nHotMeltTankNumberOfTanks=3\nOCRNumberOfModules=1\n"
-            "[Machine2]\nMachineName=Cartoner 2\nOCRNumberOfModules=1\nTarvoSystems=1\n");
-    }
+    Line()
+        : InstalledLineTest(
+              "[Project]\nNumberOfMachines=2\n"
+              "[Machine1]\nMachineName=Cartoner 1\nHotMeltTankNumberOfTanks=3\n"
+              "OCRNumberOfModules=1\n"
+              "[Machine2]\nMachineName=Cartoner 2\nOCRNumberOfModules=1\n"
+              "TarvoSystems=1\n") {}
 
-    bool logHas(const QString& text) const { return line.log().contains(text); }
-
-    bool waitForLog(const QString& text, int milliseconds = 20000) const {
-        return InstalledLine::waitUntil([&] { return logHas(text); }, milliseconds);
-    }
-
-    void xdotool(const QStringList& arguments) const {
-        line.run(QStringLiteral("xdotool"), arguments);
-    }
-
-    // Clicks a point of the operator window's client area.
-    void clickAt(const QString& window, int x, int y) const {
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
-                 QString::number(x), QString::number(y), QStringLiteral("click"),
-                 QStringLiteral("1")});
-    }
-
-    // Answers the open message box with a key once it is there.
-    void answerBox(const QString& key) const {
-        QString box;
-        ASSERT_TRUE(InstalledLine::waitUntil([&] {
-            box = line.messageBox();
-            return !box.isEmpty();
-        })) << "no message box";
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
-                 QStringLiteral("key"), key});
-    }
-
-    XServer x{XServer::WithWindowManager};
-    InstalledLine line;
+    bool logHas(const QString& text) const { return line.logHas(text); }
+    bool waitForLog(const QString& text) const { return line.waitForLog(text); }
+    void clickAt(const QString& window, int x, int y) const { line.clickAt(window, x, y); }
+    void answerBox(const QString& key) const { ASSERT_TRUE(line.answerBox(key)) << "no box"; }
 };
 
-TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses) {
-    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    ASSERT_TRUE(InstalledLine::waitUntil(
-        [&] { return !line.windowsTitled(QStringLiteral("Vwwebbrowser")).isEmpty(); }));
+TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowClosesNotWhenHidden) {
+    const QString watched = line.openWatchedWindow(QStringLiteral("Vwwebbrowser"));
+    ASSERT_FALSE(watched.isEmpty());
     line.startShell();
     ASSERT_TRUE(waitForLog(QStringLiteral("S FormActivate En ")));
     QElapsedTimer sinceActivation;
     sinceActivation.start();
+
+    // During the countdown the other program hides its window for two of the watcher's ticks:
+    // the window still exists, so the shell goes on.
+    const QString watcherTick = QStringLiteral("S KX.TimerWebBrowser_Timer En ");
+    line.tellWatchedWindow("hide");
+    ASSERT_TRUE(InstalledLine::waitUntil([&] {
+        return !line.run(QStringLiteral("xprop"),
+                         {QStringLiteral("-id"), watched, QStringLiteral("WM_STATE")})
+                    .contains(QStringLiteral("Normal"));
+    }));
+    const qsizetype ticksBefore = line.log().count(watcherTick);
+    ASSERT_TRUE(
+        InstalledLine::waitUntil([&] { return line.log().count(watcherTick) >= ticksBefore + 2; }));
+    EXPECT_FALSE(line.shell.waitForFinished(100)) << "the shell ended while it was hidden";
+    EXPECT_FALSE(logHas(QStringLiteral("D KX.InternEndProgram An ")));
+    line.tellWatchedWindow("show");
+
     ASSERT_TRUE(waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
     // The countdown's five one-second ticks come first (a lower bound: a slow machine only
     // makes it longer).
@@ -145,10 +128,9 @@ TEST_F(Line, LogFileOpensTheEditorWhileTheWindowKeepsTicking) {
     // A test editor that records its argument vector and stays open for three seconds.
     const QString editor = line.root.path() + QStringLiteral("/editor");
     const QString arguments = line.root.path() + QStringLiteral("/editor-arguments");
-    TempRoot::write(
-        editor,
-        "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0-arguments\"\n"
-        "sleep 3\n");
+    writeFile(editor,
+              "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0-arguments\"\n"
+              "sleep 3\n");
     QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     line.environment.insert(QStringLiteral("KESTRIX_EDITOR"), editor);
     const QString logName =
@@ -156,9 +138,8 @@ TEST_F(Line, LogFileOpensTheEditorWhileTheWindowKeepsTicking) {
     line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileName=" + logName.toUtf8() +
                               "\n");
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        return TempRoot::logTexts(logName).contains(QStringLiteral("S FormActivate En "));
-    }));
+    ASSERT_TRUE(InstalledLine::waitUntil(
+        [&] { return logTexts(logName).contains(QStringLiteral("S FormActivate En ")); }));
     const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
 
@@ -166,15 +147,15 @@ TEST_F(Line, LogFileOpensTheEditorWhileTheWindowKeepsTicking) {
     clickAt(window, 700, 545);
     ASSERT_TRUE(InstalledLine::waitUntil([&] { return QFile::exists(arguments); }, 10000));
     const qsizetype ticksBefore =
-        TempRoot::logTexts(logName).count(QStringLiteral("S KX.TimerLeben_Timer 100En "));
+        logTexts(logName).count(QStringLiteral("S KX.TimerLeben_Timer 100En "));
     EXPECT_TRUE(InstalledLine::waitUntil(
         [&] {
-            return TempRoot::logTexts(logName).count(
-                       QStringLiteral("S KX.TimerLeben_Timer 100En ")) >= ticksBefore + 2;
+            return logTexts(logName).count(QStringLiteral("S KX.TimerLeben_Timer 100En ")) >=
+                   ticksBefore + 2;
         },
         10000))
         << "the window stopped ticking while the editor was open";
-    EXPECT_EQ(QString::fromUtf8(TempRoot::read(arguments)).split('\n', Qt::SkipEmptyParts),
+    EXPECT_EQ(QString::fromUtf8(readFile(arguments)).split('\n', Qt::SkipEmptyParts),
               QStringList{logName});
 }
 

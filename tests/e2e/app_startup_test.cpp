@@ -1,42 +1,43 @@
 // The installed shell under a real X server with a window manager and the real runtime stand-in:
-// start, failed start, the watched window at activation, and the end on the runtime ended event.
+// start, failed start, the watched window at activation, and the end on the runtime ended event;
+// activation and "Hide" under a second window manager too.
 
 #include <gtest/gtest.h>
 
 #include "InstalledLine.h"
-#include "XServer.h"
 
 namespace kestrix {
 namespace {
 
-QString activeWindow(const InstalledLine& line) {
-    return line.run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
-}
-
-bool isIconified(const InstalledLine& line, const QString& window) {
-    return line
-        .run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")})
-        .contains(QStringLiteral("Iconic"));
-}
-
-class StartUp : public ::testing::Test {
+class StartUp : public InstalledLineTest {
 protected:
-    void SetUp() override {
-        if (x.missing()) {
-            GTEST_SKIP() << x.error();
-        }
-        ASSERT_TRUE(x.ok()) << x.error();
-        line.showOn(x.display());
-        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\n");
-        line.root.writeProgramIni("[Project]\nNumberOfMachines=1\n");
-    }
+    explicit StartUp(XServer::Mode mode = XServer::WithWindowManager)
+        : InstalledLineTest("[Project]\nNumberOfMachines=1\n", mode) {}
 
     bool activationDone() const {
         return line.log().contains(QStringLiteral("S FormActivate En "));
     }
 
-    XServer x{XServer::WithWindowManager};
-    InstalledLine line;
+    struct Windows {
+        QString watched;
+        QString operatorWindow;
+    };
+
+    // Starts the other program's window, then the shell, whose activation brings the watched
+    // window to the front and minimises the operator window behind it.
+    Windows startBehindTheWatchedWindow() {
+        Windows windows{line.openWatchedWindow(QStringLiteral("Vwwebbrowser")), {}};
+        EXPECT_FALSE(windows.watched.isEmpty());
+        line.startShell();
+        EXPECT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
+        windows.operatorWindow = line.operatorWindow();
+        EXPECT_FALSE(windows.operatorWindow.isEmpty());
+        EXPECT_TRUE(
+            InstalledLine::waitUntil([&] { return line.activeWindow() == windows.watched; }, 5000));
+        EXPECT_TRUE(
+            InstalledLine::waitUntil([&] { return line.isIconic(windows.operatorWindow); }, 5000));
+        return windows;
+    }
 };
 
 TEST_F(StartUp, TheRuntimeStartsAndTheOperatorWindowOpens) {
@@ -70,19 +71,36 @@ TEST_F(StartUp, AFailedStartIsReportedAndEndsTheProgram) {
 }
 
 TEST_F(StartUp, AWatchedWindowComesToTheFrontAndTheOperatorWindowMinimises) {
-    line.startWatchedWindow(QStringLiteral("Vwwebbrowser"));
-    QStringList watched;
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
-        watched = line.windowsTitled(QStringLiteral("Vwwebbrowser"));
-        return !watched.isEmpty();
-    }));
-    line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
-    const QString operatorWindow = line.operatorWindow();
+    startBehindTheWatchedWindow();
+}
+
+// icewm obeys the functions that a window's Motif hints allow: the operator window, which asks
+// for no minimise button, must still allow the minimise function to go behind the watched window.
+class StartUpUnderIcewm : public StartUp {
+protected:
+    StartUpUnderIcewm() : StartUp(XServer::WithIcewm) {}
+};
+
+TEST_F(StartUpUnderIcewm, TheOperatorWindowMinimisesBehindTheWatchedWindowAndHideBringsItBack) {
+    const auto [watched, operatorWindow] = startBehindTheWatchedWindow();
     ASSERT_FALSE(operatorWindow.isEmpty());
+    EXPECT_TRUE(line.run(QStringLiteral("xprop"), {QStringLiteral("-id"), operatorWindow,
+                                                   QStringLiteral("_NET_WM_ALLOWED_ACTIONS")})
+                    .contains(QStringLiteral("_NET_WM_ACTION_MINIMIZE")));
+
+    // The operator brings the window back and clicks "Hide" (45, 7995 twips: pixel 3, 533).
+    line.clickAt(operatorWindow, 40, 545);
+    EXPECT_TRUE(InstalledLine::waitUntil([&] { return line.activeWindow() == watched; }, 5000));
+
+    // "End" asks in a box of the operator window's own (45, 8475 twips: pixel 3, 565).
+    line.clickAt(operatorWindow, 40, 580);
+    QString box;
+    ASSERT_TRUE(InstalledLine::waitUntil([&] { return !(box = line.messageBox()).isEmpty(); }));
+    EXPECT_EQ(line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}), box);
     EXPECT_TRUE(
-        InstalledLine::waitUntil([&] { return activeWindow(line) == watched.first(); }, 5000));
-    EXPECT_TRUE(InstalledLine::waitUntil([&] { return isIconified(line, operatorWindow); }, 5000));
+        line.run(QStringLiteral("xprop"),
+                 {QStringLiteral("-id"), box, QStringLiteral("WM_TRANSIENT_FOR")})
+            .contains(QStringLiteral("0x") + QString::number(operatorWindow.toULong(), 16)));
 }
 
 }  // namespace

@@ -1,190 +1,315 @@
-// The operator window at work, on fake seams with the real plug-ins: the countdown and the start
-// of the modules, the life sign, the watcher, the commands, the language and the end.
+// The operator window at work, on fake seams with the test controls in the modules' place: the
+// countdown and the start of the modules, the life sign, the watcher, the commands, the language
+// and the end, also when the end comes in the middle of other work.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 
 #include "AppHarness.h"
-#include "TestApplication.h"
-#include "host/Extender.h"
-#include "host/PluginHost.h"
+#include "host/ModuleKinds.h"
 
 namespace kestrix {
 namespace {
 
-class OperatorWindowAtWork : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+// Runs the work at the next pass of the event loop, whichever procedure lets it run.
+void atNextYield(std::function<void()> work) {
+    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+}
 
+class OperatorWindowAtWork : public AppTest {
+protected:
     void SetUp() override {
         app.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
         app.root.writeProgramIni(
             "[Project]\nNumberOfMachines=2\n"
             "[Machine1]\nMachineName=Cartoner 1\nOCRNumberOfModules=1\n"
-            "[Machine2]\nMachineName=Cartoner "
-            "2\nOCRNumberOfModules=1\nHotMeltTankNumberOfTanks=1\n");
+            "[Machine2]\nMachineName=Cartoner 2\nOCRNumberOfModules=1\n"
+            "HotMeltTankNumberOfTanks=1\n");
     }
 
-    KestrixCentral& activated() {
-        central = &app.startOperatorWindow();
+    OperatorSession& activated() {
+        session = &app.activated();
+        return *session;
+    }
+
+    // The countdown's five ticks and the sixth, which starts the modules.
+    void countDownAndStart() {
+        for (int tick = 0; tick < 6; ++tick) {
+            session->TimerErstemal_Timer();
+        }
+    }
+
+    QStringList logLinesContaining(const QString& text) const { return app.log().filter(text); }
+    QStringList created() const { return app.testControls.journal->sequence().filter(".Init"); }
+    QStringList terminated() const {
+        return app.testControls.journal->sequence().filter(".Terminate");
+    }
+
+    // After the end: the session is gone once the procedures have returned, only the start window
+    // is left, the runtime has been asked to stop once, and every module was terminated.
+    void expectOrderlyEnd() {
         AppHarness::processEvents();
-        return *central;
+        EXPECT_TRUE(session.isNull());
+        EXPECT_EQ(app.forms.forms(), QList<QWidget*>{app.start});
+        EXPECT_TRUE(app.start->isVisible());
+        EXPECT_EQ(app.runtime.stopRequests, 1);
+        EXPECT_EQ(terminated().size(), created().size());
+        EXPECT_TRUE(logLinesContaining(QStringLiteral("Fault")).isEmpty())
+            << app.log().join('\n').toStdString();
+        app.runtime.endRuntime();
+        EXPECT_EQ(app.exitCodes, QList<int>{0});
     }
 
-    QStringList log() const { return TempRoot::logTexts(app.root.defaultLog()); }
-    QStringList logLinesContaining(const QString& text) const { return log().filter(text); }
-
-    AppHarness app;
-    QPointer<KestrixCentral> central;
+    QPointer<OperatorSession> session;
 };
 
 TEST_F(OperatorWindowAtWork, CountsDownFiveSecondsThenStartsTheModulesOnce) {
-    KestrixCentral& w = activated();
+    activated();
     QStringList shown;
     for (int tick = 0; tick < 5; ++tick) {
-        w.TimerErstemal_Timer();
-        shown.append(w.StatusLabel->text());
+        session->TimerErstemal_Timer();
+        shown.append(app.window().StatusLabel->text());
     }
     EXPECT_EQ(shown,
               (QStringList{"starting in  5 sec.", "starting in  4 sec.", "starting in  3 sec.",
                            "starting in  2 sec.", "starting in  1 sec."}));
-    EXPECT_EQ(w.Host->SlotCount, 0);
+    EXPECT_TRUE(created().isEmpty());
 
-    w.TimerErstemal_Timer();
-    EXPECT_FALSE(w.TimerErstemal.isActive());
-    EXPECT_EQ(w.StatusLabel->text(), QStringLiteral("starting in  1 sec."));
+    session->TimerErstemal_Timer();
+    EXPECT_FALSE(app.armed("TimerErstemal"));
+    EXPECT_EQ(app.window().StatusLabel->text(), QStringLiteral("starting in  1 sec."));
     // Hot-melt tanks first, then OCR modules; machine before unit.
-    ASSERT_EQ(w.Host->SlotCount, 3);
-    EXPECT_EQ(w.Host->PluginSlots[0].ProgID, QStringLiteral("XKX_Xmelt.Xmelt"));
-    EXPECT_EQ(w.Host->PluginSlots[0].Machine, 2);
-    EXPECT_EQ(w.Host->PluginSlots[1].ProgID, QStringLiteral("XKX_OCR.OCR"));
-    EXPECT_EQ(w.Host->PluginSlots[1].Machine, 1);
-    EXPECT_EQ(w.Host->PluginSlots[2].Machine, 2);
-    for (int slot = 0; slot < 3; ++slot) {
-        ASSERT_TRUE(w.Host->PluginSlots[slot].Control);
-        EXPECT_TRUE(w.Host->PluginSlots[slot].Control->Visible());
+    const std::vector<ControlCall>& calls = app.testControls.journal->calls;
+    QStringList initialised;
+    for (const ControlCall& call : calls) {
+        if (call.member == QLatin1String("Init")) {
+            initialised << call.control + ' ' + call.arguments.value(2).toString();
+        }
+    }
+    EXPECT_EQ(initialised, (QStringList{"O1 Cartoner 2", "O2 Cartoner 1", "O3 Cartoner 2"}));
+    EXPECT_EQ(app.testControls.addCalls.at(0).progId, QStringLiteral("XKX_Xmelt.Xmelt"));
+    EXPECT_EQ(app.testControls.addCalls.at(1).progId, QStringLiteral("XKX_OCR.OCR"));
+    for (const auto& control : app.testControls.controls) {
+        EXPECT_TRUE(control->isVisibleTo(app.window().PictureHaupt));
     }
     const QStringList timerLines = logLinesContaining(QStringLiteral("KX.TimerErstemal_Timer"));
     EXPECT_EQ(timerLines.first(), QStringLiteral("S KX.TimerErstemal_Timer An "));
     EXPECT_EQ(timerLines.last(), QStringLiteral("S KX.TimerErstemal_Timer En "));
-    EXPECT_TRUE(timerLines.contains(QStringLiteral("D KX.TimerErstemal_Timer.HotmeltStart An ")));
 
     // The tick counter is never reset: a later arming starts the modules again at once.
-    w.TimerErstemal_Timer();
-    EXPECT_EQ(w.Host->SlotCount, 6);
+    session->TimerErstemal_Timer();
+    EXPECT_EQ(created().size(), 6);
+}
+
+// One unit of each kind: the eight start procedures run in the countdown's fixed order.
+TEST_F(OperatorWindowAtWork, StartsTheEightKindsInTheirFixedOrder) {
+    QByteArray ini = "[Project]\nNumberOfMachines=1\n[Machine1]\n";
+    for (const char* key :
+         {"ClosureStampInspectionSystems", "TarvoSystems", "StampInspectionBoxerSystems",
+          "TopFoldSystems", "LEDwithDirtyFilter", "StampInspectionSystems", "OCRNumberOfModules",
+          "HotMeltTankNumberOfTanks"}) {
+        ini += QByteArray(key) + "=1\n";
+    }
+    app.root.writeProgramIni(ini);
+    activated();
+    countDownAndStart();
+
+    QStringList starts;
+    for (const QString& line : app.log()) {
+        if (line.startsWith("D KX.TimerErstemal_Timer.") && line.endsWith(" An ")) {
+            starts << line.mid(25).chopped(4);
+        }
+    }
+    EXPECT_EQ(starts, (QStringList{"HotmeltStart", "OCRStart", "StampInspectionStart",
+                                   "DirtyFilterStart", "TopFoldStart", "StampInspectionBoxerStart",
+                                   "TarvoStart", "ClosureStampInspectionStart"}));
+    QStringList progIds;
+    for (const auto& add : app.testControls.addCalls) {
+        progIds << add.progId;
+    }
+    EXPECT_EQ(progIds, (QStringList{"XKX_Xmelt.Xmelt", "XKX_OCR.OCR", "XKX_StampInspection.Stamp",
+                                    "XKX_DirtyFilterKeyence.DirtyFilter", "XKX_TopFold.TopFold",
+                                    "XKX_StampInspectionBoxer.Stamp", "XKX_Tarvo.Tarvo",
+                                    "XKX_ClosureStampInspection.CSI"}));
 }
 
 TEST_F(OperatorWindowAtWork, TheLifeSignWritesTwoLinesAndRearmsUntilTheEnd) {
-    KestrixCentral& w = activated();
-    const qsizetype before = log().size();
-    w.TimerLeben_Timer();
-    EXPECT_EQ(log().mid(before),
+    activated();
+    const qsizetype before = app.log().size();
+    session->TimerLeben_Timer();
+    EXPECT_EQ(app.log().mid(before),
               (QStringList{"S KX.TimerLeben_Timer An ", "S KX.TimerLeben_Timer 100En "}));
-    EXPECT_TRUE(w.TimerLeben.isActive());
-    w.ProgramEnding = true;
-    w.TimerLeben_Timer();
-    EXPECT_FALSE(w.TimerLeben.isActive());
+    EXPECT_TRUE(app.armed("TimerLeben"));
+
+    // A tick that arrives while the end runs is the last; an activation then reads and shows
+    // but arms no timer.
+    app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
+    bool armedAfterTick = true;
+    bool armedAfterActivation = true;
+    atNextYield([&] {
+        session->TimerLeben_Timer();
+        armedAfterTick = app.armed("TimerLeben");
+        app.desktop.calls.clear();
+        session->Form_Activate();
+        armedAfterActivation =
+            app.armed("TimerLeben") || app.armed("TimerErstemal") || app.armed("TimerWebBrowser");
+    });
+    session->InternEndProgram();
+    EXPECT_FALSE(armedAfterTick);
+    EXPECT_FALSE(armedAfterActivation);
+    EXPECT_EQ(app.desktop.calls,
+              (QStringList{"find Vwwebbrowser", "foreground 1", "active 1", "minimise"}));
+    expectOrderlyEnd();
 }
 
 TEST_F(OperatorWindowAtWork, WithoutSystemLoggingTheTimersWriteNothing) {
     app.root.writeKestrixIni("[Project]\nLogFileSystem=FALSE\n");
     app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
-    KestrixCentral& w = activated();
-    w.TimerLeben_Timer();
-    w.TimerWebBrowser_Timer();
-    w.TimerErstemal_Timer();
-    EXPECT_TRUE(log().isEmpty());
-    EXPECT_TRUE(w.TimerLeben.isActive());
-    EXPECT_TRUE(w.TimerWebBrowser.isActive());
+    activated();
+    session->TimerLeben_Timer();
+    session->TimerWebBrowser_Timer();
+    session->TimerErstemal_Timer();
+    EXPECT_TRUE(app.log().isEmpty());
+    EXPECT_TRUE(app.armed("TimerLeben"));
+    EXPECT_TRUE(app.armed("TimerWebBrowser"));
 }
 
 TEST_F(OperatorWindowAtWork, TheWatcherKeepsWatchingWhileTheWindowIsThere) {
     app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
-    KestrixCentral& w = activated();
-    const qsizetype before = log().size();
-    w.TimerWebBrowser_Timer();
-    EXPECT_EQ(log().mid(before),
+    activated();
+    const qsizetype before = app.log().size();
+    session->TimerWebBrowser_Timer();
+    EXPECT_EQ(app.log().mid(before),
               (QStringList{"S KX.TimerWebBrowser_Timer An ", "S KX.TimerWebBrowser_Timer En "}));
-    EXPECT_TRUE(w.TimerWebBrowser.isActive());
-    EXPECT_FALSE(w.ProgramEnding);
+    EXPECT_TRUE(app.armed("TimerWebBrowser"));
+    EXPECT_EQ(app.runtime.stopRequests, 0);
 }
 
 TEST_F(OperatorWindowAtWork, AVanishedWatchedWindowEndsTheWindowsWork) {
     app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
-    KestrixCentral& w = activated();
-    for (int tick = 0; tick < 6; ++tick) {
-        w.TimerErstemal_Timer();
-    }
+    activated();
+    countDownAndStart();
     app.desktop.closeWindow(QStringLiteral("Vwwebbrowser"));
-    w.TimerWebBrowser_Timer();
+    session->TimerWebBrowser_Timer();
 
-    EXPECT_TRUE(w.ProgramEnding);
-    EXPECT_FALSE(w.TimerWebBrowser.isActive());
-    EXPECT_FALSE(w.TimerLeben.isActive());
-    EXPECT_FALSE(w.TimerErstemal.isActive());
-    EXPECT_EQ(app.runtime.stopRequests, 1);
-    EXPECT_TRUE(app.start->isVisible());
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(app.forms.forms(), QList<QWidget*>{app.start});
-    for (int slot = 0; slot < 3; ++slot) {
-        EXPECT_FALSE(w.Host->PluginSlots[slot].Control);
-        EXPECT_EQ(w.Host->ObjWithEvent(slot + 1), nullptr);
-    }
-    const QStringList lines = log();
+    EXPECT_FALSE(app.armed("TimerWebBrowser"));
+    EXPECT_FALSE(app.armed("TimerLeben"));
+    EXPECT_FALSE(app.armed("TimerErstemal"));
+    EXPECT_FALSE(app.window().isVisible());
+    EXPECT_EQ(terminated(), (QStringList{"O1.Terminate", "O2.Terminate", "O3.Terminate"}));
+    const QStringList lines = app.log();
     const qsizetype an = lines.indexOf(QStringLiteral("D KX.InternEndProgram An "));
     const qsizetype en = lines.indexOf(QStringLiteral("D KX.InternEndProgram En "));
     ASSERT_GE(an, 0);
     ASSERT_GT(en, an);
     // The watcher's end marker follows the end of the window's work.
     EXPECT_EQ(lines.last(), QStringLiteral("S KX.TimerWebBrowser_Timer En "));
+    expectOrderlyEnd();
+}
 
-    // The operator window is deleted once control is back in the event loop.
-    AppHarness::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(central.isNull());
+// The end from inside the start sequence: the watched window vanishes, or the operator answers
+// Yes to "End", while a start procedure lets events run. No module is created after the others
+// were terminated, nothing more of the start sequence is written, and the end is orderly.
+TEST_F(OperatorWindowAtWork, EndingInsideTheStartSequenceStopsItAtItsNextStep) {
+    QByteArray fiveFullMachines = "[Project]\nNumberOfMachines=5\n";
+    for (int machine = 1; machine <= 5; ++machine) {
+        fiveFullMachines += "[Machine" + QByteArray::number(machine) + "]\n";
+        for (const ModuleKind& kind : ModuleKinds) {
+            fiveFullMachines += QByteArray(kind.key) + "=3\n";
+        }
+    }
+    for (const bool byTheOperator : {false, true}) {
+        SCOPED_TRACE(byTheOperator ? "End answered Yes" : "watched window gone");
+        AppHarness harness;
+        harness.root.writeKestrixIni("[Project]\nLogFileData=TRUE\n");
+        harness.root.writeProgramIni(fiveFullMachines);
+        harness.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
+        QPointer<OperatorSession> ending = &harness.activated();
+        for (int tick = 0; tick < 5; ++tick) {
+            ending->TimerErstemal_Timer();
+        }
+        // Inside the yield after the third module.
+        std::function<void()> endAtThirdModule = [&] {
+            if (harness.testControls.addCalls.size() < 3) {
+                atNextYield(endAtThirdModule);
+            } else if (byTheOperator) {
+                harness.window().cmdEnd->click();
+            } else {
+                harness.desktop.closeWindow(QStringLiteral("Vwwebbrowser"));
+                ending->TimerWebBrowser_Timer();
+            }
+        };
+        atNextYield(endAtThirdModule);
+        ending->TimerErstemal_Timer();
+
+        EXPECT_EQ(harness.testControls.addCalls.size(), 3u);
+        EXPECT_EQ(harness.testControls.journal->sequence().filter(".Terminate").size(), 3);
+        const QStringList lines = harness.log();
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.last(), QStringLiteral("D KX.InternEndProgram En "));
+        EXPECT_TRUE(harness.log().filter("Fault").isEmpty());
+        AppHarness::processEvents();
+        EXPECT_TRUE(ending.isNull());
+        EXPECT_EQ(harness.runtime.stopRequests, 1);
+        harness.runtime.endRuntime();
+        EXPECT_EQ(harness.exitCodes, QList<int>{0});
+    }
 }
 
 TEST_F(OperatorWindowAtWork, EndAsksFirstAndNoLeavesEverything) {
-    KestrixCentral& w = activated();
+    activated();
     app.dialogs.answers = {MsgBoxResult::No};
-    w.cmdEnd->click();
+    app.window().cmdEnd->click();
     ASSERT_EQ(app.dialogs.boxes.size(), 1);
     EXPECT_EQ(app.dialogs.boxes[0].prompt, QStringLiteral("Are you sure to close the Kestrix ?"));
     EXPECT_EQ(app.dialogs.boxes[0].style, 20);
     EXPECT_EQ(app.dialogs.boxes[0].title, QStringLiteral("Kestrix"));
-    EXPECT_FALSE(w.ProgramEnding);
+    EXPECT_TRUE(app.armed("TimerLeben"));
     EXPECT_EQ(app.runtime.stopRequests, 0);
-    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(app.window().isVisible());
 }
 
-TEST_F(OperatorWindowAtWork, EndAnsweredYesEndsFromInsideTheButtonsOwnHandler) {
-    KestrixCentral& w = activated();
-    app.dialogs.answers = {MsgBoxResult::Yes};
-    w.cmdEnd->click();
-    EXPECT_TRUE(central->ProgramEnding);
-    EXPECT_EQ(app.runtime.stopRequests, 1);
-    EXPECT_EQ(app.forms.forms(), QList<QWidget*>{app.start});
-    // Only the runtime ended event ends the program.
-    EXPECT_TRUE(app.exitCodes.isEmpty());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(central.isNull());
-    app.runtime.endRuntime();
-    EXPECT_EQ(app.exitCodes, QList<int>{0});
+// Yes ends from inside the button's own handler; so does the window's close box, and a TERM
+// signal the same way without asking. A second request while the end runs changes nothing.
+TEST_F(OperatorWindowAtWork, EndAnsweredYesTheCloseBoxAndTermEndAlike) {
+    for (const char* way : {"End", "close box", "TERM"}) {
+        SCOPED_TRACE(way);
+        AppHarness harness;
+        QPointer<OperatorSession> ending = &harness.activated();
+        harness.dialogs.answers = {MsgBoxResult::Yes};
+        atNextYield([&] { harness.start->EndOnSignal(); });
+        if (way == std::string("End")) {
+            harness.window().cmdEnd->click();
+        } else if (way == std::string("close box")) {
+            harness.window().close();
+        } else {
+            harness.start->EndOnSignal();
+        }
+        EXPECT_EQ(harness.runtime.stopRequests, 1);
+        EXPECT_EQ(harness.forms.forms(), QList<QWidget*>{harness.start});
+        // Only the runtime ended event ends the program.
+        EXPECT_TRUE(harness.exitCodes.isEmpty());
+        AppHarness::processEvents();
+        EXPECT_TRUE(ending.isNull());
+        harness.runtime.endRuntime();
+        EXPECT_EQ(harness.exitCodes, QList<int>{0});
+    }
 }
 
 TEST_F(OperatorWindowAtWork,
        LogFileOpensTheEditorWithThePathAsOneArgumentAndKeepsTheWindowWorking) {
     app.root.writeKestrixIni("[Project]\nLogFileName=" + app.root.path().toUtf8() +
                              "/a log; \"quoted\" name.log\n");
-    KestrixCentral& w = activated();
+    activated();
     qputenv("KESTRIX_EDITOR", "/opt/editor --new-window");
     app.processes.slicesToRun = 3;
     int eventsDuringWait = 0;
     app.processes.duringWait = [&](int) { QTimer::singleShot(0, [&] { ++eventsDuringWait; }); };
-    w.cmdError_Click();
+    session->cmdError_Click();
     qunsetenv("KESTRIX_EDITOR");
 
     ASSERT_EQ(app.processes.started.size(), 1);
@@ -196,22 +321,37 @@ TEST_F(OperatorWindowAtWork,
     EXPECT_EQ(app.processes.closed, QList<int>{1});
 }
 
-TEST_F(OperatorWindowAtWork, LogFileWithAnEditorThatCannotStartReturnsAtOnce) {
-    KestrixCentral& w = activated();
+// An editor that cannot start returns at once; "End" during the wait of one that can ends the
+// window's work while the wait goes on, and the window lasts until the wait is over.
+TEST_F(OperatorWindowAtWork, LogFileWaitsOnThroughAnEndAndReturnsAtOnceWithoutAnEditor) {
+    qputenv("KESTRIX_EDITOR", "/opt/editor");
+    activated();
     app.processes.canStart = false;
-    w.cmdError_Click();
+    session->cmdError_Click();
     EXPECT_EQ(app.processes.waits.size(), 1);
-    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(app.window().isVisible());
+
+    app.processes.canStart = true;
+    app.processes.slicesToRun = 5;
+    app.dialogs.answers = {MsgBoxResult::Yes};
+    app.processes.duringWait = [&](int) {
+        if (app.processes.waits.size() == 3) {
+            app.window().cmdEnd->click();
+        }
+        AppHarness::processEvents();
+        EXPECT_FALSE(session.isNull());
+    };
+    session->cmdError_Click();
+    qunsetenv("KESTRIX_EDITOR");
+    EXPECT_EQ(app.processes.waits.size(), 1 + 6);
+    expectOrderlyEnd();
 }
 
 TEST_F(OperatorWindowAtWork, HideBringsTheWatchedWindowBackOnlyWhenThereIsOne) {
-    KestrixCentral& w = activated();
+    app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
+    activated();
     app.desktop.calls.clear();
-    w.cmdHide_Click();
-    EXPECT_TRUE(app.desktop.calls.isEmpty());
-
-    w.WatchedWindow = app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
-    w.cmdHide_Click();
+    session->cmdHide_Click();
     EXPECT_EQ(app.desktop.calls, (QStringList{"foreground 1", "active 1"}));
 }
 

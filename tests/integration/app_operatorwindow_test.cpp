@@ -5,7 +5,6 @@
 #include <QApplication>
 
 #include "AppHarness.h"
-#include "TestApplication.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSVarServer.h"
 #include "host/Extender.h"
@@ -13,24 +12,11 @@
 namespace kestrix {
 namespace {
 
-class OperatorWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ensureApplication(); }
-
-    // Starts the program up to the operator window's first activation.
-    KestrixCentral& activated() {
-        KestrixCentral& central = app.startOperatorWindow();
-        AppHarness::processEvents();
-        return central;
-    }
-
-    QStringList log() const { return TempRoot::logTexts(app.root.defaultLog()); }
-
-    AppHarness app;
-};
+using OperatorWindow = AppTest;
 
 TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
-    KestrixCentral& w = app.startOperatorWindow();
+    app.startOperatorWindow();
+    KestrixCentral& w = app.window();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrix"));
     EXPECT_EQ(w.size(), QSize(800, 600));
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -73,12 +59,14 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
         EXPECT_EQ(next, order[i]) << "after " << order[i - 1]->objectName().toStdString();
     }
 
-    EXPECT_EQ(w.TimerErstemal.interval(), 1000);
-    EXPECT_EQ(w.TimerLeben.interval(), 1000);
-    EXPECT_EQ(w.TimerWebBrowser.interval(), 2000);
-    EXPECT_FALSE(w.TimerErstemal.isActive());
-    EXPECT_FALSE(w.TimerLeben.isActive());
-    EXPECT_FALSE(w.TimerWebBrowser.isActive());
+    for (const auto& [timer, interval] :
+         {std::pair{"TimerErstemal", 1000}, std::pair{"TimerLeben", 1000},
+          std::pair{"TimerWebBrowser", 2000}}) {
+        auto* found = app.session()->findChild<QTimer*>(QLatin1String(timer));
+        ASSERT_NE(found, nullptr) << timer;
+        EXPECT_EQ(found->interval(), interval) << timer;
+        EXPECT_FALSE(found->isActive()) << timer;
+    }
     EXPECT_FALSE(w.VWLanguage->isVisible());
     EXPECT_FALSE(w.SpracheGeandert->isVisible());
     EXPECT_EQ(app.runtime.subscriptions,
@@ -86,7 +74,8 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
 }
 
 TEST_F(OperatorWindow, StartResultShowsTheOperatorWindowAndHidesTheStartWindow) {
-    KestrixCentral& central = app.startOperatorWindow();
+    app.startOperatorWindow();
+    KestrixCentral& central = app.window();
     EXPECT_TRUE(central.isVisible());
     EXPECT_FALSE(app.start->isVisible());
     EXPECT_EQ(app.forms.forms(), (QList<QWidget*>{app.start, &central}));
@@ -102,9 +91,24 @@ TEST_F(OperatorWindow, FailedStartTellsTheOperatorAndEnds) {
     EXPECT_EQ(app.dialogs.boxes[0].prompt, QStringLiteral("Initialisierung fehlgeschlagen!"));
     EXPECT_EQ(app.dialogs.boxes[0].style, MsgBoxStyle::OkOnly | MsgBoxStyle::Critical);
     EXPECT_EQ(app.dialogs.boxes[0].title, QStringLiteral("Kestrix"));
-    EXPECT_EQ(app.start->central(), nullptr);
+    EXPECT_EQ(app.session(), nullptr);
     EXPECT_TRUE(app.forms.isEmpty());
     EXPECT_EQ(app.exitCodes, QList<int>{1});
+}
+
+// TERM while the runtime starts: the runtime is asked to stop, the operator window does not open,
+// and the runtime's end ends the program.
+TEST_F(OperatorWindow, TermBeforeTheRuntimeHasStartedOpensNoWindow) {
+    app.start = new KestrixStart(app.platform, app.forms, app.service);
+    app.start->Form_Load();
+    app.start->show();
+    app.start->EndOnSignal();
+    EXPECT_EQ(app.runtime.stopRequests, 1);
+    app.runtime.finishStart(true);
+    EXPECT_EQ(app.session(), nullptr);
+    EXPECT_EQ(app.forms.forms(), QList<QWidget*>{app.start});
+    app.runtime.endRuntime();
+    EXPECT_EQ(app.exitCodes, QList<int>{0});
 }
 
 TEST_F(OperatorWindow, RuntimeEndedEndsTheProgramWhateverIsShown) {
@@ -113,120 +117,71 @@ TEST_F(OperatorWindow, RuntimeEndedEndsTheProgramWhateverIsShown) {
     EXPECT_EQ(app.exitCodes, QList<int>{0});
 }
 
-TEST_F(OperatorWindow, WithoutKestrixIniTheLogTakesItsDefaultsAndNoProgressLines) {
-    KestrixCentral& w = activated();
-    EXPECT_EQ(w.BaseDirectory, app.root.path());
-    EXPECT_EQ(w.Line.ProgramIniFile, app.root.programIni());
-    EXPECT_EQ(w.Log.LogDateiName, app.root.defaultLog());
-    EXPECT_EQ(w.Log.LogDateiGroesse, 100);
-    EXPECT_FALSE(w.Log.LogSystem);
-    EXPECT_FALSE(w.Log.Logdaten);
-    EXPECT_FALSE(QFile::exists(app.root.defaultLog()));
-    EXPECT_EQ(w.Line.NumberOfMachines, 1);
-    EXPECT_EQ(w.WatchedWindowTitle, QStringLiteral("Vwwebbrowser"));
+// Without Kestrix.ini the log is Kestrix.log beside it and takes neither system nor data lines;
+// fault lines it always takes.
+TEST_F(OperatorWindow, WithoutKestrixIniOnlyFaultLinesReachTheDefaultLog) {
+    app.root.writeProgramIni("[Machine1]\nOCRNumberOfModules=1\n");
+    app.testControls.registerProgId("XKX_OCR.OCR", FakeControlFactory::Kind::WithoutInit);
+    OperatorSession& session = app.activated();
+    for (int tick = 0; tick < 6; ++tick) {
+        session.TimerErstemal_Timer();
+    }
+    session.TimerLeben_Timer();
+    const QStringList lines = app.log();
+    ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("E Fault 438; ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith("; KX.NeuesObjekt")) << lines[0].toStdString();
 }
 
 TEST_F(OperatorWindow, WritesItsProgressLinesWithSystemLogging) {
     app.root.writeKestrixIni("[Project]\nLogFileSystem=true\n");
-    activated();
-    EXPECT_EQ(log(), (QStringList{"S FormActivate Start ", "S FormActivate 7 ", "S FormActivate 8 ",
-                                  "S FormActivate 9 ", "S FormActivate 10 ", "S FormActivate 13 ",
-                                  "S FormActivate En "}));
+    app.activated();
+    EXPECT_EQ(app.log(),
+              (QStringList{"S FormActivate Start ", "S FormActivate 7 ", "S FormActivate 8 ",
+                           "S FormActivate 9 ", "S FormActivate 10 ", "S FormActivate 13 ",
+                           "S FormActivate En "}));
 }
 
-TEST_F(OperatorWindow, ClampsTheLogSizeLimit) {
-    const QList<QPair<QByteArray, int>> cases{{"9", 100},    {"10", 10},   {"2000", 2000},
-                                              {"2001", 100}, {"abc", 100}, {"", 100}};
-    KestrixCentral& w = activated();
-    for (const auto& [value, expected] : cases) {
-        app.root.writeKestrixIni("[Project]\nLogFileSize=" + value + "\n");
-        w.Form_Activate();
-        EXPECT_EQ(w.Log.LogDateiGroesse, expected) << value.toStdString();
-    }
-}
-
-TEST_F(OperatorWindow, ReadsTheMachineNamesOfTheConfiguredMachinesOnly) {
-    app.root.writeProgramIni(
-        "[Project]\nNumberOfMachines=2\n[Machine1]\nMachineName=Cartoner 1\n"
-        "[Machine2]\nMachineName=Cartoner 2\n[Machine3]\nMachineName=Never read\n");
-    KestrixCentral& w = activated();
-    EXPECT_EQ(w.Line.NumberOfMachines, 2);
-    EXPECT_EQ(w.Line.MachineName[0], QStringLiteral("Cartoner 1"));
-    EXPECT_EQ(w.Line.MachineName[1], QStringLiteral("Cartoner 2"));
-    EXPECT_EQ(w.Line.MachineName[2], QString());
-
-    for (const char* outOfRange : {"0", "6", "-1"}) {
-        app.root.writeProgramIni(QByteArray("[Project]\nNumberOfMachines=") + outOfRange +
-                                 "\n[Machine2]\nMachineName=Second\n");
-        w.Line.MachineName = {};
-        w.Form_Activate();
-        EXPECT_EQ(w.Line.NumberOfMachines, 1) << outOfRange;
-        EXPECT_EQ(w.Line.MachineName[1], QString()) << outOfRange;
-    }
-}
-
-TEST_F(OperatorWindow, VWStudioChoosesTheWatchedWindowTitle) {
-    KestrixCentral& w = activated();
-    for (const char* value : {"true", "TRUE", "True"}) {
+TEST_F(OperatorWindow, VWStudioChoosesTheWatchedWindowTitleAtEveryActivation) {
+    OperatorSession& session = app.activated();
+    for (const char* value : {"true", "TRUE", "True", "1", "yes", "FALSE"}) {
         app.root.writeProgramIni(QByteArray("[Project]\nVWStudio=") + value + "\n");
-        w.Form_Activate();
-        EXPECT_EQ(w.WatchedWindowTitle, QStringLiteral("DCWindow")) << value;
-    }
-    for (const char* value : {"1", "yes", "FALSE"}) {
-        app.root.writeProgramIni(QByteArray("[Project]\nVWStudio=") + value + "\n");
-        w.Form_Activate();
-        EXPECT_EQ(w.WatchedWindowTitle, QStringLiteral("Vwwebbrowser")) << value;
+        app.desktop.calls.clear();
+        session.Form_Activate();
+        const bool dcWindow = QByteArray(value).toUpper() == "TRUE";
+        EXPECT_EQ(app.desktop.calls.value(0), dcWindow ? "find DCWindow" : "find Vwwebbrowser")
+            << value;
     }
 }
 
 TEST_F(OperatorWindow, AWatchedWindowComesToTheFrontAndTheWindowMinimisesBehindIt) {
-    WindowHandle watched = app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
-    KestrixCentral& w = activated();
-    EXPECT_EQ(w.WatchedWindow, watched);
-    EXPECT_EQ(app.desktop.calls,
-              (QStringList{"find Vwwebbrowser", "foreground 1", "active 1", "minimise"}));
-    EXPECT_EQ(app.desktop.minimisedWindow, &w);
-    EXPECT_TRUE(w.TimerWebBrowser.isActive());
-    EXPECT_TRUE(w.TimerLeben.isActive());
-    EXPECT_TRUE(w.TimerErstemal.isActive());
-}
-
-TEST_F(OperatorWindow, WithoutAWatchedWindowTheWatcherStaysOff) {
-    app.desktop.openWindow(QStringLiteral("DCWindow"));  // not the title asked for
-    KestrixCentral& w = activated();
-    EXPECT_EQ(w.WatchedWindow, 0);
-    EXPECT_EQ(app.desktop.calls, QStringList{"find Vwwebbrowser"});
-    EXPECT_FALSE(w.TimerWebBrowser.isActive());
-    EXPECT_TRUE(w.TimerLeben.isActive());
-    EXPECT_TRUE(w.TimerErstemal.isActive());
-}
-
-TEST_F(OperatorWindow, WhileEndingAnActivationReadsAndShowsButArmsNoTimer) {
     app.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
-    KestrixCentral& w = activated();
-    w.TimerErstemal.stop();
-    w.TimerLeben.stop();
-    w.TimerWebBrowser.stop();
-    w.ProgramEnding = true;
-    app.root.writeKestrixIni("[Project]\nLogFileSize=500\n");
-    app.desktop.calls.clear();
-    w.Form_Activate();
-    EXPECT_EQ(w.Log.LogDateiGroesse, 500);
+    app.activated();
     EXPECT_EQ(app.desktop.calls,
               (QStringList{"find Vwwebbrowser", "foreground 1", "active 1", "minimise"}));
-    EXPECT_FALSE(w.TimerErstemal.isActive());
-    EXPECT_FALSE(w.TimerLeben.isActive());
-    EXPECT_FALSE(w.TimerWebBrowser.isActive());
+    EXPECT_EQ(app.desktop.minimisedWindow, &app.window());
+    EXPECT_TRUE(app.armed("TimerWebBrowser"));
+    EXPECT_TRUE(app.armed("TimerLeben"));
+    EXPECT_TRUE(app.armed("TimerErstemal"));
+}
+
+TEST_F(OperatorWindow, WithoutAWatchedWindowTheWatcherStaysOffAndHideDoesNothing) {
+    app.desktop.openWindow(QStringLiteral("DCWindow"));  // not the title asked for
+    OperatorSession& session = app.activated();
+    EXPECT_EQ(app.desktop.calls, QStringList{"find Vwwebbrowser"});
+    EXPECT_FALSE(app.armed("TimerWebBrowser"));
+    EXPECT_TRUE(app.armed("TimerLeben"));
+    EXPECT_TRUE(app.armed("TimerErstemal"));
+    session.cmdHide_Click();
+    EXPECT_EQ(app.desktop.calls, QStringList{"find Vwwebbrowser"});
 }
 
 TEST_F(OperatorWindow, AProgramDirectoryTooHighUpFaultsAndTurnsTheLogButtonRed) {
     app.platform.programDirectory = QStringLiteral("/Kestrix");
-    KestrixCentral& w = activated();
+    app.activated();
     // The root stays what the first cut left; the fault line itself cannot be written yet.
-    EXPECT_EQ(w.BaseDirectory, QString());
-    EXPECT_EQ(w.cmdError->palette().color(QPalette::Button), QColor(255, 0, 0));
-    EXPECT_EQ(w.Line.NumberOfMachines, 1);
-    EXPECT_TRUE(w.TimerErstemal.isActive());
+    EXPECT_EQ(app.window().cmdError->palette().color(QPalette::Button), QColor(255, 0, 0));
+    EXPECT_TRUE(app.armed("TimerErstemal"));
 }
 
 }  // namespace

@@ -1,4 +1,10 @@
-# The HMI client tests run the real runtime stand-in.
-add_dependencies(integration_hmi_client_test kestrix-hmi)
-target_compile_definitions(integration_hmi_client_test PRIVATE
-  KESTRIX_HMI_PROGRAM="$<TARGET_FILE:kestrix-hmi>")
+# The HMI tests run the real runtime stand-in; the edge tests also the real shell, which they kill.
+foreach(target integration_hmi_client_test integration_hmi_controls_test integration_hmi_edges_test)
+  if(TARGET ${target})
+    add_dependencies(${target} kestrix-hmi)
+    target_compile_definitions(${target} PRIVATE KESTRIX_HMI_PROGRAM="$<TARGET_FILE:kestrix-hmi>")
+  endif()
+endforeach()
+if(TARGET integration_hmi_edges_test)
+  add_dependencies(integration_hmi_edges_test kestrix)
+endif()

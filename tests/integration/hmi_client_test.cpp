@@ -4,101 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <memory>
 
 #include "hmi/HmiClient.h"
+#include "hmi/Processes.h"
 #include "hmi_support.h"
 
 namespace kestrix {
 namespace {
 
+using hmitest::LanguageVariable;
+using hmitest::RecordingClient;
 using hmitest::runEventsUntil;
 using namespace std::chrono_literals;
 
-const QString LanguageVariable = QStringLiteral("Ch-1.param_client<.sprache>");
-
-// One client with everything it reported.
-struct RecordingClient {
-    explicit RecordingClient(
-        std::chrono::milliseconds startTimeout = HmiClient::DefaultStartTimeout)
-        : client(std::make_unique<HmiClient>(nullptr, startTimeout)) {
-        QObject::connect(client.get(), &HmiRuntime::startResult,
-                         [this](bool started) { startResults.append(started); });
-        QObject::connect(client.get(), &HmiRuntime::runtimeEnded, [this] { ++endedCount; });
-        QObject::connect(client.get(), &HmiRuntime::variableChanged,
-                         [this](const QString& variable, const QVariant& value) {
-                             changes.append({variable, value});
-                         });
-    }
-
-    bool awaitStartResult() {
-        return runEventsUntil([this] { return !startResults.isEmpty(); });
-    }
-    bool awaitEnded() {
-        return runEventsUntil([this] { return endedCount > 0; });
-    }
-
-    std::unique_ptr<HmiClient> client;
-    QList<bool> startResults;
-    int endedCount = 0;
-    QList<std::pair<QString, QVariant>> changes;
-};
-
-class HmiClientTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        socketName = folder.filePath(QStringLiteral("hmi.socket"));
-        journalPath = folder.filePath(QStringLiteral("hmi.journal"));
-        qputenv("KESTRIX_HMI_SOCKET", socketName.toLocal8Bit());
-        qputenv("KESTRIX_HMI_JOURNAL", journalPath.toLocal8Bit());
-        useRuntimeOptions({});
-    }
-
-    void TearDown() override {
-        qunsetenv("KESTRIX_HMI_COMMAND");
-        qunsetenv("KESTRIX_HMI_SOCKET");
-        qunsetenv("KESTRIX_HMI_JOURNAL");
-    }
-
-    static QString runtimeProgram() { return QStringLiteral(KESTRIX_HMI_PROGRAM); }
-
-    // The command the client launches: the real runtime with these test options.
-    static void useRuntimeOptions(const QString& options) {
-        QString command = QStringLiteral("\"%1\" %2").arg(runtimeProgram(), options);
-        qputenv("KESTRIX_HMI_COMMAND", command.toLocal8Bit());
-    }
-
-    // Runs `kestrix-hmi ARGUMENTS` as another process would, on this test's socket.
-    struct Outcome {
-        int exitCode;
-        QString errorOutput;
-    };
-    static Outcome runRuntimeCommand(const QStringList& arguments) {
-        QProcess process;
-        process.start(runtimeProgram(), arguments);
-        process.waitForFinished(30000);
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
-    }
-
-    QStringList journal() const {
-        QFile file(journalPath);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-    bool awaitJournalLine(const QString& line) const {
-        return runEventsUntil([&] { return journal().contains(line); });
-    }
-
-    QTemporaryDir folder;
-    QString socketName;
-    QString journalPath;
-};
+class HmiClientTest : public hmitest::RuntimeFixture {};
 
 TEST_F(HmiClientTest, StartReportsTrueOnceWhenTheRuntimeAnswers) {
     RecordingClient runtime;
@@ -163,14 +82,33 @@ TEST_F(HmiClientTest, SecondRuntimeOnAServedNameDoesNotStart) {
     EXPECT_EQ(journal().count(QStringLiteral("started")), 1);
 }
 
-TEST_F(HmiClientTest, RuntimeThatDoesNotAnswerInTimeIsReportedAndEnded) {
-    useRuntimeOptions(QStringLiteral("--start-delay-ms 600000"));
-    RecordingClient slow(200ms);
+TEST_F(HmiClientTest, RuntimeThatDoesNotAnswerInTimeIsEndedWithAllItStarted) {
+    // A wrapper script that ignores the request to end, around a runtime that never answers and
+    // ignores it too (an ignored signal stays ignored in the programs a script starts).
+    const QString runtimePidFile = folder.filePath(QStringLiteral("runtime.pid"));
+    const QString wrapper = folder.filePath(QStringLiteral("wrapper"));
+    QFile script(wrapper);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\ntrap '' TERM\n\"%1\" --start-delay-ms 600000 &\n"
+                                "echo $! > \"%2\"\nwait\nsleep 600\n")
+                     .arg(runtimeProgram(), runtimePidFile)
+                     .toLocal8Bit());
+    script.close();
+    ASSERT_TRUE(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    qputenv("KESTRIX_HMI_COMMAND", wrapper.toLocal8Bit());
+
+    RecordingClient slow(1000ms);
     slow.client->start();
     ASSERT_TRUE(slow.awaitStartResult());
     EXPECT_EQ(slow.startResults, QList<bool>{false});
+    QFile pidFile(runtimePidFile);
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const pid_t runtimePid = pidFile.readAll().trimmed().toInt();
+    ASSERT_GT(runtimePid, 0);
+    EXPECT_TRUE(runEventsUntil([&] { return !ProcessIdentity::of(runtimePid); }))
+        << "the wrapper's runtime was left behind";
 
-    // It was ended: the name is free for the next runtime.
+    // The name is free for the next runtime.
     useRuntimeOptions({});
     RecordingClient next;
     next.client->start();

@@ -6,7 +6,7 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 
-#include "hmi/FakeHmiRuntime.h"
+#include "FakeHmiRuntime.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSStart.h"
 #include "hmi/VWSVarServer.h"
@@ -71,6 +71,34 @@ TEST(VWSStartTest, ShowsTheSplashPictureAndTheProgramName) {
     VWSStart control(runtime);
     EXPECT_EQ(control.splashPicture().size(), QSize(522, 319));
     EXPECT_EQ(control.property("Text").toString(), QStringLiteral("Kestrix"));
+}
+
+TEST(VWSStartTest, StatusLineFollowsTheRuntimeOverAPictureThatClaimsNothing) {
+    // The picture's status band is plain background: each of its rows is of one colour.
+    const QRect band(16, 266, 300, 24);
+    FakeHmiRuntime runtime;
+    VWSStart control(runtime);
+    const QImage plain = control.splashPicture().toImage();
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+        for (int x = band.left(); x <= band.right(); ++x) {
+            ASSERT_EQ(plain.pixel(x, y), plain.pixel(band.left(), y)) << x << "," << y;
+        }
+    }
+
+    control.resize(control.splashPicture().size());
+    auto shownBand = [&] { return control.grab().toImage().copy(band); };
+    QCoreApplication::processEvents();
+    EXPECT_EQ(control.statusText(), QStringLiteral("starting, please wait ..."));
+    const QImage starting = shownBand();
+
+    runtime.finishStart(false);
+    EXPECT_EQ(control.statusText(), QStringLiteral("start failed"));
+    EXPECT_NE(shownBand(), starting);
+
+    control.StopRuntime();
+    EXPECT_EQ(control.statusText(), QStringLiteral("stopping, please wait ..."));
+    runtime.endRuntime();
+    EXPECT_EQ(control.statusText(), QStringLiteral("stopped"));
 }
 
 TEST(VWSVarServerTest, BindingAVariableSubscribesAndDeliversOnlyItsChanges) {

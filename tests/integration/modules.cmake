@@ -3,16 +3,15 @@
 add_library(kestrix_modules INTERFACE)
 target_link_libraries(kestrix_modules INTERFACE kestrix_host Qt6::Widgets)
 
-set(module_kinds xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
 if(TARGET ${label}_modules_plugins_test)
   target_compile_definitions(${label}_modules_plugins_test PRIVATE
     KESTRIX_PRODUCT_PLUGIN_DIR="${CMAKE_BINARY_DIR}/${KESTRIX_PLUGIN_DIR}")
-  foreach(kind ${module_kinds})
+  foreach(kind ${KESTRIX_MODULE_KIND_FOLDERS})
     add_dependencies(${label}_modules_plugins_test kestrix_module_${kind})
   endforeach()
 endif()
 if(TARGET ${label}_modules_simulation_test)
-  foreach(kind ${module_kinds})
+  foreach(kind ${KESTRIX_MODULE_KIND_FOLDERS})
     target_link_libraries(${label}_modules_simulation_test PRIVATE kestrix_module_${kind}_kind)
   endforeach()
 endif()

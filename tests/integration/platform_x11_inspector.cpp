@@ -6,23 +6,29 @@
 
 namespace {
 
-unsigned long windowProperty(Display* display, Window window, const char* name) {
+std::vector<unsigned long> propertyItems(Display* display, Window window, const char* name) {
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
     Atom property = XInternAtom(display, name, False);
-    unsigned long value = 0;
-    if (XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
-                           &count, &remaining, &data) == Success &&
-        data != nullptr && format == 32 && count == 1) {
-        value = *reinterpret_cast<unsigned long*>(data);
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
+                           &format, &count, &remaining, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);
+        items.assign(values, values + count);
     }
     if (data != nullptr) {
         XFree(data);
     }
-    return value;
+    return items;
+}
+
+unsigned long windowProperty(Display* display, Window window, const char* name) {
+    std::vector<unsigned long> items = propertyItems(display, window, name);
+    return items.empty() ? 0 : items.front();
 }
 
 }  // namespace
@@ -45,6 +51,12 @@ unsigned long XInspector::createWindowNamedLatin1(const char* latin1Title, Place
     }
     Window window = XCreateSimpleWindow(display_, parent, 0, 0, 220, 120, 0, 0, 0);
     XStoreName(display_, window, latin1Title);  // WM_NAME of type STRING, nothing else
+    if (placement == Placement::InsideUntitledFrame) {
+        Atom wmState = XInternAtom(display_, "WM_STATE", False);
+        long state[] = {NormalState, None};
+        XChangeProperty(display_, window, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(state), 2);
+    }
     if (placement != Placement::TopLevelUnmapped) {
         XMapWindow(display_, window);
     }
@@ -104,4 +116,54 @@ bool XInspector::isViewable(unsigned long window) {
     XWindowAttributes attributes{};
     return XGetWindowAttributes(display_, window, &attributes) != 0 &&
            attributes.map_state == IsViewable;
+}
+
+bool XInspector::isWithdrawn(unsigned long window) {
+    std::vector<unsigned long> state = propertyItems(display_, window, "WM_STATE");
+    return !isViewable(window) && (state.empty() || state.front() == WithdrawnState);
+}
+
+unsigned long XInspector::transientFor(unsigned long window) {
+    Window owner = None;
+    return XGetTransientForHint(display_, window, &owner) != 0 ? owner : 0;
+}
+
+unsigned long XInspector::userTime(unsigned long window) {
+    unsigned long keeper = windowProperty(display_, window, "_NET_WM_USER_TIME_WINDOW");
+    return windowProperty(display_, keeper != 0 ? keeper : window, "_NET_WM_USER_TIME");
+}
+
+std::vector<std::string> XInspector::atomNames(unsigned long window, const char* property) {
+    std::vector<std::string> names;
+    for (unsigned long atom : propertyItems(display_, window, property)) {
+        if (char* name = XGetAtomName(display_, atom)) {
+            names.emplace_back(name);
+            XFree(name);
+        }
+    }
+    return names;
+}
+
+std::vector<unsigned long> XInspector::numbers(unsigned long window, const char* property) {
+    return propertyItems(display_, window, property);
+}
+
+void XInspector::watchActivationRequests() {
+    XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+    XSync(display_, False);
+}
+
+std::vector<XInspector::ActivationRequest> XInspector::activationRequests() {
+    Atom activeWindow = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    std::vector<ActivationRequest> requests;
+    XSync(display_, False);
+    while (XPending(display_) > 0) {
+        XEvent event{};
+        XNextEvent(display_, &event);
+        if (event.type == ClientMessage && event.xclient.message_type == activeWindow) {
+            requests.push_back({event.xclient.window, event.xclient.data.l[0],
+                                static_cast<unsigned long>(event.xclient.data.l[1])});
+        }
+    }
+    return requests;
 }

@@ -11,6 +11,7 @@
 #include "TestControls.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
+#include "host/ModuleKinds.h"
 #include "log/Fault.h"
 #include "platform/Screen.h"
 
@@ -46,11 +47,8 @@ public:
         registerProgId(QStringLiteral("Test.FailingTerminate"), Kind::FailingTerminate);
         registerProgId(QStringLiteral("Test.WithoutAbsoluteHoehe"), Kind::WithoutAbsoluteHoehe);
         registerProgId(QStringLiteral("Test.RaisingEventInInit"), Kind::RaisingEventInInit);
-        for (const char* progId : {"XKX_Xmelt.Xmelt", "XKX_OCR.OCR", "XKX_StampInspection.Stamp",
-                                   "XKX_StampInspectionBoxer.Stamp", "XKX_Tarvo.Tarvo",
-                                   "XKX_DirtyFilterKeyence.DirtyFilter", "XKX_TopFold.TopFold",
-                                   "XKX_ClosureStampInspection.CSI"}) {
-            registerProgId(QString::fromLatin1(progId), Kind::Recording);
+        for (const ModuleKind& kind : ModuleKinds) {
+            registerProgId(QString::fromLatin1(kind.progId), Kind::Recording);
         }
     }
 

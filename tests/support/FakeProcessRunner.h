@@ -45,6 +45,9 @@ public:
 
     void close(int handle) override { closed.append(handle); }
 
+    // Every started process ends (the operator closes every editor).
+    void endAll() { slicesLeft.fill(0); }
+
     bool canStart = true;
     int slicesToRun = 0;
     std::function<void(int handle)> duringWait;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -11,6 +14,7 @@
 #include <functional>
 
 #include "TempRoot.h"
+#include "XServer.h"
 
 namespace kestrix {
 
@@ -62,9 +66,13 @@ public:
     QString hmi() const { return program("kestrix-hmi"); }
     QString journalPath() const { return root.path() + QStringLiteral("/hmi.journal"); }
     QStringList journal() const {
-        return QString::fromUtf8(TempRoot::read(journalPath())).split('\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(readFile(journalPath())).split('\n', Qt::SkipEmptyParts);
     }
-    QStringList log() const { return TempRoot::logTexts(root.defaultLog()); }
+    QStringList log() const { return logTexts(root.defaultLog()); }
+    bool logHas(const QString& text) const { return log().contains(text); }
+    bool waitForLog(const QString& text, int milliseconds = 20000) const {
+        return waitUntil([&] { return logHas(text); }, milliseconds);
+    }
 
     void startShell() {
         shell.setProcessEnvironment(environment);
@@ -72,17 +80,35 @@ public:
         shell.start(program("kestrix"), {});
     }
 
-    void startWatchedWindow(const QString& title) {
+    // Starts the other program's window and waits until it is there; its window id, or empty.
+    QString openWatchedWindow(const QString& title) {
         watched.setProcessEnvironment(environment);
-        watched.start(program("kestrix-watched-window"), {QStringLiteral("--title"), title});
+        watched.start(program("kestrix-watched-window"),
+                      {QStringLiteral("--title"), title, QStringLiteral("--commands")});
+        QStringList windows;
+        waitUntil([&] {
+            windows = windowsTitled(title);
+            return !windows.isEmpty();
+        });
+        return windows.value(0);
     }
 
-    // Runs a command to its end and returns its standard output.
-    QString run(const QString& command, const QStringList& arguments) const {
+    // The watched window's program acts on its window: "hide", "show" or "minimise".
+    void tellWatchedWindow(const char* command) {
+        watched.write(QByteArray(command) + '\n');
+        watched.waitForBytesWritten();
+    }
+
+    // Runs a command to its end (killed after the given time) and returns its standard output.
+    QString run(const QString& command, const QStringList& arguments,
+                int milliseconds = 10000) const {
         QProcess process;
         process.setProcessEnvironment(environment);
         process.start(command, arguments);
-        process.waitForFinished(10000);
+        if (!process.waitForFinished(milliseconds)) {
+            process.kill();
+            process.waitForFinished(1000);
+        }
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
 
@@ -105,16 +131,68 @@ public:
         return {};
     }
 
-    // An open message box of the shell: a dialog window titled "Kestrix"; empty when none is open.
-    QString messageBox() const {
+    // The open message boxes of the shell: dialog windows titled "Kestrix" that the window
+    // manager shows (a box whose window exists but is not yet managed cannot be activated).
+    QStringList messageBoxes() const {
+        QStringList boxes;
         for (const QString& window : windowsTitled(QStringLiteral("Kestrix"))) {
-            if (run(QStringLiteral("xprop"),
-                    {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE")})
-                    .contains(QStringLiteral("DIALOG"))) {
-                return window;
+            const QString properties =
+                run(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_WINDOW_TYPE"),
+                     QStringLiteral("WM_STATE")});
+            if (properties.contains(QStringLiteral("DIALOG")) &&
+                properties.contains(QStringLiteral("window state: Normal"))) {
+                boxes.append(window);
             }
         }
-        return {};
+        return boxes;
+    }
+    // An open message box of the shell; empty when none is open.
+    QString messageBox() const { return messageBoxes().value(0); }
+
+    // Puts another plug-in library into the line's plug-in folder in place of one of the build's.
+    void replacePlugin(const QString& builtName, const QString& library) {
+        const QString folder = root.programDirectory() + QStringLiteral("/plugins/");
+        QFile::remove(folder + builtName);
+        QFile::copy(library, folder + QFileInfo(library).fileName());
+    }
+
+    void xdotool(const QStringList& arguments) const { run(QStringLiteral("xdotool"), arguments); }
+
+    // Clicks a point of a window's client area, the window activated first.
+    void clickAt(const QString& window, int x, int y) const {
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(x), QString::number(y), QStringLiteral("click"),
+                 QStringLiteral("1")});
+    }
+
+    // Answers the open message box with a key once one is there; false when none came.
+    bool answerBox(const QString& key, int milliseconds = 20000) const {
+        QString box;
+        if (!waitUntil(
+                [&] {
+                    box = messageBox();
+                    return !box.isEmpty();
+                },
+                milliseconds)) {
+            return false;
+        }
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box,
+                 QStringLiteral("key"), key});
+        return true;
+    }
+
+    // The window manager's active window (X11, through xdotool).
+    QString activeWindow() const {
+        return run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    }
+
+    // The window manager shows the window as an icon (WM_STATE Iconic).
+    bool isIconic(const QString& window) const {
+        return run(QStringLiteral("xprop"),
+                   {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")})
+            .contains(QStringLiteral("Iconic"));
     }
 
     // Waits until the condition holds, up to the given time; true when it did.
@@ -132,6 +210,41 @@ public:
     QProcessEnvironment environment;
     QProcess shell;
     QProcess watched;
+};
+
+// What the end-to-end tests share: a private X server with a window manager. Without Xvfb or
+// openbox the test is skipped.
+class XServerTest : public ::testing::Test {
+protected:
+    explicit XServerTest(XServer::Mode mode = XServer::WithWindowManager) : x(mode) {}
+
+    void SetUp() override {
+        if (x.missing()) {
+            GTEST_SKIP() << x.error();
+        }
+        ASSERT_TRUE(x.ok()) << x.error();
+    }
+
+    XServer x;
+};
+
+// A line installed from the build that shows on the test's X server, with this Program.ini and
+// with system and data lines in its log.
+class InstalledLineTest : public XServerTest {
+protected:
+    explicit InstalledLineTest(const QByteArray& programIni = "[Project]\nNumberOfMachines=1\n",
+                               XServer::Mode mode = XServer::WithWindowManager)
+        : XServerTest(mode) {
+        line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
+        line.root.writeProgramIni(programIni);
+    }
+
+    void SetUp() override {
+        XServerTest::SetUp();
+        line.showOn(x.display());
+    }
+
+    InstalledLine line;
 };
 
 }  // namespace kestrix

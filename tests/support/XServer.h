@@ -16,19 +16,20 @@
 
 namespace kestrix {
 
-// A private X server for one test: Xvfb on a free display, optionally with the openbox window
-// manager, ready to use when the constructor returns. While it lives, DISPLAY names it and
-// QT_QPA_PLATFORM is "xcb", so an X11Desktop or QApplication created afterwards and every child
-// process started afterwards use it. At the end it stops both and puts the environment back.
+// A private X server for one test: Xvfb on a free display, optionally with a window manager
+// (openbox, or icewm as a second one), ready to use when the constructor returns. While it lives,
+// DISPLAY names it and QT_QPA_PLATFORM is "xcb", so an X11Desktop or QApplication created
+// afterwards and every child process started afterwards use it. At the end it stops both and puts
+// the environment back.
 //
 //     XServer x(XServer::WithWindowManager);
-//     if (x.missing()) GTEST_SKIP() << x.error();  // Xvfb or openbox is not installed
+//     if (x.missing()) GTEST_SKIP() << x.error();  // Xvfb or the manager is not installed
 //     ASSERT_TRUE(x.ok()) << x.error();            // installed but would not start
 //
 // Destroy everything that is connected to the server (QApplication, X11Desktop) before it.
 class XServer {
 public:
-    enum Mode { WithoutWindowManager, WithWindowManager };
+    enum Mode { WithoutWindowManager, WithWindowManager /* openbox */, WithIcewm };
 
     explicit XServer(Mode mode = WithoutWindowManager) {
         if (!startXvfb()) {
@@ -36,7 +37,9 @@ public:
         }
         useThisDisplay();
         if (mode == WithWindowManager) {
-            startWindowManager();
+            startWindowManager(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        } else if (mode == WithIcewm) {
+            startWindowManager(QStringLiteral("icewm"), {});
         }
     }
 
@@ -97,22 +100,22 @@ private:
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
 
-    // openbox announces itself some 100 ms before it manages new windows, so the server counts as
-    // ready only when a probe window has appeared in the manager's client list (and gone again).
-    // A probe mapped while openbox is still starting can be missed, so a new one is tried until
-    // one is managed.
-    void startWindowManager() {
-        QString openbox = findProgram(QStringLiteral("openbox"));
+    // A window manager announces itself before it manages new windows (openbox some 100 ms
+    // before), so the server counts as ready only when a probe window has appeared in the
+    // manager's client list (and gone again). A probe mapped while the manager is still starting
+    // can be missed, so a new one is tried until one is managed.
+    void startWindowManager(const QString& name, const QStringList& arguments) {
+        QString manager = findProgram(name);
         QString xmessage = findProgram(QStringLiteral("xmessage"));
-        if (openbox.isEmpty() || xmessage.isEmpty() ||
+        if (manager.isEmpty() || xmessage.isEmpty() ||
             findProgram(QStringLiteral("xprop")).isEmpty()) {
             return;
         }
-        windowManager_.setStandardOutputFile(logDir_.filePath(QStringLiteral("openbox.log")));
-        windowManager_.setStandardErrorFile(logDir_.filePath(QStringLiteral("openbox.log")),
-                                            QIODevice::Append);
+        const QString logName = name + QStringLiteral(".log");
+        windowManager_.setStandardOutputFile(logDir_.filePath(logName));
+        windowManager_.setStandardErrorFile(logDir_.filePath(logName), QIODevice::Append);
         endWithThisProcess(windowManager_);
-        windowManager_.start(openbox, {QStringLiteral("--sm-disable")});
+        windowManager_.start(manager, arguments);
         QDeadlineTimer deadline(StartTimeoutMs);
         bool managed = false;
         while (!managed && !deadline.hasExpired() &&
@@ -125,11 +128,9 @@ private:
             stop(probe);
         }
         if (!managed) {
-            fail(QStringLiteral("openbox did not manage a probe window"),
-                 QStringLiteral("openbox.log"));
+            fail(name + QStringLiteral(" did not manage a probe window"), logName);
         } else if (!waitForClientList(false, StartTimeoutMs)) {
-            fail(QStringLiteral("openbox kept a closed probe window"),
-                 QStringLiteral("openbox.log"));
+            fail(name + QStringLiteral(" kept a closed probe window"), logName);
         }
     }
 
@@ -142,7 +143,8 @@ private:
                         {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST")});
             xprop.waitForFinished(5000);
             QByteArray list = xprop.readAllStandardOutput();
-            // "_NET_CLIENT_LIST(WINDOW): window id # 0x400004", or "... not found." before openbox.
+            // "_NET_CLIENT_LIST(WINDOW): window id # 0x400004", or "... not found." before the
+            // manager.
             if (list.contains("window id #") && list.contains("0x") == withWindows) {
                 return true;
             }

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/InstallationRoot.h"
 #include "app/StartPlacement.h"
+#include "config/InstallationRoot.h"
 #include "log/Fault.h"
 
 namespace kestrix {

@@ -1,5 +1,5 @@
-// The three readers on real files: defaults, the 16-bit cut, the Boolean rule, 8-bit text, the
-// not-found message, and failures that must stay silent.
+// The three readers on real files: defaults, the 16-bit cut, the Boolean rule, UTF-8 and 8-bit
+// text, the not-found message, and failures that must stay silent.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +9,11 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
+#include "FakeDialogs.h"
 #include "config/Service.h"
-#include "platform/fake/FakeDialogs.h"
+#include "log/LogWriter.h"
+#include "platform/Clock.h"
+#include "platform/QProcessRunner.h"
 
 namespace kestrix {
 namespace {
@@ -88,11 +91,12 @@ TEST_F(ServiceTest, OnlyTrueInAnyCaseIsTrue) {
     }
 }
 
-TEST_F(ServiceTest, TextIsEightBitOneCharacterPerByteCutTo254) {
+TEST_F(ServiceTest, TextIsUtf8WhenValidElseOneCharacterPerByteCutTo254) {
     QString file = writeIni(
-        "[Ma\xDF"
+        "\xEF\xBB\xBF[Ma\xDF"
         "e]\nL\xE4nge=M\xE4schine \xFC\xFF\nLong=" +
-        QByteArray(300, 'a') + "\n");
+        QByteArray(300, 'a') + "\nUtf8=" + QString::fromUtf8("Prüfung – Łódź").toUtf8() +
+        "\nLongUtf8=" + QByteArray(253, 'a') + "\xC3\xBC\n");
     QString section = QString::fromLatin1(
         "Ma\xDF"
         "e");
@@ -100,6 +104,42 @@ TEST_F(ServiceTest, TextIsEightBitOneCharacterPerByteCutTo254) {
     EXPECT_EQ(value, QString::fromLatin1("M\xE4schine \xFC\xFF"));
     EXPECT_EQ(value.size(), 11);
     EXPECT_EQ(service.LoadIniString(section, "Long", file, false), QString(254, QChar('a')));
+    EXPECT_EQ(service.LoadIniString(section, "Utf8", file, false),
+              QString::fromUtf8("Prüfung – Łódź"));
+    // Cut in the middle of the "ü": the half character goes, the text stays UTF-8.
+    EXPECT_EQ(service.LoadIniString(section, "LongUtf8", file, false), QString(253, QChar('a')));
+}
+
+// A UTF-8 Kestrix.ini names a log with non-ASCII characters: the log lands under exactly that
+// name, and the editor is handed exactly that name and can read the log there.
+TEST_F(ServiceTest, AUtf8LogFileNameReachesTheDiskAndTheEditorUnchanged) {
+    const QByteArray logName =
+        folder.path().toUtf8() + QString::fromUtf8("/Prüfung – Linie 2.log").toUtf8();
+    const QString ini = writeIni("[Project]\r\nLogFileName=" + logName + "\r\n", "Kestrix.ini");
+    SystemClock clock;
+    LogWriter log(clock);
+    log.LogDateiName = service.LoadIniString("Project", "LogFileName", ini, false);
+    log.LogDateiGroesse = 10;
+    log.WriteLogLine("written", false, false, true);
+    EXPECT_EQ(::access(logName.constData(), R_OK), 0) << "no log at the INI's name";
+
+    // The editor records the bytes of its argument and what it reads under that name.
+    const QString editor = writeIni(
+        "#!/bin/sh\ncd \"$(dirname \"$0\")\"\nprintf '%s' \"$1\" > argument\n"
+        "cat -- \"$1\" > seen\n",
+        "editor");
+    ASSERT_TRUE(QFile::setPermissions(editor, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QProcessRunner processes;
+    const int handle = processes.start(editor, {log.LogDateiName});
+    ASSERT_NE(handle, 0);
+    EXPECT_EQ(processes.waitFor(handle, 30000), ProcessRunner::Wait::Ended);
+    processes.close(handle);
+    auto contentOf = [&](const char* name) {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    EXPECT_EQ(contentOf("argument"), logName);
+    EXPECT_TRUE(contentOf("seen").endsWith(" written\r\n")) << contentOf("seen").toStdString();
 }
 
 TEST_F(ServiceTest, EveryCallReadsTheFileAfreshAtAPathWithNonAsciiCharacters) {

@@ -31,6 +31,11 @@ set_target_properties(kestrix_test_anonymous_plugin PROPERTIES
 kestrix_target_defaults(kestrix_test_anonymous_plugin)
 list(APPEND host_test_plugins kestrix_test_anonymous_plugin)
 
+# A module whose events come as a storm, standing in for the OCR module: in a folder of its own,
+# for the end-to-end tests that put it into an installed line.
+kestrix_add_test_plugin(eventstorm test_eventstorm_plugin.cpp XKX_OCR.OCR
+  ${KESTRIX_EVENTSTORM_PLUGIN_DIR})
+
 foreach(test host_factory_test host_scrollbar_test)
   if(TARGET ${label}_${test})
     target_compile_definitions(${label}_${test} PRIVATE
@@ -57,7 +62,7 @@ endforeach()
 # kestrix-check plan runs as a real process and looks the ProgIDs up among the built plug-ins.
 if(TARGET ${label}_host_plan_test)
   add_dependencies(${label}_host_plan_test kestrix-check kestrix_test_site_ocr_plugin)
-  foreach(plugin xmelt ocr stamp stampboxer tarvo dirtyfilter topfold csi)
+  foreach(plugin ${KESTRIX_MODULE_KIND_FOLDERS})
     if(TARGET kestrix_module_${plugin})
       add_dependencies(${label}_host_plan_test kestrix_module_${plugin})
     endif()

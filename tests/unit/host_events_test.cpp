@@ -61,6 +61,33 @@ TEST_F(EventTest, AFailingBoxIsAFaultLineOfOCXEreignis) {
     EXPECT_TRUE(faults[0].endsWith("; KX.OCXEreignis")) << faults[0].toStdString();
 }
 
+// Each open box runs a nested event loop in which the next event arrives. At most 16 boxes are
+// open at once; later events wait and are shown, oldest first, as boxes close; of more than
+// 10,000 waiting the oldest are dropped, with one line saying how many.
+TEST_F(EventTest, BoxesNestSixteenDeepAtMostAndTheRestAreShownAsTheyClose) {
+    request("XKX_OCR.OCR");
+    TestControl& module = *controls.control("O1");
+    int open = 0;
+    int deepest = 0;
+    int raised = 1;
+    dialogs.whileOpen = [&](const FakeDialogs::Box&) {
+        ++open;
+        deepest = std::max(deepest, open);
+        // Events 2 .. 16 open one box inside the other; the innermost box lets a burst in.
+        const int burst = open < PluginHost::MaxOpenEventBoxes ? 1 : 10050;
+        for (int i = 0; i < burst && raised < 16 + 10050; ++i) {
+            module.raiseEvent(QString::number(++raised));
+        }
+        --open;
+    };
+    module.raiseEvent(QStringLiteral("1"));
+
+    EXPECT_EQ(deepest, PluginHost::MaxOpenEventBoxes);
+    ASSERT_EQ(dialogs.boxes.size(), 16 + 10000);
+    EXPECT_EQ(faultLines(), QStringList{"KX.OCXEreignis 50 events dropped unshown, the oldest "
+                                        "first: more than 10000 were waiting"});
+}
+
 TEST_F(EventTest, EmptiedSinksDeliverNothingMore) {
     request("XKX_OCR.OCR");
     request("XKX_OCR.OCR");

@@ -6,21 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
 
 #include "FakeControlFactory.h"
+#include "FakeDialogs.h"
+#include "FixedClock.h"
 #include "TestApplication.h"
+#include "TestFiles.h"
+#include "config/ActivationSettings.h"
 #include "config/Service.h"
-#include "host/LineSettings.h"
 #include "host/PluginHost.h"
+#include "host/RunningProcedures.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FakeDialogs.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 
@@ -38,46 +38,16 @@ protected:
         line.MachineName = {"Packer 1", "Packer 2", "Packer 3", "Packer 4", "Packer 5"};
         pictureHaupt.resize(749, 2);
         host = std::make_unique<PluginHost>(log, dialogs, controls, service, line,
-                                            ScreenTwips{15.0f, 15.0f});
+                                            ScreenTwips{15.0f, 15.0f}, procedures);
         host->attach(&pictureHaupt, nullptr);
         host->yieldToEvents = [this] { ++yields; };
     }
 
-    void writeProgramIni(const QByteArray& content) {
-        QFile file(line.ProgramIniFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-    }
+    void writeProgramIni(const QByteArray& content) { writeFile(line.ProgramIniFile, content); }
 
-    // The log's lines as "<flags> <text>", without the time stamp.
-    QStringList logLines() const {
-        QFile file(log.LogDateiName);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        static const QRegularExpression stamp(
-            QStringLiteral("^([A-Z ]+?) ?\\d\\d:\\d\\d:\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d (.*)$"));
-        QStringList lines;
-        const QStringList raw =
-            QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        for (const QString& text : raw) {
-            QRegularExpressionMatch match = stamp.match(text);
-            lines << (match.hasMatch() ? match.captured(1).trimmed() + ' ' + match.captured(2)
-                                       : text);
-        }
-        return lines;
-    }
-
-    // The fault lines of the log, without their flags.
-    QStringList faultLines() const {
-        QStringList faults;
-        for (const QString& entry : logLines()) {
-            if (entry.startsWith(QLatin1String("E "))) {
-                faults << entry.mid(2);
-            }
-        }
-        return faults;
-    }
+    // The log's lines as "<flags> <text>", and its fault lines without their flag.
+    QStringList logLines() const { return logTexts(log.LogDateiName); }
+    QStringList faultLines() const { return logFaults(log.LogDateiName); }
 
     // Requests one module of this ProgID for unit 1 of machine 1.
     void request(const QString& progId) {
@@ -90,6 +60,7 @@ protected:
     FakeDialogs dialogs;
     Service service{dialogs};
     FakeControlFactory controls;
+    RunningProcedures procedures;
     LineSettings line;
     QWidget pictureHaupt;
     std::unique_ptr<PluginHost> host;

@@ -94,7 +94,7 @@ TEST_F(LayoutTest, FailedSlotsTakeNoRoomAndAModuleWithoutHeightDoesNotAdvance) {
 
 TEST_F(LayoutTest, HalfTwipsRoundToTheEvenNeighbour) {
     // Half a twip per pixel: every advance ends on a half.
-    PluginHost wide(log, dialogs, controls, service, line, ScreenTwips{15.0f, 0.5f});
+    PluginHost wide(log, dialogs, controls, service, line, ScreenTwips{15.0f, 0.5f}, procedures);
     wide.attach(&pictureHaupt, nullptr);
     controls.registerProgId("Sized.Module", FakeControlFactory::Kind::Recording, 1000);
     wide.NeuesObjekt("Sized.Module", 1, 1, "Packer 1");

@@ -4,6 +4,7 @@
 #include "host_fixture.h"
 
 #include "host/ModuleKinds.h"
+#include "log/FaultScope.h"
 
 namespace kestrix {
 namespace {
@@ -89,38 +90,39 @@ TEST_F(ModuleKindTest, MachinesComeFirstThenUnitsAndOnlyConfiguredMachinesAreRea
                                        "D KX.TimerErstemal_Timer.HotmeltStart En "}));
 }
 
-TEST_F(ModuleKindTest, EachNamedProcedureStartsItsOwnKind) {
+// The table's rows: each start procedure's name, key, highest unit and ProgID, in countdown order.
+TEST_F(ModuleKindTest, EachStartProcedureStartsItsOwnKind) {
+    const QStringList expected = {
+        "HotmeltStart HotMeltTankNumberOfTanks 2 XKX_Xmelt.Xmelt",
+        "OCRStart OCRNumberOfModules 1 XKX_OCR.OCR",
+        "StampInspectionStart StampInspectionSystems 2 XKX_StampInspection.Stamp",
+        "DirtyFilterStart LEDwithDirtyFilter 1 XKX_DirtyFilterKeyence.DirtyFilter",
+        "TopFoldStart TopFoldSystems 1 XKX_TopFold.TopFold",
+        "StampInspectionBoxerStart StampInspectionBoxerSystems 1 XKX_StampInspectionBoxer.Stamp",
+        "TarvoStart TarvoSystems 1 XKX_Tarvo.Tarvo",
+        "ClosureStampInspectionStart ClosureStampInspectionSystems 1 "
+        "XKX_ClosureStampInspection.CSI"};
     line.NumberOfMachines = 1;
-    writeProgramIni(
-        "[Machine1]\r\nHotMeltTankNumberOfTanks=1\r\nOCRNumberOfModules=1\r\n"
-        "StampInspectionSystems=1\r\nStampInspectionBoxerSystems=1\r\nTarvoSystems=1\r\n"
-        "LEDwithDirtyFilter=1\r\nTopFoldSystems=1\r\nClosureStampInspectionSystems=1\r\n");
+    QByteArray ini = "[Machine1]\r\n";
+    for (const ModuleKind& kind : ModuleKinds) {
+        ini += QByteArray(kind.key) + "=1\r\n";
+    }
+    writeProgramIni(ini);
     const QString caller = QStringLiteral("KX.TimerErstemal_Timer");
-    const std::vector<std::pair<void (PluginHost::*)(const QString&), QString>> procedures = {
-        {&PluginHost::HotmeltStart, "HotmeltStart|XKX_Xmelt.Xmelt"},
-        {&PluginHost::OCRStart, "OCRStart|XKX_OCR.OCR"},
-        {&PluginHost::StampInspectionStart, "StampInspectionStart|XKX_StampInspection.Stamp"},
-        {&PluginHost::StampInspectionBoxerStart,
-         "StampInspectionBoxerStart|XKX_StampInspectionBoxer.Stamp"},
-        {&PluginHost::TarvoStart, "TarvoStart|XKX_Tarvo.Tarvo"},
-        {&PluginHost::DirtyFilterStart, "DirtyFilterStart|XKX_DirtyFilterKeyence.DirtyFilter"},
-        {&PluginHost::TopFoldStart, "TopFoldStart|XKX_TopFold.TopFold"},
-        {&PluginHost::ClosureStampInspectionStart,
-         "ClosureStampInspectionStart|XKX_ClosureStampInspection.CSI"},
-    };
-    for (const auto& [procedure, expected] : procedures) {
+    QStringList rows;
+    for (const ModuleKind& kind : ModuleKinds) {
         QFile::remove(log.LogDateiName);
-        (host.get()->*procedure)(caller);
-        const QStringList nameAndProgId = expected.split('|');
-        SCOPED_TRACE(nameAndProgId[0].toStdString());
-        EXPECT_EQ(host->PluginSlots[static_cast<size_t>(host->SlotCount - 1)].ProgID,
-                  nameAndProgId[1]);
+        host->StartProcedure(kind, caller);
+        SCOPED_TRACE(kind.procedure);
+        rows << QStringList{kind.procedure, kind.key, QString::number(kind.highestUnit),
+                            host->PluginSlots[static_cast<size_t>(host->SlotCount - 1)].ProgID}
+                    .join(' ');
         const QStringList lines = logLines();
         ASSERT_EQ(lines.size(), 4);
-        EXPECT_EQ(lines.first(), "D " + caller + "." + nameAndProgId[0] + " An ");
-        EXPECT_EQ(lines.last(), "D " + caller + "." + nameAndProgId[0] + " En ");
+        EXPECT_EQ(lines.first(), "D " + caller + "." + kind.procedure + " An ");
+        EXPECT_EQ(lines.last(), "D " + caller + "." + kind.procedure + " En ");
     }
-    EXPECT_EQ(host->SlotCount, 8);
+    EXPECT_EQ(rows, expected);
 }
 
 // The countdown's order: two machines with one OCR module each and a hot-melt tank on machine 2.
@@ -128,15 +130,9 @@ TEST_F(ModuleKindTest, TheStartOrderDecidesTheSlots) {
     writeProgramIni(
         "[Machine1]\r\nOCRNumberOfModules=1\r\n"
         "[Machine2]\r\nOCRNumberOfModules=1\r\nHotMeltTankNumberOfTanks=1\r\n");
-    const QString caller = QStringLiteral("KX.TimerErstemal_Timer");
-    host->HotmeltStart(caller);
-    host->OCRStart(caller);
-    host->StampInspectionStart(caller);
-    host->DirtyFilterStart(caller);
-    host->TopFoldStart(caller);
-    host->StampInspectionBoxerStart(caller);
-    host->TarvoStart(caller);
-    host->ClosureStampInspectionStart(caller);
+    for (const ModuleKind& kind : ModuleKinds) {
+        host->StartProcedure(kind, QStringLiteral("KX.TimerErstemal_Timer"));
+    }
 
     ASSERT_EQ(host->SlotCount, 3);
     EXPECT_EQ(host->PluginSlots[0].ProgID, "XKX_Xmelt.Xmelt");
@@ -149,6 +145,27 @@ TEST_F(ModuleKindTest, TheStartOrderDecidesTheSlots) {
     // Eight start markers and eight end markers, three creations; one yield per marker and unit.
     EXPECT_EQ(logLines().filter(" An ").size(), 8 + 3);
     EXPECT_EQ(yields, 8 + 3);
+}
+
+// Once the modules are terminated, during a yield say, the procedure stops and writes nothing.
+TEST_F(ModuleKindTest, AProcedureStopsWhenTheModulesAreTerminatedDuringItsYield) {
+    writeProgramIni(
+        "[Machine1]\r\nHotMeltTankNumberOfTanks=3\r\n"
+        "[Machine2]\r\nHotMeltTankNumberOfTanks=3\r\n");
+    host->yieldToEvents = [this] {
+        if (++yields == 2) {
+            FaultScope p(log, QStringLiteral("KX.InternEndProgram"));
+            host->TerminatePlugins(p);
+        }
+    };
+    host->StartProcedure(ModuleKinds[0], QStringLiteral("KX.TimerErstemal_Timer"));
+    EXPECT_EQ(host->SlotCount, 1);
+    EXPECT_EQ(controls.journal->sequence(), (QStringList{"O1.Init", "O1.Refresh", "O1.Terminate"}));
+    EXPECT_EQ(logLines(), (QStringList{"D KX.TimerErstemal_Timer.HotmeltStart An ",
+                                       "D KX.NeuesObjekt An ", "D KX.NeuesObjekt En "}));
+    host->NeuesObjekt(QStringLiteral("XKX_Xmelt.Xmelt"), 1, 1, QStringLiteral("Packer 1"));
+    EXPECT_EQ(host->SlotCount, 1);
+    EXPECT_EQ(controls.addCalls.size(), 1u);
 }
 
 TEST_F(ModuleKindTest, RequestsBeyondTheTwentiethSlotAreRejectedAndTheProcedureGoesOn) {

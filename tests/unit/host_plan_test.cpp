@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "TestFiles.h"
+
 namespace kestrix {
 namespace {
 
@@ -36,9 +38,7 @@ protected:
     }
 
     void write(const QString& relativePath, const QByteArray& content) {
-        QFile file(root.filePath(relativePath));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        writeFile(root.filePath(relativePath), content);
     }
 
     PlanRun plan(const QString& pluginPath, const QStringList& arguments = {}) {

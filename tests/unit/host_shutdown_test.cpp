@@ -36,7 +36,7 @@ using ShutdownTest = HostTest;
 
 TEST_F(ShutdownTest, EveryModuleIsTerminatedBeforeAnySinkIsEmptied) {
     TerminatingControls terminating;
-    PluginHost ending(log, dialogs, terminating, service, line, ScreenTwips{});
+    PluginHost ending(log, dialogs, terminating, service, line, ScreenTwips{}, procedures);
     ending.attach(&pictureHaupt, nullptr);
     for (int n = 1; n <= 3; ++n) {
         ending.NeuesObjekt("Any.Module", 1, 1, "Packer 1");

@@ -8,11 +8,11 @@
 #include <new>
 #include <stdexcept>
 
+#include "FixedClock.h"
 #include "log/Fault.h"
 #include "log/FaultScope.h"
 #include "log/Int16.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {

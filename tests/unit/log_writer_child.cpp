@@ -10,11 +10,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QLocale>
 #include <QString>
 #include <cstdlib>
 
+#include "FixedClock.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 using namespace kestrix;
 
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
     }
 
     FixedClock clock(LocalDateTime{2026, 3, 27, 9, 41, 5});
-    LogWriter log(clock);
+    // The locale the tests know the reduction line of.
+    LogWriter log(clock, QLocale(QLocale::German, QLocale::Germany));
     log.LogDateiName = QString::fromLocal8Bit(argv[1]);
     log.LogDateiGroesse = std::atoi(argv[2]);
     log.LogSystem = true;

@@ -5,31 +5,32 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTemporaryDir>
-#include <QTime>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "FixedClock.h"
+#include "LogFiles.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {
 
-const LocalDateTime Friday{2026, 3, 27, 9, 41, 5};
+using logtest::Friday;
+
 constexpr int LimitKb = 10;
 constexpr qsizetype LineLength = 64;
 
@@ -49,27 +50,6 @@ QByteArray numberedLines(long first, long last) {
         lines += numberedLine(number);
     }
     return lines;
-}
-
-QByteArray reductionLine() {
-    const QLocale locale = QLocale::system();
-    return (locale.toString(QDate(Friday.year, Friday.month, Friday.day), QLocale::ShortFormat) +
-            "; " +
-            locale.toString(QTime(Friday.hour, Friday.minute, Friday.second),
-                            QLocale::ShortFormat) +
-            "; File size reduced\r\n")
-        .toLatin1();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(content), content.size());
 }
 
 // A running log_writer_child, with the read end of its standard output.
@@ -146,7 +126,7 @@ protected:
 
     // A line written by this process, like a writer that starts after the child has ended.
     void writeLaterLine(long number) {
-        LogWriter log(clock);
+        LogWriter log(clock, logtest::germanLocale());
         log.LogDateiName = logPath();
         log.LogDateiGroesse = LimitKb;
         log.LogSystem = true;
@@ -170,7 +150,8 @@ TEST_F(LogWriterFaultsTest, ReducedCopyThatCannotBeCompletedLeavesTheLogAsItWas)
 
     // Byte 1024 ends line 16: everything from line 17 on stays.
     writeLaterLine(481);
-    EXPECT_EQ(readFile(logPath()), reductionLine() + before.mid(1024) + numberedLine(481));
+    EXPECT_EQ(readFile(logPath()),
+              logtest::FridayReductionLine + before.mid(1024) + numberedLine(481));
     EXPECT_FALSE(QFile::exists(temporaryPath()));
 }
 
@@ -188,7 +169,7 @@ TEST_F(LogWriterFaultsTest, PlacesThatCannotHoldALogLoseTheLineQuietly) {
     writeFile(dir.filePath("plain"), "a plain file");
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
     int errorLines = 0;
-    LogWriter log(clock);
+    LogWriter log(clock, logtest::germanLocale());
     log.onErrorLine = [&] { ++errorLines; };
     log.LogDateiGroesse = 0;  // every length is over the limit: each line tries a reduction too
 
@@ -203,6 +184,39 @@ TEST_F(LogWriterFaultsTest, PlacesThatCannotHoldALogLoseTheLineQuietly) {
     EXPECT_TRUE(QDir(dir.filePath("folder")).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               (QStringList{"folder", "plain"}));
+}
+
+TEST_F(LogWriterFaultsTest, PipeUnderTheLogsNameLosesTheLineWithoutHoldingTheWriterUp) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
+    int errorLines = 0;
+    LogWriter log(clock, logtest::germanLocale());
+    log.onErrorLine = [&] { ++errorLines; };
+    log.LogDateiName = logPath();
+    log.LogDateiGroesse = 0;  // every length is over the limit: no reduction may touch it either
+
+    // Written on a thread of its own: a writer waiting for a reader of the pipe fails the test
+    // instead of hanging it, and is then set free by a reader.
+    auto firstLine =
+        std::async(std::launch::async, [&] { log.WriteLogLine("lost", false, false, true); });
+    if (firstLine.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        const int reader = ::open(QFile::encodeName(logPath()).constData(), O_RDONLY | O_NONBLOCK);
+        firstLine.wait();
+        ::close(reader);
+        FAIL() << "the writer waited for a reader of the pipe";
+    }
+    // With a reader at the pipe nothing goes into it either.
+    const int reader = ::open(QFile::encodeName(logPath()).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    log.WriteLogLine("lost as well", false, false, true);
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0);
+    ::close(reader);
+
+    EXPECT_EQ(errorLines, 2);
+    struct stat status {};
+    EXPECT_TRUE(::stat(QFile::encodeName(logPath()).constData(), &status) == 0 &&
+                S_ISFIFO(status.st_mode));
+    EXPECT_FALSE(QFile::exists(temporaryPath()));
 }
 
 // What a log left by a killed writer holds, and what a check of it found.
@@ -220,7 +234,7 @@ struct LogState {
     if (log.isEmpty() || !log.endsWith("\r\n")) {
         return ::testing::AssertionFailure() << "missing, empty or ends in a torn line";
     }
-    const QByteArray reduction = reductionLine();
+    const QByteArray reduction = logtest::FridayReductionLine;
     found = LogState{};
     found.reduced = log.startsWith(reduction);
     qsizetype position = found.reduced ? reduction.size() : 0;

@@ -1,32 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTime>
+#include <random>
 #include <stdexcept>
 #include <string>
 
+#include "FixedClock.h"
+#include "LogFiles.h"
 #include "log/LogWriter.h"
-#include "platform/fake/FixedClock.h"
 
 namespace kestrix {
 namespace {
 
-const LocalDateTime Friday{2026, 3, 27, 9, 41, 5};
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(content), content.size());
-}
+using logtest::Friday;
+using logtest::FridayReductionLine;
 
 // `count` CRLF lines of exactly `length` bytes each, every one different from the others.
 QByteArray numberedLines(int count, int length, int firstNumber = 1) {
@@ -37,14 +29,6 @@ QByteArray numberedLines(int count, int length, int firstNumber = 1) {
         lines += line;
     }
     return lines;
-}
-
-QByteArray reductionLineAt(const LocalDateTime& at) {
-    const QLocale locale = QLocale::system();
-    return (locale.toString(QDate(at.year, at.month, at.day), QLocale::ShortFormat) + "; " +
-            locale.toString(QTime(at.hour, at.minute, at.second), QLocale::ShortFormat) +
-            "; File size reduced\r\n")
-        .toLatin1();
 }
 
 class LogWriterTest : public ::testing::Test {
@@ -62,7 +46,7 @@ protected:
 
     QTemporaryDir dir;
     FixedClock clock{Friday};
-    LogWriter log{clock};
+    LogWriter log{clock, logtest::germanLocale()};
     int errorLinesSignalled = 0;
 };
 
@@ -164,7 +148,7 @@ TEST_F(LogWriterTest, LogOfExactlyTheLimitStaysAndOneByteMoreIsReduced) {
 
     writeFile(logPath(), before);
     log.WriteLogLine(QString(19, 'a'), false, false, true);  // 10241
-    EXPECT_TRUE(logContent().startsWith(reductionLineAt(Friday)));
+    EXPECT_TRUE(logContent().startsWith(FridayReductionLine));
 }
 
 TEST_F(LogWriterTest, ReductionDropsEverythingUpToTheLineHoldingByte1024AndKeepsTheRestAsItIs) {
@@ -174,7 +158,7 @@ TEST_F(LogWriterTest, ReductionDropsEverythingUpToTheLineHoldingByte1024AndKeeps
     log.WriteLogLine("KX.TimerLeben_Timer An ", true, false, false);  // 10245 bytes: over
     const QByteArray trigger = "S 09:41:05 03.27.26 KX.TimerLeben_Timer An \r\n";
 
-    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(1100) + trigger);
+    EXPECT_EQ(logContent(), FridayReductionLine + before.mid(1100) + trigger);
     EXPECT_FALSE(temporaryFileExists());
 
     clock.at = LocalDateTime{2026, 3, 28, 0, 0, 1};
@@ -186,7 +170,7 @@ TEST_F(LogWriterTest, ReducedLogEndingInAnUnfinishedLineKeepsItAsItIs) {
     const QByteArray before = numberedLines(20, 100) + "unfinished";
     writeFile(logPath(), before);
     log.ReduceLogFile();
-    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(1100));
+    EXPECT_EQ(logContent(), FridayReductionLine + before.mid(1100));
 }
 
 struct CutCase {
@@ -202,7 +186,7 @@ TEST_P(LogReductionCutTest, LineEndingOnTheCutByteGoesAndTheNextLineStays) {
     const QByteArray before = numberedLines(1, cut.cutByte) + numberedLines(3, 50, 2);
     writeFile(logPath(), before);
     log.ReduceLogFile();
-    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(cut.cutByte));
+    EXPECT_EQ(logContent(), FridayReductionLine + before.mid(cut.cutByte));
 }
 
 TEST_P(LogReductionCutTest, LineStartingOnTheCutByteGoesWhole) {
@@ -211,7 +195,7 @@ TEST_P(LogReductionCutTest, LineStartingOnTheCutByteGoesWhole) {
     const QByteArray before = numberedLines(1, cut.cutByte - 1) + numberedLines(3, 50, 2);
     writeFile(logPath(), before);
     log.ReduceLogFile();
-    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(cut.cutByte - 1 + 50));
+    EXPECT_EQ(logContent(), FridayReductionLine + before.mid(cut.cutByte - 1 + 50));
 }
 
 // The cut byte is a tenth of the limit in bytes, rounded (33 KB: 3379.2 → 3379).
@@ -221,6 +205,43 @@ INSTANTIATE_TEST_SUITE_P(Limits, LogReductionCutTest,
                          [](const ::testing::TestParamInfo<CutCase>& info) {
                              return std::to_string(info.param.limitKb) + "KB";
                          });
+
+// The reduction line's date and time forms, written out by hand for a few locales (the short
+// time form of most drops the seconds; the zone is no part of it), and for a seeded sample of
+// all locales with Latin digits: the seconds follow the minutes.
+TEST_F(LogWriterTest, ReductionLineKeepsTheSecondsInEveryLocale) {
+    auto reducedIn = [&](const QLocale& locale) {
+        writeFile(logPath(), "old line\r\n");
+        LogWriter writer(clock, locale);
+        writer.LogDateiName = logPath();
+        writer.LogDateiGroesse = 10;
+        writer.ReduceLogFile();
+        return logContent();
+    };
+    EXPECT_EQ(reducedIn(QLocale(QLocale::English, QLocale::UnitedStates)),
+              "3/27/26; 9:41:05 AM; File size reduced\r\n");
+    EXPECT_EQ(reducedIn(QLocale(QLocale::Finnish, QLocale::Finland)),
+              "27.3.2026; 9.41.05; File size reduced\r\n");
+    EXPECT_EQ(reducedIn(QLocale(QLocale::Chinese, QLocale::China)),
+              "2026/3/27; 09:41:05; File size reduced\r\n");
+    EXPECT_EQ(reducedIn(QLocale::c()), "27 Mar 2026; 09:41:05; File size reduced\r\n");
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE(::testing::Message() << "random seed " << seed);
+    std::mt19937 random(seed);
+    QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    locales.removeIf([](const QLocale& locale) { return locale.zeroDigit() != "0"; });
+    std::shuffle(locales.begin(), locales.end(), random);
+    const QString zone = QDateTime(QDate(2026, 3, 27), QTime(9, 41, 5)).timeZoneAbbreviation();
+    for (const QLocale& locale : locales.mid(0, 24)) {
+        const QString time =
+            QString::fromLatin1(reducedIn(locale)).section(QStringLiteral("; "), 1, 1);
+        EXPECT_TRUE(time.contains(QRegularExpression(QStringLiteral("41\\D+0?5"))))
+            << locale.name().toStdString() << ": " << time.toStdString();
+        EXPECT_FALSE(time.contains(zone)) << locale.name().toStdString();
+    }
+}
 
 // --- The temporary file of a reduction
 // -------------------------------------------------------------
@@ -243,7 +264,7 @@ TEST_F(LogWriterTest, ReductionThatCannotCreateItsCopyKeepsTheLogAndTriesAgainWi
 
     ASSERT_TRUE(QDir(logPath() + ".tmp").removeRecursively());
     log.WriteLogLine("second try", false, false, true);
-    EXPECT_EQ(logContent(), reductionLineAt(Friday) + before.mid(1100) + firstTry +
+    EXPECT_EQ(logContent(), FridayReductionLine + before.mid(1100) + firstTry +
                                 "E 09:41:05 03.27.26 second try\r\n");
     EXPECT_FALSE(temporaryFileExists());
 }

@@ -8,10 +8,11 @@
 #include <iostream>
 #include <vector>
 
+#include "config/ActivationSettings.h"
 #include "config/Service.h"
-#include "host/LineSettings.h"
 #include "host/ModuleKinds.h"
 #include "host/PluginControlFactory.h"
+#include "log/FaultScope.h"
 #include "log/LogWriter.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -21,7 +22,6 @@ namespace kestrix::check {
 namespace {
 
 constexpr int SlotTotal = 20;
-const QString Project = QStringLiteral("Project");
 
 struct PlannedModule {
     QString progId;
@@ -41,41 +41,6 @@ public:
 
     std::vector<PlannedModule> modules;
 };
-
-// The line and the log settings read with the operator window's rules and defaults.
-LineSettings lineOf(const Service& service, const QString& root) {
-    LineSettings line;
-    line.ProgramIniFile = root + QStringLiteral("/Parameter/Program.ini");
-    line.NumberOfMachines = service.LoadIniInteger(Project, QStringLiteral("NumberOfMachines"),
-                                                   line.ProgramIniFile, false);
-    if (line.NumberOfMachines < 1 || line.NumberOfMachines > 5) {
-        line.NumberOfMachines = 1;
-    }
-    for (int machine = 1; machine <= line.NumberOfMachines; ++machine) {
-        line.MachineName[static_cast<size_t>(machine - 1)] =
-            service.LoadIniString(QStringLiteral("Machine") + QString::number(machine),
-                                  QStringLiteral("MachineName"), line.ProgramIniFile, false);
-    }
-    return line;
-}
-
-void readLogSettings(const Service& service, const QString& root, LogWriter& log) {
-    const QString kestrixIni = root + QStringLiteral("/Program/Kestrix/Kestrix.ini");
-    log.LogDateiName =
-        service.LoadIniString(Project, QStringLiteral("LogFileName"), kestrixIni, false);
-    if (log.LogDateiName.isEmpty()) {
-        log.LogDateiName = root + QStringLiteral("/Program/Kestrix/Kestrix.log");
-    }
-    log.LogDateiGroesse =
-        service.LoadIniInteger(Project, QStringLiteral("LogFileSize"), kestrixIni, false);
-    if (log.LogDateiGroesse < 10 || log.LogDateiGroesse > 2000) {
-        log.LogDateiGroesse = 100;
-    }
-    log.LogSystem =
-        service.LoadIniBoolean(Project, QStringLiteral("LogFileSystem"), kestrixIni, false);
-    log.Logdaten =
-        service.LoadIniBoolean(Project, QStringLiteral("LogFileData"), kestrixIni, false);
-}
 
 std::string text(const QString& value) {
     return value.toLocal8Bit().toStdString();
@@ -116,11 +81,18 @@ int printPlan(const std::vector<std::string>& arguments) {
     }
     StderrDialogs dialogs;
     Service service(dialogs);
-    const LineSettings line = lineOf(service, root);
-
-    // The start procedures themselves, with a log that writes nothing and a receiver that lists.
+    // The settings as the operator window's activation reads them for a program in
+    // ROOT/Program/Kestrix; reading them writes nothing.
     SystemClock clock;
     LogWriter silentLog(clock);
+    LogWriter log(clock);
+    ActivationSettings settings;
+    FaultScope reading(silentLog, QStringLiteral("KX.Form_Activate"));
+    readActivationSettings(reading, service, root + QStringLiteral("/Program/Kestrix"), log,
+                           settings);
+    const LineSettings& line = settings.Line;
+
+    // The start procedures themselves, with a log that writes nothing and a receiver that lists.
     PlannedModules planned;
     for (const ModuleKind& kind : ModuleKinds) {
         StartModuleKind(kind, QStringLiteral("KX.TimerErstemal_Timer"), line, service, silentLog,
@@ -140,8 +112,6 @@ int printPlan(const std::vector<std::string>& arguments) {
     }
     printRegistry(registry);
 
-    LogWriter log(clock);
-    readLogSettings(service, root, log);
     std::cout << "log file: " << text(log.LogDateiName) << '\n'
               << "log size: " << log.LogDateiGroesse << " KB\n"
               << "log system lines: " << (log.LogSystem ? "on" : "off") << '\n'

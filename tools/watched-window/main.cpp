@@ -1,12 +1,54 @@
-// kestrix-watched-window --title TITLE
+// kestrix-watched-window --title TITLE [--commands]
 //
 // Shows a real top-level window with the given title until it is closed or the process is killed:
-// the stand-in for the other program's window that the operator window watches.
+// the stand-in for the other program's window that the operator window watches. With --commands
+// it obeys lines on its standard input, as the other program would act on its own window:
+// "hide" (the window is withdrawn but goes on existing), "show" and "minimise".
 
 #include <QApplication>
+#include <QByteArray>
 #include <QCommandLineParser>
 #include <QLabel>
+#include <QSocketNotifier>
 #include <QStringList>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+void obey(QWidget& window, const QByteArray& command) {
+    if (command == "hide") {
+        window.hide();
+    } else if (command == "show") {
+        window.showNormal();
+    } else if (command == "minimise") {
+        window.showMinimized();
+    } else if (!command.isEmpty()) {
+        qWarning("kestrix-watched-window: unknown command \"%s\"", command.constData());
+    }
+}
+
+// Reads the commands as they come, a line each, until standard input ends.
+void obeyStandardInput(QWidget& window) {
+    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &window);
+    auto pending = std::make_shared<QByteArray>();
+    QObject::connect(input, &QSocketNotifier::activated, [&window, input, pending] {
+        char chunk[256];
+        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (count <= 0) {
+            input->setEnabled(false);
+            return;
+        }
+        pending->append(chunk, count);
+        for (qsizetype end = pending->indexOf('\n'); end >= 0; end = pending->indexOf('\n')) {
+            obey(window, pending->left(end).trimmed());
+            pending->remove(0, end + 1);
+        }
+    });
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // Taken before QApplication sees them: it would take --title as its own X11 option.
@@ -22,7 +64,11 @@ int main(int argc, char* argv[]) {
     parser.addHelpOption();
     QCommandLineOption titleOption(QStringLiteral("title"), QStringLiteral("The window's title."),
                                    QStringLiteral("TITLE"));
+    QCommandLineOption commandsOption(
+        QStringLiteral("commands"),
+        QStringLiteral("Obey \"hide\", \"show\" and \"minimise\" lines on standard input."));
     parser.addOption(titleOption);
+    parser.addOption(commandsOption);
     parser.process(arguments);
     if (!parser.isSet(titleOption)) {
         parser.showHelp(2);
@@ -32,6 +78,9 @@ int main(int argc, char* argv[]) {
     window.setWindowTitle(parser.value(titleOption));
     window.setAlignment(Qt::AlignCenter);
     window.resize(360, 120);
+    if (parser.isSet(commandsOption)) {
+        obeyStandardInput(window);
+    }
     window.show();
     return app.exec();
 }

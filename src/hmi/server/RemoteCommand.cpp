@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "hmi/HmiProtocol.h"
+#include "hmi/LocalPeer.h"
 
 namespace kestrix {
 
@@ -40,12 +41,19 @@ QByteArray awaitAnswer(QLocalSocket& socket) {
 
 }  // namespace
 
-int runRemoteCommand(const RuntimeOptions& options, const QString& socketName) {
+int runRemoteCommand(const RuntimeOptions& options, const QString& socketPath) {
     QLocalSocket socket;
-    socket.connectToServer(socketName);
+    socket.connectToServer(socketPath);
     if (!socket.waitForConnected(AnswerTimeoutMs)) {
         std::fprintf(stderr, "kestrix-hmi: no runtime answers on \"%s\": %s\n",
-                     qPrintable(socketName), qPrintable(socket.errorString()));
+                     qPrintable(socketPath), qPrintable(socket.errorString()));
+        return 1;
+    }
+    // Nothing goes to a listener of another user.
+    const std::optional<LocalPeer> peer = localPeerOf(socket.socketDescriptor());
+    if (!peer || !isOfThisUser(*peer)) {
+        std::fprintf(stderr, "kestrix-hmi: \"%s\" is served by another user; nothing was sent\n",
+                     qPrintable(socketPath));
         return 1;
     }
     socket.write(requestOf(options));

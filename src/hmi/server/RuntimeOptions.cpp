@@ -44,8 +44,9 @@ bool RuntimeOptions::parse(const QStringList& arguments, RuntimeOptions& options
     options = RuntimeOptions{};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& word = arguments.at(i);
-        bool takesCount =
-            word == QLatin1String("--start-delay-ms") || word == QLatin1String("--die-after-s");
+        bool takesCount = word == QLatin1String("--start-delay-ms") ||
+                          word == QLatin1String("--die-after-s") ||
+                          word == QLatin1String("--hang-after-s");
         if (word == QLatin1String("--fail-start")) {
             options.failStart = true;
         } else if (word == QLatin1String("--ignore-stop")) {
@@ -59,8 +60,10 @@ bool RuntimeOptions::parse(const QStringList& arguments, RuntimeOptions& options
             ++i;
             if (word == QLatin1String("--start-delay-ms")) {
                 options.startDelayMs = count;
-            } else {
+            } else if (word == QLatin1String("--die-after-s")) {
                 options.dieAfterSeconds = count;
+            } else {
+                options.hangAfterSeconds = count;
             }
         } else if (word.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option ") + word;
@@ -75,9 +78,12 @@ bool RuntimeOptions::parse(const QStringList& arguments, RuntimeOptions& options
 QString RuntimeOptions::usage() {
     return QStringLiteral(
         "usage: kestrix-hmi [--fail-start] [--start-delay-ms N] [--ignore-stop] [--die-after-s N]\n"
+        "                   [--hang-after-s N]\n"
         "       kestrix-hmi set NAME VALUE | get NAME | stop\n"
-        "The socket is $KESTRIX_HMI_SOCKET (else kestrix-hmi-<uid>), the journal\n"
-        "$KESTRIX_HMI_JOURNAL (else beside the socket).\n");
+        "The socket is $KESTRIX_HMI_SOCKET (a path, or a name in the runtime folder), else\n"
+        "kestrix-hmi in the runtime folder: $XDG_RUNTIME_DIR, else kestrix-<uid> in the\n"
+        "temporary folder, the user's alone. The journal is $KESTRIX_HMI_JOURNAL, else beside\n"
+        "the socket.\n");
 }
 
 }  // namespace kestrix

@@ -8,9 +8,10 @@ namespace kestrix {
 
 // What `kestrix-hmi` was asked to do:
 //     kestrix-hmi [--fail-start] [--start-delay-ms N] [--ignore-stop] [--die-after-s N]
+//                 [--hang-after-s N]
 //     kestrix-hmi set NAME VALUE | get NAME | stop
 // Without a command it runs the runtime; the options let tests play a runtime that fails to
-// start, starts slowly, ignores the stop request or dies.
+// start, starts slowly, ignores the stop request, dies or hangs.
 struct RuntimeOptions {
     enum class Command { Run, Set, Get, Stop };
 
@@ -21,6 +22,7 @@ struct RuntimeOptions {
     int startDelayMs = 0;
     bool ignoreStop = false;
     std::optional<int> dieAfterSeconds;
+    std::optional<int> hangAfterSeconds;
 
     // Fills the options from the command line; on a mistake returns false with the reason.
     static bool parse(const QStringList& arguments, RuntimeOptions& options, QString& error);

@@ -1,5 +1,7 @@
 #include "hmi/server/RuntimeServer.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -8,7 +10,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "hmi/HmiSocketName.h"
+#include "hmi/LocalPeer.h"
 
 namespace kestrix {
 
@@ -18,6 +20,8 @@ namespace {
 constexpr int FarewellMs = 1000;
 // The exit status of a runtime that dies (--die-after-s): no farewell, no journal line.
 constexpr int DeathStatus = 3;
+// How often a runtime looks whether the shell that launched it is still there.
+constexpr int ShellWatchMs = 1000;
 
 QHash<QString, QString> initialVariables() {
     return {{QStringLiteral("Ch-1.param_client<.sprache>"), QStringLiteral("1033")}};
@@ -25,27 +29,48 @@ QHash<QString, QString> initialVariables() {
 
 }  // namespace
 
-RuntimeServer::RuntimeServer(const RuntimeOptions& options, QString socketName, Journal& journal)
+RuntimeServer::RuntimeServer(const RuntimeOptions& options, HmiPaths paths,
+                             std::optional<pid_t> shellPid, Journal& journal)
     : options_(options),
-      socketName_(std::move(socketName)),
+      paths_(std::move(paths)),
+      shellPid_(shellPid),
       journal_(journal),
+      lock_(paths_.lock),
       server_(new QLocalServer(this)),
+      shellWatch_(new QTimer(this)),
       variables_(initialVariables()) {
+    // Whatever the umask: the socket is the user's alone, like the folder it lies in.
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &RuntimeServer::onNewConnection);
+    connect(shellWatch_, &QTimer::timeout, this, &RuntimeServer::watchShell);
 }
 
 RuntimeServer::~RuntimeServer() = default;
 
 bool RuntimeServer::start() {
+    if (shellPid_) {
+        shell_ = ProcessIdentity::of(*shellPid_);
+        if (!shell_) {
+            journal_.write(QStringLiteral("shell-gone %1").arg(*shellPid_));
+            std::fprintf(stderr, "kestrix-hmi: the shell (process %d) that launched it is gone\n",
+                         static_cast<int>(*shellPid_));
+            return false;
+        }
+    }
     // The lock, not the socket, decides who serves a name: a socket file may be left over by a
-    // runtime that died, and the lock of a dead process counts as free.
-    lock_ = std::make_unique<QLockFile>(hmiLockPath(socketName_));
-    if (!lock_->tryLock(0)) {
-        std::fprintf(stderr,
-                     "kestrix-hmi: another runtime already serves the socket \"%s\"; this one does "
-                     "not start\n",
-                     qPrintable(socketName_));
+    // runtime that died, and the system frees the lock of a process that has ended.
+    pid_t replaced = 0;
+    QString error;
+    if (!lock_.take(shell_, replaced, error)) {
+        std::fprintf(stderr, "kestrix-hmi: %s (\"%s\"); this one does not start\n",
+                     qPrintable(error), qPrintable(paths_.socket));
         return false;
+    }
+    if (replaced != 0) {
+        journal_.write(QStringLiteral("replaced %1").arg(replaced));
+    }
+    if (shell_) {
+        shellWatch_->start(ShellWatchMs);
     }
     if (options_.failStart) {
         std::fprintf(stderr, "kestrix-hmi: the runtime start failed (--fail-start)\n");
@@ -57,10 +82,10 @@ bool RuntimeServer::start() {
 }
 
 void RuntimeServer::comeUp() {
-    QLocalServer::removeServer(socketName_);
-    if (!server_->listen(socketName_)) {
-        std::fprintf(stderr, "kestrix-hmi: cannot listen on \"%s\": %s\n", qPrintable(socketName_),
-                     qPrintable(server_->errorString()));
+    QLocalServer::removeServer(paths_.socket);
+    if (!server_->listen(paths_.socket)) {
+        std::fprintf(stderr, "kestrix-hmi: cannot listen on \"%s\": %s\n",
+                     qPrintable(paths_.socket), qPrintable(server_->errorString()));
         QCoreApplication::exit(1);
         return;
     }
@@ -68,17 +93,50 @@ void RuntimeServer::comeUp() {
     if (options_.dieAfterSeconds) {
         QTimer::singleShot(*options_.dieAfterSeconds * 1000, [] { std::_Exit(DeathStatus); });
     }
+    if (options_.hangAfterSeconds) {
+        // Hung: nothing is answered or watched any more; only a signal ends it.
+        QTimer::singleShot(*options_.hangAfterSeconds * 1000, this, [this] {
+            journal_.write(QStringLiteral("hanging"));
+            for (;;) {
+                ::pause();
+            }
+        });
+    }
+}
+
+void RuntimeServer::watchShell() {
+    if (shell_ && !shell_->isRunning() && !ending_) {
+        journal_.write(QStringLiteral("shell-gone %1").arg(shell_->pid()));
+        end();
+    }
 }
 
 void RuntimeServer::onNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (!admit(socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         clients_.insert(socket, Client{});
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             clients_.remove(socket);
             socket->deleteLater();
+            // The shell's connection dropping without a stop request: is the shell still there?
+            watchShell();
         });
     }
+}
+
+bool RuntimeServer::admit(QLocalSocket* socket) {
+    const std::optional<LocalPeer> peer = localPeerOf(socket->socketDescriptor());
+    if (peer && isOfThisUser(*peer)) {
+        return true;
+    }
+    journal_.write(peer ? QStringLiteral("refused user %1 process %2").arg(peer->uid).arg(peer->pid)
+                        : QStringLiteral("refused unknown"));
+    return false;
 }
 
 void RuntimeServer::onReadyRead(QLocalSocket* socket) {
@@ -95,7 +153,7 @@ void RuntimeServer::onMessage(QLocalSocket* socket, const HmiProtocol::Message& 
     namespace P = HmiProtocol;
     const QString& verb = message.verb;
     if (verb == QLatin1String(P::Hello)) {
-        socket->write(P::encode(P::Ready, qEnvironmentVariable(P::TokenVariable)));
+        socket->write(P::encode(P::Ready));
     } else if (verb == QLatin1String(P::Subscribe) && P::isValidName(message.name)) {
         clients_[socket].subscriptions.insert(message.name);
         journal_.write(QStringLiteral("subscribe ") + message.name);

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <optional>
 
-#include "hmi/HmiSocketName.h"
+#include "hmi/HmiPaths.h"
+#include "hmi/HmiProtocol.h"
 #include "hmi/server/Journal.h"
 #include "hmi/server/RemoteCommand.h"
 #include "hmi/server/RuntimeOptions.h"
@@ -11,9 +13,16 @@
 
 namespace {
 
-int runRuntime(const kestrix::RuntimeOptions& options, const QString& socketName) {
-    kestrix::Journal journal(kestrix::hmiJournalPath(socketName));
-    kestrix::RuntimeServer server(options, socketName, journal);
+// The shell that launched this runtime, when one did.
+std::optional<pid_t> launchingShell() {
+    bool isNumber = false;
+    const int pid = qEnvironmentVariableIntValue(kestrix::HmiProtocol::ShellVariable, &isNumber);
+    return isNumber && pid > 0 ? std::optional<pid_t>(pid) : std::nullopt;
+}
+
+int runRuntime(const kestrix::RuntimeOptions& options, const kestrix::HmiPaths& paths) {
+    kestrix::Journal journal(paths.journal);
+    kestrix::RuntimeServer server(options, paths, launchingShell(), journal);
     if (!server.start()) {
         return 2;
     }
@@ -33,9 +42,14 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    QString socketName = kestrix::hmiSocketName();
-    if (options.command == kestrix::RuntimeOptions::Command::Run) {
-        return runRuntime(options, socketName);
+    const kestrix::HmiPaths paths = kestrix::hmiPaths();
+    if (!paths.isUsable()) {
+        std::fprintf(stderr, "kestrix-hmi: the runtime's socket cannot be used safely: %s\n",
+                     qPrintable(paths.error));
+        return 2;
     }
-    return kestrix::runRemoteCommand(options, socketName);
+    if (options.command == kestrix::RuntimeOptions::Command::Run) {
+        return runRuntime(options, paths);
+    }
+    return kestrix::runRemoteCommand(options, paths.socket);
 }

@@ -1,7 +1,9 @@
 #include "platform/x11/X11Desktop.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <optional>
 #include <ranges>
 #include <vector>
@@ -26,9 +28,20 @@ int ignoreXError(Display*, XErrorEvent*) {
 // Longest property read, in 32-bit units: far more than any title or client list.
 constexpr long MaxPropertyLength = 1L << 16;
 
-// Source indication of an activation request that acts for the operator (as a pager or task bar
-// does): window managers obey it without their focus-stealing prevention.
-constexpr long ActivationByOperator = 2;
+// Source indication of an activation request that a program makes of its own accord. Window
+// managers that prevent focus stealing weigh it against the time the request carries: the last
+// time the operator worked with this program.
+constexpr long ActivationByApplication = 1;
+
+// How far below the root a window manager keeps a client: frame, container, client.
+constexpr int MaxFrameDepth = 3;
+
+// _MOTIF_WM_HINTS is five numbers: flags, functions, decorations, input mode, status. Its
+// functions count only with the functions flag; with the "all" bit they list what is forbidden.
+constexpr unsigned long MotifHintsLength = 5;
+constexpr unsigned long MotifFlagFunctions = 1UL << 0;
+constexpr unsigned long MotifFunctionAll = 1UL << 0;
+constexpr unsigned long MotifFunctionMinimise = 1UL << 3;
 
 struct Property {
     Atom type = None;
@@ -41,6 +54,32 @@ WindowHandle toHandle(Window window) {
     return static_cast<WindowHandle>(window);
 }
 
+// X server times are milliseconds that wrap around every 49.7 days: of two times, the later is
+// the one less than half the range ahead of the other.
+bool isLater(Time time, Time than) {
+    return static_cast<int32_t>(static_cast<uint32_t>(time - than)) > 0;
+}
+
+// Qt's own windows are X windows only when Qt draws on the X display (the tests' default platform
+// is offscreen, whose window ids mean nothing to the X server).
+bool qtDrawsOnX() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+// This program's top-level windows that Qt has made on the X display.
+std::vector<Window> ownTopLevelWindows() {
+    std::vector<Window> windows;
+    if (!qtDrawsOnX()) {
+        return windows;
+    }
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (window->handle() != nullptr) {  // made already: winId() would make it
+            windows.push_back(static_cast<Window>(window->winId()));
+        }
+    }
+    return windows;
+}
+
 }  // namespace
 
 class X11Desktop::Connection {
@@ -50,9 +89,12 @@ public:
           root_(DefaultRootWindow(display)),
           netSupported_(XInternAtom(display, "_NET_SUPPORTED", False)),
           netSupportingWmCheck_(XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False)),
-          netClientList_(XInternAtom(display, "_NET_CLIENT_LIST", False)),
           netActiveWindow_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False)),
           netWmName_(XInternAtom(display, "_NET_WM_NAME", False)),
+          netWmUserTime_(XInternAtom(display, "_NET_WM_USER_TIME", False)),
+          netWmUserTimeWindow_(XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False)),
+          wmState_(XInternAtom(display, "WM_STATE", False)),
+          motifWmHints_(XInternAtom(display, "_MOTIF_WM_HINTS", False)),
           utf8String_(XInternAtom(display, "UTF8_STRING", False)) {}
 
     ~Connection() { XCloseDisplay(display_); }
@@ -69,22 +111,14 @@ public:
         return self && !self->items.empty() && self->items.front() == checkWindow;
     }
 
-    // The window manager's own list when it keeps one, else the window tree.
-    Window findTopLevel(const QString& title) {
-        if (std::optional<std::vector<unsigned long>> clients = managedClients()) {
-            for (Window client : *clients) {
-                if (titleOf(client) == title) {
-                    return client;
-                }
-            }
-            return None;
-        }
-        return findInTree(title);
-    }
+    // Every top-level window counts, shown or hidden: the window manager's client list leaves out
+    // a window that its program has hidden for a while, which still exists.
+    Window findTopLevel(const QString& title) { return findInTree(root_, title, MaxFrameDepth); }
 
-    void activate(Window window) {
+    // One request per activation: to the window manager when one runs, else by hand.
+    void activate(Window window, const std::vector<Window>& ownWindows) {
         if (windowManagerRuns() && supports(netActiveWindow_)) {
-            requestActivation(window);
+            requestActivation(window, lastUserTime(ownWindows));
         } else {
             raiseAndFocus(window);
         }
@@ -92,38 +126,48 @@ public:
         XSync(display_, False);
     }
 
-private:
-    std::optional<std::vector<unsigned long>> managedClients() {
-        if (!windowManagerRuns()) {
-            return std::nullopt;
+    // Adds the minimise function to the window's Motif hints, leaving its decorations (and so
+    // the buttons it asks for) as they are. Without hints, or with hints that do not restrict
+    // the functions, everything is allowed already.
+    void allowMinimiseFunction(Window window) {
+        std::optional<Property> hints = readProperty(window, motifWmHints_);
+        if (!hints || hints->items.size() < MotifHintsLength ||
+            (hints->items[0] & MotifFlagFunctions) == 0) {
+            return;
         }
-        std::optional<Property> list = readProperty(root_, netClientList_);
-        if (!list || list->type != XA_WINDOW) {
-            return std::nullopt;
+        std::vector<unsigned long>& items = hints->items;
+        if ((items[1] & MotifFunctionAll) != 0) {
+            items[1] &= ~MotifFunctionMinimise;  // no longer among the forbidden ones
+        } else {
+            items[1] |= MotifFunctionMinimise;
         }
-        return list->items;
+        // Xlib takes format-32 data as longs.
+        std::vector<long> values(items.begin(), items.begin() + MotifHintsLength);
+        XChangeProperty(display_, window, motifWmHints_, motifWmHints_, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(values.data()),
+                        static_cast<int>(MotifHintsLength));
+        XSync(display_, False);
     }
 
+private:
     bool supports(Atom feature) {
         std::optional<Property> supported = readProperty(root_, netSupported_);
         return supported && std::ranges::find(supported->items, feature) != supported->items.end();
     }
 
-    // Topmost first, as a person sees them. A reparenting window manager without EWMH puts an
-    // untitled frame between the root and each client, so the search looks one level below
-    // untitled windows too.
-    Window findInTree(const QString& title) {
-        for (Window child : childrenOf(root_) | std::views::reverse) {
-            std::optional<QString> childTitle = titleOf(child);
-            if (childTitle) {
-                if (*childTitle == title) {
-                    return child;
-                }
-                continue;
+    // Topmost first, as a person sees them. A match is a program's top-level window: a child of
+    // the root (shown without a window manager, or hidden, which hands it back to the root), or
+    // a client that a window manager keeps in a frame (it marks those with WM_STATE). Frames and
+    // their parts may carry titles of their own, so the search goes down through every window
+    // that is not the one looked for.
+    Window findInTree(Window parent, const QString& title, int depth) {
+        for (Window child : childrenOf(parent) | std::views::reverse) {
+            if (titleOf(child) == title && (parent == root_ || readProperty(child, wmState_))) {
+                return child;
             }
-            for (Window grandchild : childrenOf(child) | std::views::reverse) {
-                if (titleOf(grandchild) == title) {
-                    return grandchild;
+            if (depth > 1) {
+                if (Window found = findInTree(child, title, depth - 1); found != None) {
+                    return found;
                 }
             }
         }
@@ -227,15 +271,37 @@ private:
         }
     }
 
+    // The last time the operator worked with one of these windows, as each keeps it for the
+    // window manager: _NET_WM_USER_TIME on the window itself or on the helper window that its
+    // _NET_WM_USER_TIME_WINDOW names. 0 (the current time) when none keeps one; a time of 0 on a
+    // window only means "shown without activation" and does not count.
+    Time lastUserTime(const std::vector<Window>& windows) {
+        Time latest = CurrentTime;
+        for (Window window : windows) {
+            Window keeper = window;
+            if (std::optional<Property> helper = readProperty(window, netWmUserTimeWindow_);
+                helper && !helper->items.empty()) {
+                keeper = helper->items.front();
+            }
+            std::optional<Property> time = readProperty(keeper, netWmUserTime_);
+            if (time && !time->items.empty() && time->items.front() != CurrentTime &&
+                (latest == CurrentTime || isLater(time->items.front(), latest))) {
+                latest = time->items.front();
+            }
+        }
+        return latest;
+    }
+
     // Asks the window manager to raise, focus and, if need be, de-iconify the window.
-    void requestActivation(Window window) {
+    void requestActivation(Window window, Time userTime) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
         event.xclient.message_type = netActiveWindow_;
         event.xclient.format = 32;
-        event.xclient.data.l[0] = ActivationByOperator;
-        event.xclient.data.l[1] = CurrentTime;
+        event.xclient.data.l[0] = ActivationByApplication;
+        event.xclient.data.l[1] = static_cast<long>(userTime);
+        event.xclient.data.l[2] = None;  // the requesting program's active window: not needed
         XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
                    &event);
     }
@@ -257,9 +323,12 @@ private:
     Window root_;
     Atom netSupported_;
     Atom netSupportingWmCheck_;
-    Atom netClientList_;
     Atom netActiveWindow_;
     Atom netWmName_;
+    Atom netWmUserTime_;
+    Atom netWmUserTimeWindow_;
+    Atom wmState_;
+    Atom motifWmHints_;
     Atom utf8String_;
 };
 
@@ -285,13 +354,17 @@ WindowHandle X11Desktop::FindWindowA(const QString& title) {
 
 void X11Desktop::SetForegroundWindow(WindowHandle window) {
     if (x_ && window > 0) {
-        x_->activate(static_cast<Window>(window));
+        x_->activate(static_cast<Window>(window), ownTopLevelWindows());
     }
 }
 
 void X11Desktop::SetActiveWindow(WindowHandle window) {
-    if (x_ && window > 0) {
-        x_->activate(static_cast<Window>(window));
+    if (!x_ || window <= 0) {
+        return;
+    }
+    const std::vector<Window> own = ownTopLevelWindows();
+    if (std::ranges::find(own, static_cast<Window>(window)) != own.end()) {
+        x_->activate(static_cast<Window>(window), own);
     }
 }
 
@@ -307,6 +380,14 @@ void X11Desktop::ShowWindow(QWidget* ownWindow, int showCommand) {
     // Qt asks the manager to iconify the window (which activates nothing) and keeps the widget's
     // own window state in step with it.
     ownWindow->window()->showMinimized();
+}
+
+void X11Desktop::AllowMinimise(QWidget* ownWindow) {
+    if (!x_ || ownWindow == nullptr || !qtDrawsOnX()) {
+        return;
+    }
+    // Qt writes the window's Motif hints when it makes the native window, so that comes first.
+    x_->allowMinimiseFunction(static_cast<Window>(ownWindow->window()->winId()));
 }
 
 }  // namespace kestrix

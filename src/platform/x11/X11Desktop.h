@@ -7,9 +7,9 @@
 namespace kestrix {
 
 // The desktop of the X display named by DISPLAY, reached through a connection of its own (so it
-// works whatever Qt itself draws on). With an EWMH window manager it asks the manager to find and
-// activate windows; without one it walks the window tree and raises and focuses by itself.
-// Without a display it finds nothing and does nothing.
+// works whatever Qt itself draws on). It finds windows in the window tree, hidden ones too. With
+// an EWMH window manager it asks the manager to activate windows; without one it raises and
+// focuses by itself. Without a display it finds nothing and does nothing.
 //
 // X errors never end the process: a watched window may vanish between finding and raising it.
 class X11Desktop final : public Desktop {
@@ -22,11 +22,16 @@ public:
     bool hasDisplay() const;
 
     WindowHandle FindWindowA(const QString& title) override;
-    // Both bring the window to the front and give it the input focus: on X, bringing another
-    // program's window forward and activating it are the one request.
+    // Brings the window to the front and gives it the input focus: on X, bringing a window
+    // forward and activating it are the one request.
     void SetForegroundWindow(WindowHandle window) override;
+    // As on Windows, activates only a window of this program; another program's window has been
+    // activated by SetForegroundWindow already, so the pair sends one request, not two.
     void SetActiveWindow(WindowHandle window) override;
     void ShowWindow(QWidget* ownWindow, int showCommand) override;
+    // Allows the minimise function in the window's Motif hints, keeping the decorations it asks
+    // for: window managers such as icewm refuse to iconify a window whose hints leave it out.
+    void AllowMinimise(QWidget* ownWindow) override;
 
 private:
     class Connection;

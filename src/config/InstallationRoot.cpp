@@ -1,4 +1,4 @@
-#include "app/InstallationRoot.h"
+#include "config/InstallationRoot.h"
 
 #include "log/Fault.h"
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 #include "hmi/HmiRuntime.h"
 
@@ -19,9 +20,16 @@ public:
     int stopRequests = 0;
     QStringList subscriptions;
     QList<int32_t> languagesSelected;
+    // What the runtime does on a stop request besides counting it (nothing: it ignores it).
+    std::function<void()> onStopRequest;
 
     void start() override { ++startCount; }
-    void requestStop() override { ++stopRequests; }
+    void requestStop() override {
+        ++stopRequests;
+        if (onStopRequest) {
+            onStopRequest();
+        }
+    }
     void subscribe(const QString& variable) override { subscriptions.append(variable); }
     void selectLanguage(int32_t localeId) override { languagesSelected.append(localeId); }
 

@@ -44,9 +44,12 @@ public:
                          : QStringLiteral("show ") + QString::number(showCommand));
     }
 
+    void AllowMinimise(QWidget* ownWindow) override { minimisableWindow = ownWindow; }
+
     QMap<QString, WindowHandle> windows;
     QStringList calls;
-    QWidget* minimisedWindow = nullptr;  // the widget of the last ShowWindow call
+    QWidget* minimisedWindow = nullptr;    // the widget of the last ShowWindow call
+    QWidget* minimisableWindow = nullptr;  // the widget of the last AllowMinimise call
 
 private:
     WindowHandle lastHandle_ = 0;

@@ -19,9 +19,11 @@ public:
     };
 
     int MsgBox(const QString& prompt, int style, const QString& title = ApplicationTitle) override {
-        boxes.append(Box{prompt, style, title});
+        const Box box{prompt, style, title};
+        boxes.append(box);
         if (whileOpen) {
-            whileOpen(boxes.back());
+            // A box of its own: boxes opened meanwhile may move the list.
+            whileOpen(box);
         }
         if (!answers.isEmpty()) {
             return answers.takeFirst();

@@ -1,0 +1,190 @@
+// Memory per closed event box: a module raises an event, the host shows its box (a real
+// QMessageBox, offscreen) and a timer closes it, N times over; with "plain" the same number of
+// QMessageBoxes shown and closed by a plain Qt program. Prints the growth of the resident set
+// between the 500th box and the last, in KB per box; the host's figure should stay near the
+// plain one, since every closed box and its event are freed.
+//
+// With "storm", 20 modules raise an event every 50 ms each from fresh timers while boxes are
+// closed every 5 ms, half as fast as they come: the boxes nest, and the figure shows what the
+// nesting costs; with "plain storm" the same events open plain boxes without a bound.
+//
+//     host_event_box_memory [plain] [storm] [boxes]
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "config/ActivationSettings.h"
+#include "config/Service.h"
+#include "host/ControlFactory.h"
+#include "host/Extender.h"
+#include "host/PluginHost.h"
+#include "host/RunningProcedures.h"
+#include "log/LogWriter.h"
+#include "platform/Clock.h"
+#include "platform/QtDialogs.h"
+
+namespace {
+
+// A module with one event and nothing else.
+class EventModule : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    void raise(int number) { emit Alarm(number); }
+
+Q_SIGNALS:
+    void Alarm(int number);
+};
+
+class EventModules final : public kestrix::ControlFactory {
+public:
+    kestrix::Extender* Add(const QString& progId, const QString& name,
+                           QWidget* container) override {
+        module = new EventModule(container);
+        return new kestrix::Extender(module, progId, name, kestrix::ScreenTwips{});
+    }
+    bool isRegistered(const QString&) const override { return true; }
+
+    EventModule* module = nullptr;
+};
+
+long residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform remarks on every box; those remarks are not what is measured.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QApplication application(argc, argv);
+    bool plain = false;
+    bool storm = false;
+    int boxes = 5000;
+    for (int i = 1; i < argc; ++i) {
+        plain = plain || std::strcmp(argv[i], "plain") == 0;
+        storm = storm || std::strcmp(argv[i], "storm") == 0;
+        boxes = std::atoi(argv[i]) > 0 ? std::atoi(argv[i]) : boxes;
+    }
+    constexpr int WarmUp = 500;
+    if (boxes <= WarmUp) {
+        std::fprintf(stderr, "more than %d boxes, please\n", WarmUp);
+        return 2;
+    }
+
+    // Every box that opens is closed from the event loop it runs.
+    int closed = 0;
+    QTimer closer;
+    closer.setInterval(storm ? 5 : 0);
+    QObject::connect(&closer, &QTimer::timeout, [&closed] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->done(QMessageBox::Ok);
+            ++closed;
+        }
+    });
+    closer.start();
+
+    kestrix::SystemClock clock;
+    kestrix::LogWriter log(clock);  // no file name: nothing is written
+    kestrix::QtDialogs dialogs;
+    kestrix::Service service(dialogs);
+    kestrix::LineSettings line;
+    kestrix::RunningProcedures procedures;
+    EventModules modules;
+    QWidget pictureHaupt;
+    kestrix::PluginHost host(log, dialogs, modules, service, line, kestrix::ScreenTwips{},
+                             procedures);
+    host.attach(&pictureHaupt, nullptr);
+    const int moduleCount = storm ? 20 : 1;
+    std::vector<EventModule*> storming;
+    for (int slot = 1; slot <= moduleCount; ++slot) {
+        host.NeuesObjekt(QStringLiteral("Bench.EventModule"), 1, 1, QStringLiteral("Packer 1"));
+        storming.push_back(modules.module);
+    }
+
+    if (storm) {
+        long before = 0;
+        int raised = 0;
+        int open = 0;
+        int deepest = 0;
+        bool going = true;
+        std::function<void(EventModule*)> next = [&](EventModule* module) {
+            QTimer::singleShot(50, module, [&, module] {
+                if (!going) {
+                    return;
+                }
+                next(module);
+                deepest = std::max(deepest, ++open);
+                if (plain) {
+                    QMessageBox(QMessageBox::NoIcon, QStringLiteral("Kestrix"),
+                                QString::number(++raised) + QStringLiteral(" Alarm"))
+                        .exec();
+                } else {
+                    module->raise(++raised);
+                }
+                --open;
+            });
+        };
+        for (EventModule* module : storming) {
+            next(module);
+        }
+        QTimer sampler;
+        sampler.setInterval(10);
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (before == 0 && closed >= WarmUp) {
+                before = residentKb();
+            }
+            if (closed >= boxes) {
+                going = false;
+                application.exit();
+            }
+        });
+        sampler.start();
+        application.exec();
+        const long after = residentKb();
+        std::printf(
+            "%s storm: %d events, %d boxes closed, %d deepest nesting, RSS %ld KB after %d, "
+            "%ld KB after %d: %.2f KB per closed box\n",
+            plain ? "plain QMessageBox" : "module event", raised, closed, deepest, before, WarmUp,
+            after, closed, static_cast<double>(after - before) / (closed - WarmUp));
+        return 0;
+    }
+
+    long before = 0;
+    for (int box = 1; box <= boxes; ++box) {
+        if (plain) {
+            QMessageBox(QMessageBox::NoIcon, QStringLiteral("Kestrix"),
+                        QString::number(box) + QStringLiteral(" Alarm"))
+                .exec();
+        } else {
+            modules.module->raise(box);
+        }
+        if (box == WarmUp) {
+            before = residentKb();
+        }
+    }
+    const long after = residentKb();
+    std::printf("%s: %d boxes, RSS %ld KB after %d, %ld KB after %d: %.2f KB per box\n",
+                plain ? "plain QMessageBox" : "module event boxes", boxes, before, WarmUp, after,
+                boxes, static_cast<double>(after - before) / (boxes - WarmUp));
+    return 0;
+}
+
+#include "host_event_box_memory.moc"

@@ -1,0 +1,62 @@
+#include "app/OperatorSession.h"
+
+#include "app/KestrixCentral.h"
+#include "app/LoadedForms.h"
+#include "app/Platform.h"
+#include "hmi/VWSVarServer.h"
+#include "host/Extender.h"
+#include "host/PluginHost.h"
+
+namespace kestrix {
+
+void setTimerEnabled(QTimer& timer, bool enabled) {
+    if (!enabled) {
+        timer.stop();
+    } else if (!timer.isActive()) {
+        timer.start();
+    }
+}
+
+OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service& service,
+                                 KestrixStart& start)
+    : platform_(platform),
+      forms_(forms),
+      service_(service),
+      start_(start),
+      Log(platform.clock),
+      window_(std::make_unique<KestrixCentral>(platform, forms)) {
+    KestrixCentral& w = *window_;
+    Host = std::make_unique<PluginHost>(Log, platform_.dialogs, platform_.controls, service_,
+                                        Settings.Line, platform_.twips, forms_.procedures());
+    Host->attach(w.PictureHaupt, w.ScrollBar.data());
+    Log.onErrorLine = [&w] { w.showLogButtonRed(); };
+
+    TimerErstemal.setObjectName(QStringLiteral("TimerErstemal"));
+    TimerLeben.setObjectName(QStringLiteral("TimerLeben"));
+    TimerWebBrowser.setObjectName(QStringLiteral("TimerWebBrowser"));
+    TimerErstemal.setInterval(1000);
+    TimerLeben.setInterval(1000);
+    TimerWebBrowser.setInterval(2000);
+    connect(&TimerErstemal, &QTimer::timeout, this, &OperatorSession::TimerErstemal_Timer);
+    connect(&TimerLeben, &QTimer::timeout, this, &OperatorSession::TimerLeben_Timer);
+    connect(&TimerWebBrowser, &QTimer::timeout, this, &OperatorSession::TimerWebBrowser_Timer);
+
+    connect(&w, &KestrixCentral::Activated, this, &OperatorSession::Form_Activate);
+    connect(&w, &KestrixCentral::CloseRequested, this, &OperatorSession::cmdEnd_Click);
+    connect(w.cmdHide, &QPushButton::clicked, this, &OperatorSession::cmdHide_Click);
+    connect(w.cmdEnd, &QPushButton::clicked, this, &OperatorSession::cmdEnd_Click);
+    connect(w.cmdError, &QPushButton::clicked, this, &OperatorSession::cmdError_Click);
+    connect(w.SpracheGeandert, &VWSVarServer::Change, this,
+            [this](const QVariant& value) { SpracheGeandert_Change(value); });
+
+    forms_.load(window_.get(), this);
+}
+
+OperatorSession::~OperatorSession() {
+    // The modules go with the window; none of their last events may reach the session.
+    Log.onErrorLine = nullptr;
+    Host.reset();
+    window_.reset();
+}
+
+}  // namespace kestrix

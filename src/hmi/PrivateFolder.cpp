@@ -1,0 +1,78 @@
+#include "hmi/PrivateFolder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+namespace kestrix {
+
+namespace {
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The folder's reason not to be used, looked at through one descriptor so that what is checked is
+// what is there; with `madeNow` the folder has just been created by this process, and its rights
+// are set to the user's alone whatever the umask left.
+QString checkFolder(const QString& folder, bool madeNow) {
+    const int descriptor = ::open(QFile::encodeName(folder).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0) {
+        const int error = errno;
+        return error == ELOOP || error == ENOTDIR
+                   ? QStringLiteral("%1 is a symbolic link or no folder").arg(folder)
+                   : QStringLiteral("%1 cannot be opened: %2").arg(folder, systemError(error));
+    }
+    struct stat status {};
+    QString reason;
+    if (madeNow && ::fchmod(descriptor, S_IRWXU) != 0) {
+        reason = QStringLiteral("%1 cannot be closed to other users: %2")
+                     .arg(folder, systemError(errno));
+    } else if (::fstat(descriptor, &status) != 0) {
+        reason = QStringLiteral("%1 cannot be examined: %2").arg(folder, systemError(errno));
+    } else if (status.st_uid != ::getuid()) {
+        reason = QStringLiteral("%1 belongs to another user (%2)").arg(folder).arg(status.st_uid);
+    } else if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        reason = QStringLiteral("%1 is open to other users (mode %2)")
+                     .arg(folder)
+                     .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    }
+    ::close(descriptor);
+    return reason;
+}
+
+}  // namespace
+
+QString whyNotPrivate(const QString& folder) {
+    return checkFolder(folder, false);
+}
+
+QString privateRuntimeFolder(QString& error) {
+    const QString sessionFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!sessionFolder.isEmpty()) {
+        const QString reason = whyNotPrivate(sessionFolder);
+        if (reason.isEmpty()) {
+            return sessionFolder;
+        }
+        qWarning("kestrix: $XDG_RUNTIME_DIR is not used: %s", qPrintable(reason));
+    }
+    const QString folder =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("kestrix-%1").arg(::getuid()));
+    // Made here with the user's rights alone; a folder of that name made by anyone else (or
+    // opened up since) is never used: another user could reach or replace what lies in it.
+    const bool madeNow = ::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) == 0;
+    if (!madeNow && errno != EEXIST) {
+        error = QStringLiteral("%1 cannot be created: %2").arg(folder, systemError(errno));
+        return {};
+    }
+    error = checkFolder(folder, madeNow);
+    return error.isEmpty() ? folder : QString();
+}
+
+}  // namespace kestrix
