@@ -12,6 +12,7 @@ set_target_properties(host_peak_memory PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMA
 # Memory per closed event box, against a plain Qt program's message boxes.
 add_executable(host_event_box_memory ${CMAKE_CURRENT_SOURCE_DIR}/host_event_box_memory.cpp)
 target_link_libraries(host_event_box_memory PRIVATE kestrix_host kestrix_platform)
+target_include_directories(host_event_box_memory PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 kestrix_target_defaults(host_event_box_memory)
 set_target_properties(host_event_box_memory PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

@@ -8,10 +8,11 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
+#include "bench_self_run.h"
 #include "bench_verdict.h"
 #include "host_line_window.h"
 
@@ -42,17 +43,10 @@ int measure(int argc, char** argv, bool plain) {
 
 // The peak that this program reports when started again with the argument; -1 when it fails.
 double peakOfAnotherRun(const char* argument) {
-    const std::string command =
-        std::filesystem::read_symlink("/proc/self/exe").string() + ' ' + argument;
-    FILE* run = popen(command.c_str(), "r");
-    double mib = -1;
-    if (run == nullptr || std::fscanf(run, "%lf", &mib) != 1) {
-        mib = -1;
-    }
-    if (run != nullptr && pclose(run) != 0) {
-        mib = -1;
-    }
-    return mib;
+    const auto output = kestrix::bench::outputOfSelfRun(argument);
+    char* end = nullptr;
+    const double mib = output ? std::strtod(output->c_str(), &end) : -1;
+    return output && end != output->c_str() ? mib : -1;
 }
 
 }  // namespace
