@@ -67,6 +67,15 @@ private:
     std::map<std::string, double> medians_;
 };
 
+// Nine repetitions, in milliseconds of real time, reported as their aggregates: their median is
+// what is compared.
+inline void nineRepetitionsInMilliseconds(benchmark::internal::Benchmark* run) {
+    run->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(9)
+        ->ReportAggregatesOnly(true);
+}
+
 // Runs the program's benchmarks and prints each comparison of the medians. The repetitions of all
 // benchmarks run in random order, so that a noisy moment of the shared machine does not fall on
 // one side of a comparison only.

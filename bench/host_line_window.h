@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <cstdio>
 #include <memory>
 
 #include "FakeDialogs.h"
@@ -99,15 +100,11 @@ public:
     // The operator window's plug-in area at 15 twips per pixel: PictureHaupt with its 20 modules
     // in the frame PictureRahmen, and the scroll-bar control beside the frame.
     LineWindow scrolledByTheScrollBarControl() {
-        LineWindow line;
-        line.window = std::make_unique<QWidget>();
-        line.window->resize(800, 600);
+        LineWindow line = operatorSizedWindow();
         auto* pictureRahmen = new QWidget(line.window.get());
         pictureRahmen->setGeometry(3, 3, 753, 526);
         fillBackground(pictureRahmen, QColor(192, 192, 192));
-        line.pictureHaupt = new QWidget(pictureRahmen);
-        line.pictureHaupt->setGeometry(0, 0, 749, 2);
-        fillBackground(line.pictureHaupt, QColor(220, 220, 220));
+        line.pictureHaupt = newPictureHaupt(pictureRahmen);
         Extender* scrollBar = registry_.Add(QStringLiteral("HolvigScrollBar.ScrollBar"),
                                             QStringLiteral("ScrollBar"), line.window.get());
         scrollBar->setLeft(11385);
@@ -124,16 +121,12 @@ public:
 
     // The same modules, laid out the same, in a plain QScrollArea that scrolls them itself.
     LineWindow scrolledByAScrollArea() {
-        LineWindow line;
-        line.window = std::make_unique<QWidget>();
-        line.window->resize(800, 600);
+        LineWindow line = operatorSizedWindow();
         auto* area = new QScrollArea(line.window.get());
         area->setGeometry(3, 3, 794, 526);
         area->setFrameShape(QFrame::NoFrame);
         area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        line.pictureHaupt = new QWidget;
-        line.pictureHaupt->setGeometry(0, 0, 749, 2);
-        fillBackground(line.pictureHaupt, QColor(220, 220, 220));
+        line.pictureHaupt = newPictureHaupt(nullptr);
         line.host = newHost();
         line.host->attach(line.pictureHaupt, nullptr);
         createAndLayOut(*line.host);
@@ -142,12 +135,16 @@ public:
         return line;
     }
 
-    int registeredKinds() const {
-        int count = 0;
+    // Whether the plug-in folder serves every module kind; if not it says so on standard error.
+    bool findsEveryKind() const {
         for (const ModuleKind& kind : ModuleKinds) {
-            count += registry_.isRegistered(QLatin1String(kind.progId)) ? 1 : 0;
+            if (!registry_.isRegistered(QLatin1String(kind.progId))) {
+                std::fprintf(stderr, "the module plug-ins are not all in %s\n",
+                             qPrintable(pluginFolder()));
+                return false;
+            }
         }
-        return count;
+        return true;
     }
 
     LineSettings line;
@@ -167,6 +164,22 @@ private:
         }
         host.PositioniereObjekte();
         host.yieldToEvents = [] { QCoreApplication::processEvents(); };
+    }
+
+    static LineWindow operatorSizedWindow() {
+        LineWindow line;
+        line.window = std::make_unique<QWidget>();
+        line.window->resize(800, 600);
+        return line;
+    }
+
+    // PictureHaupt as the operator window has it before the layout: 749 pixels wide, in its
+    // back colour.
+    static QWidget* newPictureHaupt(QWidget* frame) {
+        auto* pictureHaupt = new QWidget(frame);
+        pictureHaupt->setGeometry(0, 0, 749, 2);
+        fillBackground(pictureHaupt, QColor(220, 220, 220));
+        return pictureHaupt;
     }
 
     static void fillBackground(QWidget* widget, const QColor& colour) {

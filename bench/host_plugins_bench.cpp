@@ -5,10 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <cstdio>
 
-#include "bench_compare.h"
-#include "host_line_window.h"
+#include "host_bench_main.h"
 
 namespace {
 
@@ -22,11 +20,7 @@ void BM_PlainChildWidgets(benchmark::State& state) {
         benchmark::DoNotOptimize(window.get());
     }
 }
-BENCHMARK(BM_PlainChildWidgets)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_PlainChildWidgets)->Apply(kestrix::bench::nineRepetitionsInMilliseconds);
 
 void BM_TwentyPluginModules(benchmark::State& state) {
     for (auto _ : state) {
@@ -36,25 +30,12 @@ void BM_TwentyPluginModules(benchmark::State& state) {
         benchmark::DoNotOptimize(window.get());
     }
 }
-BENCHMARK(BM_TwentyPluginModules)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TwentyPluginModules)->Apply(kestrix::bench::nineRepetitionsInMilliseconds);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    kestrix::bench::LineSetup line;
-    if (line.registeredKinds() != 8) {
-        std::fprintf(stderr, "the eight module plug-ins are not in %s\n",
-                     qPrintable(kestrix::bench::pluginFolder()));
-        return 1;
-    }
-    setup = &line;
-    return kestrix::bench::runAndCompare(argc, argv,
-                                         {{"BM_TwentyPluginModules", "BM_PlainChildWidgets",
-                                           kestrix::bench::Comparison::DifferenceMs, 12.0}});
+    return kestrix::bench::runOnALine(argc, argv, setup,
+                                      {{"BM_TwentyPluginModules", "BM_PlainChildWidgets",
+                                        kestrix::bench::Comparison::DifferenceMs, 12.0}});
 }

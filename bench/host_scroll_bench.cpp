@@ -6,10 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <cstdio>
 
-#include "bench_compare.h"
-#include "host_line_window.h"
+#include "host_bench_main.h"
 
 namespace {
 
@@ -54,30 +52,13 @@ void BM_ScrollBarControl(benchmark::State& state) {
     dragThrough(state, setup->scrolledByTheScrollBarControl());
 }
 
-BENCHMARK(BM_ScrollAreaFloor)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_ScrollBarControl)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScrollAreaFloor)->Apply(kestrix::bench::nineRepetitionsInMilliseconds);
+BENCHMARK(BM_ScrollBarControl)->Apply(kestrix::bench::nineRepetitionsInMilliseconds);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    kestrix::bench::LineSetup line;
-    if (line.registeredKinds() != 8) {
-        std::fprintf(stderr, "the eight module plug-ins are not in %s\n",
-                     qPrintable(kestrix::bench::pluginFolder()));
-        return 1;
-    }
-    setup = &line;
-    return kestrix::bench::runAndCompare(
-        argc, argv,
+    return kestrix::bench::runOnALine(
+        argc, argv, setup,
         {{"BM_ScrollBarControl", "BM_ScrollAreaFloor", kestrix::bench::Comparison::Ratio, 1.5}});
 }
