@@ -31,8 +31,9 @@ inline const QColor ButtonDisabled{0x6b, 0x70, 0x77};
 inline const QColor ButtonText{0x15, 0x18, 0x1b};
 inline const QColor ButtonTextDisabled{0x3a, 0x3f, 0x45};
 
-// The identity strip below the module's one-pixel border and one pixel of panel.
-constexpr int HeaderTop = 2;
+// The module's content, the identity strip first, stands inside its one-pixel border and one
+// pixel of panel.
+constexpr int PanelInset = 2;
 constexpr int HeaderHeight = 22;
 
 // The fonts, each derived from the widget's own (the program's) font.

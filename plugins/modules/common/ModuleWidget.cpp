@@ -63,8 +63,8 @@ ModuleWidget::ModuleWidget(const QString& kindCaption, int heightTwips, QWidget*
     body->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding));
 
     auto* panel = new QVBoxLayout(this);
-    panel->setContentsMargins(ModuleStyle::HeaderTop, ModuleStyle::HeaderTop,
-                              ModuleStyle::HeaderTop, ModuleStyle::HeaderTop);
+    panel->setContentsMargins(ModuleStyle::PanelInset, ModuleStyle::PanelInset,
+                              ModuleStyle::PanelInset, ModuleStyle::PanelInset);
     panel->setSpacing(0);
     panel->addLayout(header);
     panel->addLayout(body, 1);
@@ -120,8 +120,8 @@ QPushButton* ModuleWidget::addButton(const QString& text, const QString& objectN
 void ModuleWidget::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     ModuleStyle::paintBox(painter, rect(), ModuleStyle::Panel, ModuleStyle::PanelBorder);
-    painter.fillRect(ModuleStyle::HeaderTop, ModuleStyle::HeaderTop,
-                     width() - 2 * ModuleStyle::HeaderTop, ModuleStyle::HeaderHeight,
+    painter.fillRect(ModuleStyle::PanelInset, ModuleStyle::PanelInset,
+                     width() - 2 * ModuleStyle::PanelInset, ModuleStyle::HeaderHeight,
                      ModuleStyle::HeaderStrip);
 }
 
