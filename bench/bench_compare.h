@@ -70,10 +70,7 @@ private:
 // Nine repetitions, in milliseconds of real time, reported as their aggregates: their median is
 // what is compared.
 inline void nineRepetitionsInMilliseconds(benchmark::internal::Benchmark* run) {
-    run->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(9)
-        ->ReportAggregatesOnly(true);
+    run->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(9)->ReportAggregatesOnly(true);
 }
 
 // Runs the program's benchmarks and prints each comparison of the medians. The repetitions of all
