@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include "bench_compare.h"
+
 namespace {
 
 const QString ProgramDir = QStringLiteral(KESTRIX_BENCH_PROGRAM_DIR);
@@ -90,18 +92,22 @@ void BM_KestrixOperatorWindowFirstPaint(benchmark::State& state) {
 BENCHMARK(BM_MinimalQtWindowFirstPaint)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(10);
+    ->Iterations(10)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_KestrixOperatorWindowFirstPaint)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(10);
+    ->Iterations(10)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return kestrix::bench::runAndCompare(
+        argc, argv,
+        {{"BM_KestrixOperatorWindowFirstPaint", "BM_MinimalQtWindowFirstPaint",
+          kestrix::bench::Comparison::Ratio, 1.8}});
 }

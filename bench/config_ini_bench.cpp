@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_compare.h"
 #include "config/IniFile.h"
 #include "config/Service.h"
 #include "platform/Dialogs.h"
@@ -78,7 +79,7 @@ void BM_FileReadFloor(benchmark::State& state) {
         benchmark::DoNotOptimize(buffer);
     }
 }
-BENCHMARK(BM_FileReadFloor);
+BENCHMARK(BM_FileReadFloor)->Repetitions(9)->ReportAggregatesOnly(true);
 
 // The last key of the last section, so the whole file is searched.
 void BM_IniLookup(benchmark::State& state) {
@@ -87,7 +88,7 @@ void BM_IniLookup(benchmark::State& state) {
         benchmark::DoNotOptimize(kestrix::readIniValue(path, "Machine5", "SerialNumber"));
     }
 }
-BENCHMARK(BM_IniLookup);
+BENCHMARK(BM_IniLookup)->Repetitions(9)->ReportAggregatesOnly(true);
 
 // The same lookup through the reader the start procedures call, with its text conversions.
 void BM_LoadIniInteger(benchmark::State& state) {
@@ -100,8 +101,11 @@ void BM_LoadIniInteger(benchmark::State& state) {
         benchmark::DoNotOptimize(service.LoadIniInteger(section, key, path, false));
     }
 }
-BENCHMARK(BM_LoadIniInteger);
+BENCHMARK(BM_LoadIniInteger)->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return kestrix::bench::runAndCompare(
+        argc, argv, {{"BM_IniLookup", "BM_FileReadFloor", kestrix::bench::Comparison::Ratio, 1.3}});
+}

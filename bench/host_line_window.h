@@ -1,18 +1,24 @@
 #pragma once
 
-// A window like the operator window's plug-in area, built by the benchmarks: a frame, PictureHaupt
-// inside it, and 20 modules of the real plug-in libraries created by the start procedures and
-// laid out; or, for comparison, 20 plain child widgets placed the same way.
+// Windows like the operator window's plug-in area, built by the benchmarks: 20 modules of the
+// real plug-in libraries created by the start procedures and laid out; for comparison, 20 plain
+// child widgets placed the same way, or the same modules in a plain QScrollArea.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
+#include <QPalette>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <cstdio>
 #include <memory>
 
 #include "FakeDialogs.h"
 #include "config/ActivationSettings.h"
 #include "config/Service.h"
+#include "host/Extender.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginHost.h"
 #include "host/RunningProcedures.h"
@@ -41,6 +47,15 @@ inline QString pluginFolder() {
                               : buildDir + QStringLiteral("/Program/Kestrix/plugins");
 }
 
+// A window with its modules, and the scroll bar that moves them when there is one. The host lives
+// as long as the window, so that the modules' and the scroll bar's events reach it.
+struct LineWindow {
+    std::unique_ptr<QWidget> window;
+    QWidget* pictureHaupt = nullptr;
+    QScrollBar* scrollBar = nullptr;
+    std::unique_ptr<PluginHost> host;
+};
+
 class LineSetup {
 public:
     LineSetup() : registry_({pluginFolder()}, ScreenTwips{}) {
@@ -59,14 +74,9 @@ public:
         window->resize(800, 560);
         auto* pictureHaupt = new QWidget(window.get());
         pictureHaupt->setGeometry(3, 3, 749, 2);
-        PluginHost host(log_, dialogs_, registry_, service_, line, ScreenTwips{}, procedures_);
-        host.attach(pictureHaupt, nullptr);
-        host.yieldToEvents = [] {};
-        for (const ModuleKind& kind : ModuleKinds) {
-            StartModuleKind(kind, QStringLiteral("KX.TimerErstemal_Timer"), line, service_, log_,
-                            host);
-        }
-        host.PositioniereObjekte();
+        auto host = newHost();
+        host->attach(pictureHaupt, nullptr);
+        createAndLayOut(*host);
         return window;
     }
 
@@ -87,17 +97,98 @@ public:
         return window;
     }
 
-    int registeredKinds() const {
-        int count = 0;
+    // The operator window's plug-in area at 15 twips per pixel: PictureHaupt with its 20 modules
+    // in the frame PictureRahmen, and the scroll-bar control beside the frame.
+    LineWindow scrolledByTheScrollBarControl() {
+        LineWindow line = operatorSizedWindow();
+        auto* pictureRahmen = new QWidget(line.window.get());
+        pictureRahmen->setGeometry(3, 3, 753, 526);
+        fillBackground(pictureRahmen, QColor(192, 192, 192));
+        line.pictureHaupt = newPictureHaupt(pictureRahmen);
+        Extender* scrollBar = registry_.Add(QStringLiteral("HolvigScrollBar.ScrollBar"),
+                                            QStringLiteral("ScrollBar"), line.window.get());
+        scrollBar->setLeft(11385);
+        scrollBar->setTop(45);
+        scrollBar->setWidth(570);
+        scrollBar->setHeight(7890);
+        scrollBar->setVisible(true);
+        line.scrollBar = scrollBar->control()->findChild<QScrollBar*>();
+        line.host = newHost();
+        line.host->attach(line.pictureHaupt, scrollBar);
+        createAndLayOut(*line.host);
+        return line;
+    }
+
+    // The same modules, laid out the same, in a plain QScrollArea that scrolls them itself.
+    LineWindow scrolledByAScrollArea() {
+        LineWindow line = operatorSizedWindow();
+        auto* area = new QScrollArea(line.window.get());
+        area->setGeometry(3, 3, 794, 526);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        line.pictureHaupt = newPictureHaupt(nullptr);
+        line.host = newHost();
+        line.host->attach(line.pictureHaupt, nullptr);
+        createAndLayOut(*line.host);
+        area->setWidget(line.pictureHaupt);
+        line.scrollBar = area->verticalScrollBar();
+        return line;
+    }
+
+    // Whether the plug-in folder serves every module kind; if not it says so on standard error.
+    bool findsEveryKind() const {
         for (const ModuleKind& kind : ModuleKinds) {
-            count += registry_.isRegistered(QLatin1String(kind.progId)) ? 1 : 0;
+            if (!registry_.isRegistered(QLatin1String(kind.progId))) {
+                std::fprintf(stderr, "the module plug-ins are not all in %s\n",
+                             qPrintable(pluginFolder()));
+                return false;
+            }
         }
-        return count;
+        return true;
     }
 
     LineSettings line;
 
 private:
+    std::unique_ptr<PluginHost> newHost() {
+        return std::make_unique<PluginHost>(log_, dialogs_, registry_, service_, line,
+                                            ScreenTwips{}, procedures_);
+    }
+
+    // The start procedures of the countdown's last tick, then the layout pass.
+    void createAndLayOut(PluginHost& host) {
+        host.yieldToEvents = [] {};
+        for (const ModuleKind& kind : ModuleKinds) {
+            StartModuleKind(kind, QStringLiteral("KX.TimerErstemal_Timer"), line, service_, log_,
+                            host);
+        }
+        host.PositioniereObjekte();
+        host.yieldToEvents = [] { QCoreApplication::processEvents(); };
+    }
+
+    static LineWindow operatorSizedWindow() {
+        LineWindow line;
+        line.window = std::make_unique<QWidget>();
+        line.window->resize(800, 600);
+        return line;
+    }
+
+    // PictureHaupt as the operator window has it before the layout: 749 pixels wide, in its
+    // back colour.
+    static QWidget* newPictureHaupt(QWidget* frame) {
+        auto* pictureHaupt = new QWidget(frame);
+        pictureHaupt->setGeometry(0, 0, 749, 2);
+        fillBackground(pictureHaupt, QColor(220, 220, 220));
+        return pictureHaupt;
+    }
+
+    static void fillBackground(QWidget* widget, const QColor& colour) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, colour);
+        widget->setPalette(palette);
+        widget->setAutoFillBackground(true);
+    }
+
     QTemporaryDir folder_;
     SystemClock clock_;
     LogWriter log_{clock_};  // no file name: nothing is written

@@ -7,9 +7,11 @@ foreach(target e2e_app_startup_test e2e_app_line_test e2e_app_layout_test e2e_ap
     endforeach()
   endif()
 endforeach()
-# The storms put the event-storm test module into a line in the OCR module's place.
+# The storms put the event-storm test module into a line in the OCR module's place, the ends while
+# the modules start the slow-starting one in the hot-melt tank's.
 if(TARGET e2e_app_storm_test AND TARGET kestrix_test_eventstorm_plugin)
-  add_dependencies(e2e_app_storm_test kestrix_test_eventstorm_plugin)
+  add_dependencies(e2e_app_storm_test kestrix_test_eventstorm_plugin kestrix_test_slowstart_plugin)
   target_compile_definitions(e2e_app_storm_test PRIVATE
-    KESTRIX_EVENTSTORM_PLUGIN="${KESTRIX_EVENTSTORM_PLUGIN_DIR}/kestrix_test_eventstorm_plugin.so")
+    KESTRIX_EVENTSTORM_PLUGIN="${KESTRIX_STANDIN_PLUGIN_DIR}/kestrix_test_eventstorm_plugin.so"
+    KESTRIX_SLOWSTART_PLUGIN="${KESTRIX_STANDIN_PLUGIN_DIR}/kestrix_test_slowstart_plugin.so")
 endif()

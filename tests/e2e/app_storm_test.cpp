@@ -57,8 +57,14 @@ class EndingOnTheLine : public InstalledLineTest {
 protected:
     EndingOnTheLine() : InstalledLineTest(fiveFullMachines()) {}
 
-    // Until the countdown's last tick has begun the start of the modules, watched closely: the
-    // start takes about a second.
+    // The line's ten hot-melt tanks take 50 ms each to start: the start of the modules then lasts
+    // half a second, long enough to end the program in its middle whatever the machine's pace.
+    void startTheModulesSlowly() {
+        line.replacePlugin(QStringLiteral("kestrix_module_xmelt.so"),
+                           QStringLiteral(KESTRIX_SLOWSTART_PLUGIN));
+    }
+
+    // Until the countdown's last tick has begun the start of the modules, watched closely.
     void waitForTheStartOfTheModules() {
         QElapsedTimer waited;
         waited.start();
@@ -73,6 +79,7 @@ protected:
 // pointer waits on "End" (45, 8475 twips: pixel 3, 565) during the countdown, and clicks the
 // moment the log shows the start.
 TEST_F(EndingOnTheLine, EndAnsweredYesWhileTheModulesAreCreatedEndsCleanly) {
+    startTheModulesSlowly();
     line.startShell();
     ASSERT_TRUE(line.waitForLog(QStringLiteral("S FormActivate En ")));
     const QString window = line.operatorWindow();
@@ -90,6 +97,7 @@ TEST_F(EndingOnTheLine, EndAnsweredYesWhileTheModulesAreCreatedEndsCleanly) {
 
 // TERM from outside, as a service stop sends it, in the middle of the start of the modules.
 TEST_F(EndingOnTheLine, TermWhileTheModulesAreCreatedEndsCleanly) {
+    startTheModulesSlowly();
     line.startShell();
     waitForTheStartOfTheModules();
     line.shell.terminate();

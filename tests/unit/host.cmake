@@ -31,10 +31,13 @@ set_target_properties(kestrix_test_anonymous_plugin PROPERTIES
 kestrix_target_defaults(kestrix_test_anonymous_plugin)
 list(APPEND host_test_plugins kestrix_test_anonymous_plugin)
 
-# A module whose events come as a storm, standing in for the OCR module: in a folder of its own,
-# for the end-to-end tests that put it into an installed line.
+# Modules standing in for a module kind in a folder of their own, for the end-to-end tests that
+# put them into an installed line: one whose events come as a storm in the OCR module's place, one
+# that takes its time to start in the hot-melt tank's.
 kestrix_add_test_plugin(eventstorm test_eventstorm_plugin.cpp XKX_OCR.OCR
-  ${KESTRIX_EVENTSTORM_PLUGIN_DIR})
+  ${KESTRIX_STANDIN_PLUGIN_DIR})
+kestrix_add_test_plugin(slowstart test_slowstart_plugin.cpp XKX_Xmelt.Xmelt
+  ${KESTRIX_STANDIN_PLUGIN_DIR})
 
 foreach(test host_factory_test host_scrollbar_test)
   if(TARGET ${label}_${test})

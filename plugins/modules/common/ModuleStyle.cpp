@@ -1,37 +1,58 @@
 #include "ModuleStyle.h"
 
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
+#include <QPalette>
+#include <QRect>
+#include <QWidget>
+
 namespace kestrix::ModuleStyle {
 
-QString panelSheet() {
-    return QStringLiteral("QFrame#panel { background: %1; border: 1px solid %2; }")
-        .arg(Panel.name(), PanelBorder.name());
+QFont headerFont(QFont font) {
+    font.setPointSize(10);
+    font.setBold(true);
+    return font;
 }
 
-QString headerSheet() {
-    return QStringLiteral(
-               "background: %1; color: %2; font-weight: bold; font-size: 10pt;"
-               " padding: 1px 6px;")
-        .arg(HeaderStrip.name(), HeaderText.name());
+// Painted over the reading's own font: every property of it is its own.
+QFont captionFont(QFont font) {
+    font.setPointSize(8);
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    return font;
 }
 
-QString captionSheet() {
-    return QStringLiteral("color: %1; font-size: 8pt; background: transparent;")
-        .arg(Caption.name());
+QFont readingFont(QFont font) {
+    font.setFamilies({QStringLiteral("monospace")});
+    font.setPointSize(14);
+    font.setBold(true);
+    return font;
 }
 
-QString readingSheet(const QColor& text) {
-    return QStringLiteral(
-               "background: %1; color: %2; font-family: monospace; font-size: 14pt;"
-               " font-weight: bold; border: 1px solid %3; padding: 0px 6px;")
-        .arg(ReadingBackground.name(), text.name(), PanelBorder.name());
+QFont buttonFont(QFont font) {
+    font.setPointSize(9);
+    font.setBold(true);
+    return font;
 }
 
-QString buttonSheet() {
-    return QStringLiteral(
-        "QPushButton { background: #d4d6d8; color: #15181b; border: 1px solid #15181b;"
-        " font-size: 9pt; font-weight: bold; padding: 2px 10px; min-height: 20px; }"
-        "QPushButton:pressed { background: #a9adb2; }"
-        "QPushButton:disabled { background: #6b7077; color: #3a3f45; }");
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void setTextInset(QLabel* label, int padding, int top, int bottom) {
+    const int x = QFontMetrics(label->font()).horizontalAdvance(QLatin1Char('x'));
+    const bool right = label->alignment() & Qt::AlignRight;
+    const int nearSide = padding + x / 2;
+    const int farSide = padding + x - x / 2;
+    label->setContentsMargins(right ? farSide : nearSide, top, right ? nearSide : farSide, bottom);
+}
+
+void paintBox(QPainter& painter, const QRect& box, const QColor& fill, const QColor& line) {
+    painter.fillRect(box, fill);
+    painter.setPen(line);
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
 }
 
 }  // namespace kestrix::ModuleStyle

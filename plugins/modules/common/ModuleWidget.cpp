@@ -1,16 +1,22 @@
 #include "ModuleWidget.h"
 
 #include <kestrix/ScreenTwips.h>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
+#include <QPainter>
 #include <QVBoxLayout>
 
+#include "ModuleButton.h"
 #include "ModuleStyle.h"
 #include "Reading.h"
 
 namespace kestrix {
+
+namespace {
+// The identity labels' text stands this far inside the strip, on each side and above and below.
+constexpr int HeaderPaddingX = 6;
+constexpr int HeaderPaddingY = 1;
+}  // namespace
 
 ModuleWidget::ModuleWidget(const QString& kindCaption, int heightTwips, QWidget* parent)
     : QWidget(parent),
@@ -25,21 +31,26 @@ ModuleWidget::ModuleWidget(const QString& kindCaption, int heightTwips, QWidget*
     setFixedHeight(ScreenTwips::ofPrimaryScreen().toPixelsY(heightTwips_));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("panel"));
-    panel->setStyleSheet(ModuleStyle::panelSheet());
-
+    // The module paints its panel and identity strip itself (paintEvent); its children are the
+    // two identity labels, the readings and the buttons.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     kindLabel_->setObjectName(QStringLiteral("kindLabel"));
     identityLabel_->setObjectName(QStringLiteral("identityLabel"));
     identityLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* header = new QFrame(panel);
-    header->setStyleSheet(ModuleStyle::headerSheet());
-    header->setFixedHeight(22);
-    auto* headerLayout = new QHBoxLayout(header);
-    headerLayout->setContentsMargins(0, 0, 0, 0);
-    headerLayout->addWidget(kindLabel_);
-    headerLayout->addStretch();
-    headerLayout->addWidget(identityLabel_);
+    const QFont headerFont = ModuleStyle::headerFont(font());
+    for (QLabel* label : {kindLabel_, identityLabel_}) {
+        label->setFont(headerFont);
+        label->setTextFormat(Qt::PlainText);
+        ModuleStyle::setTextInset(label, HeaderPaddingX, HeaderPaddingY, HeaderPaddingY);
+        label->setFixedHeight(ModuleStyle::HeaderHeight - 2 * HeaderPaddingY);
+        ModuleStyle::setTextColour(label, ModuleStyle::HeaderText);
+    }
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(HeaderPaddingX, HeaderPaddingY, HeaderPaddingX, HeaderPaddingY);
+    header->setSpacing(0);
+    header->addWidget(kindLabel_);
+    header->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Fixed));
+    header->addWidget(identityLabel_);
 
     readings_->setSpacing(8);
     buttons_->setSpacing(4);
@@ -48,16 +59,15 @@ ModuleWidget::ModuleWidget(const QString& kindCaption, int heightTwips, QWidget*
     body->setSpacing(12);
     body->addLayout(readings_, 1);
     body->addLayout(buttons_);
+    // The body takes the panel's whole height below the strip; the buttons spread over it.
+    body->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding));
 
-    auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->setContentsMargins(1, 1, 1, 1);
-    panelLayout->setSpacing(0);
-    panelLayout->addWidget(header);
-    panelLayout->addLayout(body, 1);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(panel);
+    auto* panel = new QVBoxLayout(this);
+    panel->setContentsMargins(ModuleStyle::PanelInset, ModuleStyle::PanelInset,
+                              ModuleStyle::PanelInset, ModuleStyle::PanelInset);
+    panel->setSpacing(0);
+    panel->addLayout(header);
+    panel->addLayout(body, 1);
 
     simulation_.setInterval(SimulationIntervalMs);
     connect(&simulation_, &QTimer::timeout, this, &ModuleWidget::simulationTick);
@@ -95,17 +105,24 @@ void ModuleWidget::Terminate(bool value) {
 
 Reading* ModuleWidget::addReading(const QString& caption, const QString& objectName) {
     auto* reading = new Reading(caption, objectName, this);
-    readings_->addWidget(reading, 1);
+    readings_->addWidget(reading, 1, Qt::AlignTop);
     return reading;
 }
 
 QPushButton* ModuleWidget::addButton(const QString& text, const QString& objectName) {
-    auto* button = new QPushButton(text, this);
+    auto* button = new ModuleButton(text, this);
     button->setObjectName(objectName);
-    button->setStyleSheet(ModuleStyle::buttonSheet());
-    button->setFocusPolicy(Qt::NoFocus);
     buttons_->addWidget(button);
     return button;
+}
+
+// The panel: slate inside a one-pixel dark line, the identity strip across its top.
+void ModuleWidget::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    ModuleStyle::paintBox(painter, rect(), ModuleStyle::Panel, ModuleStyle::PanelBorder);
+    painter.fillRect(ModuleStyle::PanelInset, ModuleStyle::PanelInset,
+                     width() - 2 * ModuleStyle::PanelInset, ModuleStyle::HeaderHeight,
+                     ModuleStyle::HeaderStrip);
 }
 
 void ModuleWidget::showIdentity() {

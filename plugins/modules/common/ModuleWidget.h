@@ -54,6 +54,8 @@ protected:
     // Writes the current process values into the readings.
     virtual void showReadings() = 0;
 
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void showIdentity();
     void simulationTick();

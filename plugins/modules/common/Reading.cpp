@@ -1,31 +1,34 @@
 #include "Reading.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QFontMetrics>
+#include <QPainter>
 
 #include "ModuleStyle.h"
 
 namespace kestrix {
 
+namespace {
+// The value box: a one-pixel line, then six pixels beside the digits.
+constexpr int BoxLine = 1;
+constexpr int BoxPadding = 6;
+// Between the caption and the box.
+constexpr int CaptionGap = 1;
+}  // namespace
+
 Reading::Reading(const QString& caption, const QString& objectName, QWidget* parent)
-    : QFrame(parent), value_(new QLabel(QStringLiteral("—"), this)) {
-    auto* captionLabel = new QLabel(caption, this);
-    captionLabel->setStyleSheet(ModuleStyle::captionSheet());
-    value_->setObjectName(objectName);
-    value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    value_->setMinimumWidth(60);
-    applyColour();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(1);
-    layout->addWidget(captionLabel);
-    layout->addWidget(value_);
-    layout->addStretch();
-}
-
-void Reading::setValue(const QString& text) {
-    value_->setText(text);
+    : QLabel(QStringLiteral("—"), parent),
+      caption_(caption),
+      captionFont_(ModuleStyle::captionFont(font())) {
+    setObjectName(objectName);
+    setTextFormat(Qt::PlainText);
+    setFont(ModuleStyle::readingFont(font()));
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setMinimumWidth(60);
+    // The digits stand in the box below the caption.
+    ModuleStyle::setTextInset(this, BoxLine + BoxPadding, captionHeight() + CaptionGap + BoxLine,
+                              BoxLine);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    ModuleStyle::setTextColour(this, ModuleStyle::ReadingNormal);
 }
 
 void Reading::setAlarm(bool alarm) {
@@ -33,16 +36,26 @@ void Reading::setAlarm(bool alarm) {
         return;
     }
     alarm_ = alarm;
-    applyColour();
+    ModuleStyle::setTextColour(this,
+                               alarm_ ? ModuleStyle::ReadingAlarm : ModuleStyle::ReadingNormal);
 }
 
-QString Reading::value() const {
-    return value_->text();
+int Reading::captionHeight() const {
+    return QFontMetrics(captionFont_).height();
 }
 
-void Reading::applyColour() {
-    value_->setStyleSheet(
-        ModuleStyle::readingSheet(alarm_ ? ModuleStyle::ReadingAlarm : ModuleStyle::ReadingNormal));
+void Reading::paintEvent(QPaintEvent* event) {
+    {
+        QPainter painter(this);
+        painter.setFont(captionFont_);
+        painter.setPen(ModuleStyle::Caption);
+        painter.drawText(QRect(0, 0, width(), captionHeight()), Qt::AlignLeft | Qt::AlignVCenter,
+                         caption_);
+        const int boxTop = captionHeight() + CaptionGap;
+        ModuleStyle::paintBox(painter, QRect(0, boxTop, width(), height() - boxTop),
+                              ModuleStyle::ReadingBackground, ModuleStyle::PanelBorder);
+    }
+    QLabel::paintEvent(event);
 }
 
 }  // namespace kestrix

@@ -1,28 +1,32 @@
 #pragma once
 
-#include <QFrame>
+#include <QLabel>
 #include <QString>
-
-class QLabel;
 
 namespace kestrix {
 
-// One displayed value of a module: a small caption above a value in large digits. The value
-// label carries the reading's object name, so a test or a tool finds it by that name.
-class Reading : public QFrame {
+// One displayed value of a module: a small caption above a value in large digits in a black box.
+// The reading is one label: its text is the value and it paints its caption above the box itself,
+// so a reading costs one widget. It carries the reading's object name, so a test or a tool finds
+// the value by that name.
+class Reading : public QLabel {
     Q_OBJECT
 public:
     Reading(const QString& caption, const QString& objectName, QWidget* parent = nullptr);
 
-    void setValue(const QString& text);
+    void setValue(const QString& text) { setText(text); }
     // An alarm shows the value in red until it is cleared.
     void setAlarm(bool alarm);
-    QString value() const;
+    QString value() const { return text(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    void applyColour();
+    int captionHeight() const;
 
-    QLabel* value_;
+    QString caption_;
+    QFont captionFont_;
     bool alarm_ = false;
 };
 
