@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <cstdlib>
 
+#include "TestBuildDir.h"
+
 namespace {
 
 const bool environmentSet = [] {
