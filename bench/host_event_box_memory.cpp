@@ -7,7 +7,8 @@
 //
 // With "storm", 20 modules raise an event every 50 ms each from fresh timers while boxes are
 // closed every 5 ms, half as fast as they come: the boxes nest, and the figure shows what the
-// nesting costs; with "plain storm" the same events open plain boxes without a bound.
+// nesting costs; with "plain storm" the same events open plain boxes without a bound, which nest
+// until the program fails.
 //
 //     host_event_box_memory [modules|plain] [storm] [boxes]
 
@@ -75,19 +76,31 @@ bool measureInAnotherRun(const std::string& arguments, std::string& line, double
     return end != output->c_str() + figure + 2;
 }
 
-// Both sides, and the verdict.
+// Both sides, and the verdict. Under a storm plain boxes nest without bound until the program
+// fails, so there is no plain figure to subtract: the host's own growth is held against the target.
 int compareWithPlainBoxes(const std::string& options) {
     std::string moduleLine;
     std::string plainLine;
     double module = 0;
     double plain = 0;
-    if (!measureInAnotherRun("modules" + options, moduleLine, module) ||
-        !measureInAnotherRun("plain" + options, plainLine, plain)) {
-        std::fprintf(stderr, "a measuring run failed\n");
+    if (!measureInAnotherRun("modules" + options, moduleLine, module)) {
+        std::fprintf(stderr, "the measuring run of the module boxes failed\n");
         return 1;
     }
-    std::printf("%s\n%s\n", moduleLine.c_str(), plainLine.c_str());
-    kestrix::bench::printVerdict("module event boxes: RSS growth per box beyond plain boxes",
+    std::printf("%s\n", moduleLine.c_str());
+    const bool storm = options.find("storm") != std::string::npos;
+    if (measureInAnotherRun("plain" + options, plainLine, plain)) {
+        std::printf("%s\n", plainLine.c_str());
+    } else if (storm) {
+        std::printf("plain QMessageBox storm: failed, its boxes nested without bound\n");
+        plain = 0;
+    } else {
+        std::fprintf(stderr, "the measuring run of the plain boxes failed\n");
+        return 1;
+    }
+    kestrix::bench::printVerdict(storm
+                                     ? "module event boxes in a storm: RSS growth per closed box"
+                                     : "module event boxes: RSS growth per box beyond plain boxes",
                                  module - plain, " KB", TargetKbPerBoxOverPlain);
     return 0;
 }
