@@ -1,5 +1,6 @@
 # Reads the module kinds' table (ModuleKinds.table) for the whole build: sets
-# KESTRIX_MODULE_KIND_FOLDERS, the plug-in folders of the kinds in start order, and writes the
+# KESTRIX_MODULE_KIND_FOLDERS, the plug-in folders of the kinds in start order, and for each
+# folder KESTRIX_MODULE_KIND_PROGID_<folder>, the ProgID its plug-in registers; and writes the
 # table's rows as C++ for src/host/ModuleKinds.cpp. Included from the top level, before src/, so
 # that every folder sees the list.
 set(kestrix_module_kind_table "${CMAKE_CURRENT_LIST_DIR}/ModuleKinds.table")
@@ -25,6 +26,7 @@ foreach(row IN LISTS kestrix_module_kind_rows)
   list(GET fields 3 prog_id)
   list(GET fields 4 folder)
   list(APPEND KESTRIX_MODULE_KIND_FOLDERS ${folder})
+  set(KESTRIX_MODULE_KIND_PROGID_${folder} ${prog_id})
   string(APPEND kestrix_module_kind_cxx
     "{\"${procedure}\", \"${key}\", ${highest_unit}, \"${prog_id}\"},\n")
 endforeach()
