@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -60,12 +61,12 @@ public:
         }
     }
 
-private:
     static QString program() {
         return qEnvironmentVariable("KESTRIX_BUILD_DIR") +
                QStringLiteral("/Program/Kestrix/kestrix-watched-window");
     }
 
+private:
     QProcess process_;
 };
 
@@ -382,6 +383,24 @@ TEST(DesktopWithoutDisplay, FindsNothingAndIgnoresRequests) {
     QWidget* noWidget = nullptr;
     desktop.ShowWindow(noWidget, SW_SHOWMINNOACTIVE);
     desktop.AllowMinimise(noWidget);
+}
+
+// --help and --version answer on standard output with status 0 where no display is open.
+TEST(WatchedWindowProgram, AnswersHelpAndVersionWithoutADisplay) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QLatin1String(name));
+    }
+    for (const auto& [option, expected] : {std::pair{"--help", "--title <TITLE>"},
+                                           std::pair{"--version", "kestrix-watched-window 0."}}) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(WatchedWindow::program(), {QLatin1String(option)});
+        ASSERT_TRUE(process.waitForFinished(10000)) << option;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option;
+        EXPECT_EQ(process.exitCode(), 0) << option << ": " << process.readAllStandardError().data();
+        EXPECT_TRUE(process.readAllStandardOutput().contains(expected)) << option;
+    }
 }
 
 }  // namespace
