@@ -116,6 +116,15 @@ foreach(page kestrix kestrix-check kestrix-hmi kestrix-watched-window)
     COMPONENT shell)
 endforeach()
 
+# --- The SDK's package also carries the vendors' guide and the example module, where Debian
+# keeps a package's documentation.
+if(TARGET kestrix_plugin_sdk)
+  install(FILES "${CMAKE_SOURCE_DIR}/docs/plugins.md"
+    DESTINATION /usr/share/doc/kestrix-plugin-sdk COMPONENT plugin-sdk)
+  install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/"
+    DESTINATION /usr/share/doc/kestrix-plugin-sdk/examples COMPONENT plugin-sdk)
+endif()
+
 # --- CPack: one package per component.
 
 # component, package name, dependencies on the other packages' components, description (first
@@ -183,6 +192,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# /opt itself belongs to the system, not to these packages.
+set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_SOURCE_DIR}/cmake/KestrixDebWithoutOpt.cmake")
 
 # The shell draws on X11 through Qt's xcb platform plug-in, which the Qt libraries only
 # recommend; its maintainer scripts make the group kestrix and the log folder.
