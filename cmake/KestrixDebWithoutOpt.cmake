@@ -40,7 +40,17 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   if(compress)
     kestrix_run(${decompress} "${data}")
   endif()
-  kestrix_run(tar --delete --no-recursion -f data.tar ./opt/)
+  # Written anew from its members, in their order and with their modes and times, all of them
+  # root's as before (tar --delete damages the archives CPack writes).
+  file(MAKE_DIRECTORY "${work}/tree")
+  kestrix_run(tar -xpf data.tar -C tree)
+  execute_process(COMMAND tar -tf data.tar WORKING_DIRECTORY "${work}" OUTPUT_VARIABLE members
+    COMMAND_ERROR_IS_FATAL ANY)
+  string(REPLACE "\n./opt/\n" "\n" members "\n${members}")
+  string(STRIP "${members}" members)
+  file(WRITE "${work}/members" "${members}\n")
+  kestrix_run(tar -cf data.tar --format=gnu --no-recursion --owner=root:0 --group=root:0
+    -C tree -T members)
   if(compress)
     kestrix_run(${compress} data.tar)
   endif()

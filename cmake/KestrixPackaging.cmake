@@ -43,8 +43,9 @@ function(kestrix_gzip file)
   set_property(GLOBAL APPEND PROPERTY KESTRIX_PACKAGING_FILES "${file}.gz")
 endfunction()
 
-# What every package carries: its copyright, its changelog, and the lintian override of its files
-# under /opt (lintian holds /opt for software outside Debian's archive, which this is).
+# What every package carries: its copyright, its changelog, and the lintian overrides of its files
+# under /opt (lintian holds /opt for software outside Debian's archive, which this is) and of the
+# /opt folder that it leaves to the system.
 function(kestrix_install_package_files package component)
   set(docs "${packaging_build}/doc/${package}")
   set(version ${KESTRIX_PACKAGE_VERSION})
@@ -59,7 +60,10 @@ function(kestrix_install_package_files package component)
   file(WRITE "${override}"
     "# The installation root of a line PC is ${KESTRIX_PACKAGE_ROOT}: the shell finds its files from\n"
     "# its own folder, and /opt is where a site's add-on software lives.\n"
-    "${package}: dir-or-file-in-opt [opt/*]\n")
+    "${package}: dir-or-file-in-opt [opt/*]\n"
+    "# /opt itself is the system's (base-files makes it): a package that listed it would take it\n"
+    "# away on purge once it is empty.\n"
+    "${package}: missing-intermediate-directory [opt/]\n")
   install(FILES "${override}" DESTINATION /usr/share/lintian/overrides COMPONENT ${component})
 endfunction()
 
