@@ -43,8 +43,9 @@ function(kestrix_gzip file)
   set_property(GLOBAL APPEND PROPERTY KESTRIX_PACKAGING_FILES "${file}.gz")
 endfunction()
 
-# What every package carries: its copyright, its changelog, and the lintian override of its files
-# under /opt (lintian holds /opt for software outside Debian's archive, which this is).
+# What every package carries: its copyright, its changelog, and the lintian overrides of its files
+# under /opt (lintian holds /opt for software outside Debian's archive, which this is) and of the
+# /opt folder that it leaves to the system.
 function(kestrix_install_package_files package component)
   set(docs "${packaging_build}/doc/${package}")
   set(version ${KESTRIX_PACKAGE_VERSION})
@@ -59,7 +60,10 @@ function(kestrix_install_package_files package component)
   file(WRITE "${override}"
     "# The installation root of a line PC is ${KESTRIX_PACKAGE_ROOT}: the shell finds its files from\n"
     "# its own folder, and /opt is where a site's add-on software lives.\n"
-    "${package}: dir-or-file-in-opt [opt/*]\n")
+    "${package}: dir-or-file-in-opt [opt/*]\n"
+    "# /opt itself is the system's (base-files makes it): a package that listed it would take it\n"
+    "# away on purge once it is empty.\n"
+    "${package}: missing-intermediate-directory [opt/]\n")
   install(FILES "${override}" DESTINATION /usr/share/lintian/overrides COMPONENT ${component})
 endfunction()
 
@@ -115,6 +119,15 @@ foreach(page kestrix kestrix-check kestrix-hmi kestrix-watched-window)
   install(FILES "${packaging_build}/man/${page}.1.gz" DESTINATION /usr/share/man/man1
     COMPONENT shell)
 endforeach()
+
+# --- The SDK's package also carries the vendors' guide and the example module, where Debian
+# keeps a package's documentation.
+if(TARGET kestrix_plugin_sdk)
+  install(FILES "${CMAKE_SOURCE_DIR}/docs/plugins.md"
+    DESTINATION /usr/share/doc/kestrix-plugin-sdk COMPONENT plugin-sdk)
+  install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/"
+    DESTINATION /usr/share/doc/kestrix-plugin-sdk/examples COMPONENT plugin-sdk)
+endif()
 
 # --- CPack: one package per component.
 
@@ -183,6 +196,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# /opt itself belongs to the system, not to these packages.
+set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_SOURCE_DIR}/cmake/KestrixDebWithoutOpt.cmake")
 
 # The shell draws on X11 through Qt's xcb platform plug-in, which the Qt libraries only
 # recommend; its maintainer scripts make the group kestrix and the log folder.

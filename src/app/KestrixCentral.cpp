@@ -15,6 +15,17 @@
 #include "host/Extender.h"
 #include "log/Fault.h"
 
+// The window's picture is a resource of this static library, which the linker leaves out unless
+// something refers to it; registering it here pulls it in (at file scope: the macro names a
+// global function).
+static void registerAppResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(app);
+        return true;
+    }();
+    (void)registered;
+}
+
 namespace kestrix {
 
 namespace {
@@ -56,6 +67,7 @@ void KestrixCentral::placeInTwips(QWidget* control, double left, double top, dou
 void KestrixCentral::buildDesign() {
     setObjectName(QStringLiteral("KestrixCentral"));
     setWindowTitle(QStringLiteral("Kestrix"));
+    registerAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/kestrix-icon.png")));
     setFixedSize(platform_.twips.toPixelsX(12000), platform_.twips.toPixelsY(9000));
     setBackColour(this, ButtonFace);
@@ -132,6 +144,12 @@ void KestrixCentral::buildDesign() {
 
 void KestrixCentral::showLogButtonRed() {
     setBackColour(cmdError, LogButtonRed);
+    // The style shades a button's face from its palette colour (a light red). A style sheet with
+    // a border of its own draws the face in the colour itself, raised, and sunken while pressed,
+    // as a plain button with that colour looks.
+    cmdError->setStyleSheet(QStringLiteral(
+        "QPushButton { background-color: rgb(255, 0, 0); border: 2px outset rgb(255, 0, 0); }"
+        "QPushButton:pressed { border-style: inset; }"));
 }
 
 bool KestrixCentral::event(QEvent* event) {

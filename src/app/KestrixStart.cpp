@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
@@ -56,8 +57,9 @@ void KestrixStart::RequestRuntimeStop() {
 
 void KestrixStart::Form_Load() {
     // Without a usable root or with an assumed screen too large for 16 bits the window is placed
-    // centred on the real screen; there is no log yet to tell about it.
+    // centred on the real screen. There is no log yet, so standard error says why.
     std::optional<StartPlacement> placement;
+    QString whyCentred;
     try {
         const QString programIni = programIniOf(installationRootOf(platform_.programDirectory));
         const bool withLineDisplay = service_.LoadIniBoolean(
@@ -67,13 +69,25 @@ void KestrixStart::Form_Load() {
         placement = placeStartWindow(
             withLineDisplay, resolution, platform_.twips.x, platform_.twips.y,
             StartWindowSize{platform_.twips.x * width(), platform_.twips.y * height()});
-    } catch (const Fault&) {
-        placement.reset();
+        if (!placement) {
+            whyCentred = QStringLiteral("Resolution %1 in %2 makes a screen area beyond 16 bits")
+                             .arg(resolution)
+                             .arg(programIni);
+        }
+    } catch (const Fault& fault) {
+        whyCentred = QStringLiteral(
+                         "the program folder %1 lies too close to the root for an "
+                         "installation root with Parameter/Program.ini (%2)")
+                         .arg(platform_.programDirectory, fault.description());
     }
     if (placement) {
         move(qRound(placement->left / platform_.twips.x),
              qRound(placement->top / platform_.twips.y));
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        return;
+    }
+    std::fprintf(stderr, "kestrix: the start window is centred on the screen: %s\n",
+                 qPrintable(whyCentred));
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
     }

@@ -2,6 +2,7 @@
 // fault: the one call that can fault, InternEndProgram, traps its own.
 
 #include <QCoreApplication>
+#include <cstdio>
 
 #include "app/LoadedForms.h"
 #include "app/Modul.h"
@@ -31,7 +32,16 @@ void OperatorSession::cmdError_Click() {
     RunningProcedures::Running running(forms_.procedures());
     // The log's path is one argument of its own, whatever blanks, quotes or semicolons it holds.
     QStringList command = textEditorCommand();
-    const QString program = command.isEmpty() ? QString() : command.takeFirst();
+    if (command.isEmpty()) {
+        // Nothing to start: the operator would see nothing happen, so say how to name one.
+        std::fputs(
+            "kestrix: no text editor to show the log: none of the known editors is on the "
+            "PATH; name one in KESTRIX_EDITOR\n",
+            stderr);
+        std::fflush(stderr);
+        return;
+    }
+    const QString program = command.takeFirst();
     Modul::RunAndWait(platform_.processes, program, command << Log.LogDateiName);
 }
 

@@ -6,10 +6,13 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <string>
 
 #include "AppHarness.h"
+#include "ScopedVariable.h"
 #include "host/ModuleKinds.h"
 
 namespace kestrix {
@@ -321,11 +324,23 @@ TEST_F(OperatorWindowAtWork,
     EXPECT_EQ(app.processes.closed, QList<int>{1});
 }
 
-// An editor that cannot start returns at once; "End" during the wait of one that can ends the
-// window's work while the wait goes on, and the window lasts until the wait is over.
+// With no editor known, standard error says how to name one; an editor that cannot start
+// returns at once; "End" during the wait of one that can ends the window's work while the wait
+// goes on, and the window lasts until the wait is over.
 TEST_F(OperatorWindowAtWork, LogFileWaitsOnThroughAnEndAndReturnsAtOnceWithoutAnEditor) {
-    qputenv("KESTRIX_EDITOR", "/opt/editor");
     activated();
+    {
+        QTemporaryDir noEditors;
+        ScopedVariable path("PATH", noEditors.path().toLocal8Bit());
+        ScopedVariable editor("KESTRIX_EDITOR", {});
+        testing::internal::CaptureStderr();
+        session->cmdError_Click();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("kestrix: no text editor to show the log"), std::string::npos) << said;
+        EXPECT_NE(said.find("KESTRIX_EDITOR"), std::string::npos) << said;
+        EXPECT_TRUE(app.processes.started.isEmpty());
+    }
+    qputenv("KESTRIX_EDITOR", "/opt/editor");
     app.processes.canStart = false;
     session->cmdError_Click();
     EXPECT_EQ(app.processes.waits.size(), 1);

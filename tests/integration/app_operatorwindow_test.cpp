@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QSet>
+#include <string>
 
 #include "AppHarness.h"
 #include "hmi/VWSLangSelect.h"
@@ -21,7 +24,16 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
     EXPECT_EQ(w.size(), QSize(800, 600));
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_FALSE(w.windowIcon().isNull());
+    // The window's own picture, linked in and drawn: a pixmap with more than one colour.
+    const QImage icon = w.windowIcon().pixmap(32).toImage();
+    ASSERT_FALSE(icon.isNull());
+    QSet<QRgb> iconColours;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            iconColours.insert(icon.pixel(x, y));
+        }
+    }
+    EXPECT_GT(iconColours.size(), 1);
 
     EXPECT_EQ(w.PictureRahmen->geometry(), QRect(3, 3, 753, 526));
     EXPECT_EQ(w.PictureHaupt->parentWidget(), w.PictureRahmen);
@@ -178,9 +190,19 @@ TEST_F(OperatorWindow, WithoutAWatchedWindowTheWatcherStaysOffAndHideDoesNothing
 
 TEST_F(OperatorWindow, AProgramDirectoryTooHighUpFaultsAndTurnsTheLogButtonRed) {
     app.platform.programDirectory = QStringLiteral("/Kestrix");
+    testing::internal::CaptureStderr();
     app.activated();
+    const std::string said = testing::internal::GetCapturedStderr();
+    // The start window found no root either and says why it is centred.
+    EXPECT_NE(said.find("kestrix: the start window is centred on the screen: the program folder "
+                        "/Kestrix lies too close to the root"),
+              std::string::npos)
+        << said;
     // The root stays what the first cut left; the fault line itself cannot be written yet.
     EXPECT_EQ(app.window().cmdError->palette().color(QPalette::Button), QColor(255, 0, 0));
+    // Drawn solid red, beside its caption, as a plain button with that background.
+    const QImage button = app.window().cmdError->grab().toImage();
+    EXPECT_EQ(button.pixelColor(5, button.height() / 2), QColor(255, 0, 0));
     EXPECT_TRUE(app.armed("TimerErstemal"));
 }
 

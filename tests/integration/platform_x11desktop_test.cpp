@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -60,12 +61,12 @@ public:
         }
     }
 
-private:
     static QString program() {
         return qEnvironmentVariable("KESTRIX_BUILD_DIR") +
                QStringLiteral("/Program/Kestrix/kestrix-watched-window");
     }
 
+private:
     QProcess process_;
 };
 
@@ -146,7 +147,7 @@ private:
     std::unique_ptr<QWidget> ownWindow_;
 };
 
-TEST_P(DesktopOnXServer, FindsTheWindowWithExactlyThatTitle) {
+TEST_P(DesktopOnXServer, FindsTheWindowWithThatTitleInAnyCase) {
     WatchedWindow older(Watched + QStringLiteral(" (old)"));
     WatchedWindow watched(Watched);
     WindowHandle olderHandle = openWatchedWindow(older, Watched + QStringLiteral(" (old)"));
@@ -154,7 +155,8 @@ TEST_P(DesktopOnXServer, FindsTheWindowWithExactlyThatTitle) {
 
     EXPECT_NE(handle, olderHandle);
     EXPECT_EQ(desktop().FindWindowA(QStringLiteral("Vwweb")), 0);
-    EXPECT_EQ(desktop().FindWindowA(QStringLiteral("vwwebbrowser")), 0);
+    EXPECT_EQ(desktop().FindWindowA(QStringLiteral("vwwebbrowser")), handle);
+    EXPECT_EQ(desktop().FindWindowA(QStringLiteral("VWWEBBROWSER")), handle);
     EXPECT_EQ(desktop().FindWindowA(QStringLiteral("DCWindow")), 0);
 }
 
@@ -381,6 +383,24 @@ TEST(DesktopWithoutDisplay, FindsNothingAndIgnoresRequests) {
     QWidget* noWidget = nullptr;
     desktop.ShowWindow(noWidget, SW_SHOWMINNOACTIVE);
     desktop.AllowMinimise(noWidget);
+}
+
+// --help and --version answer on standard output with status 0 where no display is open.
+TEST(WatchedWindowProgram, AnswersHelpAndVersionWithoutADisplay) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QLatin1String(name));
+    }
+    for (const auto& [option, expected] : {std::pair{"--help", "--title <TITLE>"},
+                                           std::pair{"--version", "kestrix-watched-window 0."}}) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(WatchedWindow::program(), {QLatin1String(option)});
+        ASSERT_TRUE(process.waitForFinished(10000)) << option;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option;
+        EXPECT_EQ(process.exitCode(), 0) << option << ": " << process.readAllStandardError().data();
+        EXPECT_TRUE(process.readAllStandardOutput().contains(expected)) << option;
+    }
 }
 
 }  // namespace

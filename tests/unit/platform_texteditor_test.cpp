@@ -3,31 +3,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "ScopedVariable.h"
 #include "platform/TextEditor.h"
 
 namespace kestrix {
 namespace {
-
-// Sets an environment variable for one test and puts it back afterwards.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedVariable() {
-        if (wasSet_) {
-            qputenv(name_, old_);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    bool wasSet_;
-    QByteArray old_;
-};
 
 // Many editors hand a file to an instance already running and end at once; "Log File" waits for
 // the editor, so each known editor is started in the mode that keeps its process until the

@@ -1,4 +1,4 @@
-// kestrix-watched-window --title TITLE [--commands]
+// kestrix-watched-window --title TITLE [--commands] | --help | --version
 //
 // Shows a real top-level window with the given title until it is closed or the process is killed:
 // the stand-in for the other program's window that the operator window watches. With --commands
@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <cstdio>
 #include <memory>
 
 #include <unistd.h>
@@ -51,29 +52,46 @@ void obeyStandardInput(QWidget& window) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Taken before QApplication sees them: it would take --title as its own X11 option.
+    // Read before QApplication exists: --help and --version need no display, and QApplication
+    // would take --title as its own X11 option.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    QApplication app(argc, argv);
-
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Shows a top-level window with the given title until it is closed."));
-    parser.addHelpOption();
+    QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Prints this help and ends."));
+    QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Prints the version and ends."));
     QCommandLineOption titleOption(QStringLiteral("title"), QStringLiteral("The window's title."),
                                    QStringLiteral("TITLE"));
     QCommandLineOption commandsOption(
         QStringLiteral("commands"),
         QStringLiteral("Obey \"hide\", \"show\" and \"minimise\" lines on standard input."));
-    parser.addOption(titleOption);
-    parser.addOption(commandsOption);
-    parser.process(arguments);
+    parser.addOptions({helpOption, versionOption, titleOption, commandsOption});
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "kestrix-watched-window: %s\n", qPrintable(parser.errorText()));
+        return 1;
+    }
+    // Without QApplication the parser does not know the program's name.
+    const QString help = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                   QStringLiteral("kestrix-watched-window"));
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(help), stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::puts("kestrix-watched-window " KESTRIX_VERSION);
+        return 0;
+    }
     if (!parser.isSet(titleOption)) {
-        parser.showHelp(2);
+        std::fputs(qPrintable(help), stderr);
+        return 2;
     }
 
+    QApplication app(argc, argv);
     QLabel window(QStringLiteral("Watched window: ") + parser.value(titleOption));
     window.setWindowTitle(parser.value(titleOption));
     window.setAlignment(Qt::AlignCenter);

@@ -159,10 +159,12 @@ private:
     // the root (shown without a window manager, or hidden, which hands it back to the root), or
     // a client that a window manager keeps in a frame (it marks those with WM_STATE). Frames and
     // their parts may carry titles of their own, so the search goes down through every window
-    // that is not the one looked for.
+    // that is not the one looked for. Titles match without regard to case, as the watched
+    // programs' own platform matches them ("vwwebbrowser" finds "Vwwebbrowser").
     Window findInTree(Window parent, const QString& title, int depth) {
         for (Window child : childrenOf(parent) | std::views::reverse) {
-            if (titleOf(child) == title && (parent == root_ || readProperty(child, wmState_))) {
+            if (sameTitle(titleOf(child), title) &&
+                (parent == root_ || readProperty(child, wmState_))) {
                 return child;
             }
             if (depth > 1) {
@@ -172,6 +174,10 @@ private:
             }
         }
         return None;
+    }
+
+    static bool sameTitle(const std::optional<QString>& title, const QString& wanted) {
+        return title && title->compare(wanted, Qt::CaseInsensitive) == 0;
     }
 
     // The modern UTF-8 title, else the classic WM_NAME (which some programs set alone).
