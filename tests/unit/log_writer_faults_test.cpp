@@ -353,10 +353,10 @@ enum class Squatter { Pipe, Folder, Link, StaleFile };
     return ::testing::AssertionFailure();
 }
 
-// A pipe, a folder, a link or a stale file at the fixed name of the reduced copy: the reduction
-// still happens, without waiting for a reader of the pipe (the writer runs in a process of its
-// own, so that one held up fails the test instead of hanging it), and the reduced log has the
-// mode of a new log, not the old log's.
+// A pipe, a folder, a link or a stale file at the fixed name of the reduced copy, put there after
+// the writer's first line: the reduction still happens, without waiting for a reader of the pipe
+// (the line is written on a thread of its own, so that a writer held up fails the test instead
+// of hanging it), and the reduced log has the mode of a new log, not the old log's.
 TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsTheReduction) {
     QTemporaryDir elsewhere;
     ASSERT_TRUE(elsewhere.isValid());
@@ -364,13 +364,17 @@ TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsT
     writeFile(linkTarget, "somebody's file");
     const mode_t umask = ::umask(0);
     ::umask(umask);
-    const QByteArray before = numberedLines(1, 480);
     const QByteArray squat = QFile::encodeName(temporaryPath());
 
     for (const Squatter squatter :
          {Squatter::Pipe, Squatter::Folder, Squatter::Link, Squatter::StaleFile}) {
         SCOPED_TRACE(::testing::Message() << "squatter " << static_cast<int>(squatter));
-        writeFile(logPath(), before);
+        writeFile(logPath(), numberedLines(1, 159));
+        LogWriter log(clock, logtest::germanLocale());
+        log.LogDateiName = logPath();
+        log.LogDateiGroesse = LimitKb;
+        log.LogSystem = true;
+        log.WriteLogLine(QString::fromLatin1(numberedText(160)), true, false, false);  // 10240
         ASSERT_EQ(::chmod(QFile::encodeName(logPath()).constData(), 0600), 0);
         switch (squatter) {
             case Squatter::Pipe:
@@ -388,22 +392,21 @@ TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsT
                 break;
         }
 
-        WriterProcess writer(logPath(), 481, 1, 0);
-        const std::optional<int> status = writer.waitForEnd(std::chrono::seconds(10));
-        if (!status) {
-            // Set a writer waiting for a reader of the pipe free before it is killed.
+        auto overTheLimit = std::async(std::launch::async, [&] {
+            log.WriteLogLine(QString::fromLatin1(numberedText(161)), true, false, false);
+        });
+        if (overTheLimit.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             const int reader = ::open(squat.constData(), O_RDONLY | O_NONBLOCK);
-            writer.kill();
+            overTheLimit.wait();
             ::close(reader);
+            FAIL() << "the reduction waited for a reader of the pipe";
         }
-        ASSERT_TRUE(status) << "the writer was held up";
-        ASSERT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 
         EXPECT_EQ(readFile(logPath()),
-                  logtest::FridayReductionLine + before.mid(1024) + numberedLine(481));
-        struct stat log {};
-        ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &log), 0);
-        EXPECT_EQ(log.st_mode & 07777, 0666 & ~umask);
+                  logtest::FridayReductionLine + numberedLines(1, 161).mid(1024));
+        struct stat reduced {};
+        ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &reduced), 0);
+        EXPECT_EQ(reduced.st_mode & 07777, 0666 & ~umask);
         EXPECT_TRUE(isAsPlaced(squatter, temporaryPath(), linkTarget));
         EXPECT_EQ(entries(), (QStringList{"Kestrix.log", "Kestrix.log.tmp"}));
         QDir(temporaryPath()).removeRecursively();
