@@ -223,29 +223,30 @@ struct Appended {
     int error = 0;
 };
 
-// Appends the line in one write. A write that stops part-way (disk full, file size limit) is
-// taken back, so that the log never ends in a torn line.
+// Appends the line, normally in one write. A line that stops part-way (disk full, file size
+// limit) is taken back, so that the log never ends in a torn line.
 Appended appendWholeLine(int log, const std::string& line) {
-    ssize_t written;
-    do {
-        written = ::write(log, line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
-    if (written <= 0) {
-        const int error = written < 0 ? errno : ENOSPC;
-        const off_t end = ::lseek(log, 0, SEEK_END);
-        return {false, end >= 0 ? std::optional<off_t>(end) : std::nullopt, error};
+    size_t written = 0;
+    while (written < line.size()) {
+        const ssize_t count = ::write(log, line.data() + written, line.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            const int error = count < 0 ? errno : ENOSPC;
+            const off_t end = ::lseek(log, 0, SEEK_END);
+            if (end < 0) {
+                return {false, std::nullopt, error};
+            }
+            const off_t before = end - static_cast<off_t>(written);
+            const bool takenBack = written == 0 || ::ftruncate(log, before) == 0;
+            return {false, takenBack ? before : end, error};
+        }
+        written += static_cast<size_t>(count);
     }
     // Appending leaves the position at the file's end: its length.
     const off_t end = ::lseek(log, 0, SEEK_CUR);
-    if (end < written) {
-        return {true, std::nullopt, 0};
-    }
-    if (static_cast<size_t>(written) < line.size()) {
-        const int error = errno;
-        const bool takenBack = ::ftruncate(log, end - written) == 0;
-        return {false, takenBack ? end - written : end, error != 0 ? error : ENOSPC};
-    }
-    return {true, end, 0};
+    return {true, end >= 0 ? std::optional<off_t>(end) : std::nullopt, 0};
 }
 
 // The log's length as it is on disk; nothing when it cannot be read. Anything but a plain file
