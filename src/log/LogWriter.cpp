@@ -134,24 +134,14 @@ QByteArray reductionLine(const QLocale& locale, const LocalDateTime& at) {
 enum class Opened { PlainFile, NotPlainFile, NotOpened };
 
 // Opens the log without following a link at its name and without waiting, so that a pipe or a
-// device there cannot hold the window up, and keeps it open only when it is a plain file with no
-// second name (a hard link to somebody's file is no log). A log this process may write but not
-// read is still written; it just cannot be reduced by this process. On NotOpened, errno says why.
-Opened openPlainFile(const QByteArray& path, int flags, OpenFile& log, struct stat& status) {
+// device there cannot hold the window up. A log this process may write but not read is still
+// written; it just cannot be reduced by this process.
+void openWithoutFollowing(const QByteArray& path, int flags, OpenFile& log) {
     constexpr int always = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     log.reset(::open(path.constData(), flags | always, 0666));
     if (!log.isOpen() && errno == EACCES && (flags & O_ACCMODE) == O_RDWR) {
         log.reset(::open(path.constData(), (flags & ~O_ACCMODE) | O_WRONLY | always, 0666));
     }
-    if (!log.isOpen()) {
-        return errno == ELOOP ? Opened::NotPlainFile : Opened::NotOpened;
-    }
-    if (::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_nlink > 1) {
-        log.reset();
-        return Opened::NotPlainFile;
-    }
-    return Opened::PlainFile;
 }
 
 enum class Turn { Had, Busy, NoLocking };
@@ -176,36 +166,36 @@ Turn takeTurn(int log, std::chrono::steady_clock::time_point giveUp) {
     }
 }
 
-// True while the log's name still names the open file.
-bool isStillNamed(const QByteArray& path, const struct stat& status) {
-    struct stat named {};
-    return ::lstat(path.constData(), &named) == 0 && named.st_dev == status.st_dev &&
-           named.st_ino == status.st_ino;
-}
-
-// Opens the log and takes this process's turn at it. A log that another writer's reduction
-// replaced while this one waited is opened again under its name, until the wait is over; a
-// line that never finds the log it holds still named is lost rather than written to a file that
-// no longer is the log (NotOpened, errno EBUSY). Without a turn (another process holds the log
-// too long, or the file system has no locks) the line goes on without one: losing it for sure
-// would be worse. A wait that ran out sets `turnWaitInVain`; a turn had clears it.
+// Opens the log and takes this process's turn at it; keeps it only when it is a plain file with
+// no second name (a link of either kind to somebody's file is no log). A log that another
+// writer's reduction replaced while this one waited has lost its name: the log is opened again
+// under its name, until the wait is over; a line that never holds the named log is lost rather
+// than written to a file that no longer is the log (NotOpened, errno EBUSY). Without a turn
+// (another process holds the log too long, or the file system has no locks) the line goes on
+// without one: losing it for sure would be worse. A wait that ran out sets `turnWaitInVain`; a
+// turn had clears it. On NotOpened, errno says why.
 Opened openHeldLog(const QByteArray& path, int flags, bool& turnWaitInVain, OpenFile& log,
                    struct stat& status) {
     const auto start = std::chrono::steady_clock::now();
     const auto giveUp = turnWaitInVain ? start : start + TurnWait;
     for (int opening = 1;; ++opening) {
-        const Opened opened = openPlainFile(path, flags, log, status);
-        if (opened != Opened::PlainFile) {
-            return opened;
+        openWithoutFollowing(path, flags, log);
+        if (!log.isOpen()) {
+            return errno == ELOOP ? Opened::NotPlainFile : Opened::NotOpened;
         }
         const Turn turn = takeTurn(log.descriptor(), giveUp);
+        if (::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_nlink > 1) {
+            log.reset();
+            return Opened::NotPlainFile;
+        }
         if (turn != Turn::Had) {
             turnWaitInVain = turn == Turn::Busy;
-            return opened;
+            return Opened::PlainFile;
         }
         turnWaitInVain = false;
-        if (isStillNamed(path, status)) {
-            return opened;
+        if (status.st_nlink == 1) {
+            return Opened::PlainFile;
         }
         if (std::chrono::steady_clock::now() >= giveUp && opening >= OpeningsWithoutWait) {
             log.reset();
@@ -223,9 +213,9 @@ struct Appended {
     int error = 0;
 };
 
-// Appends the line, normally in one write. A line that stops part-way (disk full, file size
-// limit) is taken back, so that the log never ends in a torn line.
-Appended appendWholeLine(int log, const std::string& line) {
+// Appends the line, normally in one write, to a log `length` bytes long. A line that stops
+// part-way (disk full, file size limit) is taken back, so that the log never ends in a torn line.
+Appended appendWholeLine(int log, const std::string& line, off_t length) {
     size_t written = 0;
     while (written < line.size()) {
         const ssize_t count = ::write(log, line.data() + written, line.size() - written);
@@ -244,9 +234,7 @@ Appended appendWholeLine(int log, const std::string& line) {
         }
         written += static_cast<size_t>(count);
     }
-    // Appending leaves the position at the file's end: its length.
-    const off_t end = ::lseek(log, 0, SEEK_CUR);
-    return {true, end >= 0 ? std::optional<off_t>(end) : std::nullopt, 0};
+    return {true, length + static_cast<off_t>(line.size()), 0};
 }
 
 // The log's length as it is on disk; nothing when it cannot be read. Anything but a plain file
@@ -511,7 +499,7 @@ LogWriter::LineOutcome LogWriter::appendLine(const QByteArray& path, const std::
         openHeldLog(path, O_RDWR | O_APPEND | O_CREAT, turnWaitInVain_, log, status);
     Appended appended;
     if (opened == Opened::PlainFile) {
-        appended = appendWholeLine(log.descriptor(), line);
+        appended = appendWholeLine(log.descriptor(), line, status.st_size);
     } else if (opened == Opened::NotOpened) {
         appended.error = errno;
         appended.length = lengthOf(path);
