@@ -1,5 +1,6 @@
 #include "log/LogWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <random>
 #include <string>
@@ -36,8 +38,11 @@ constexpr size_t CopyBufferSize = 256 * 1024;
 constexpr std::chrono::milliseconds TurnWait(1000);
 // How often a line that may not wait opens the log again that other writers' reductions replace.
 constexpr int OpeningsWithoutWait = 3;
-// How many fresh names a reduced copy tries before it gives up.
+// How many fresh names a reduced copy tries before it gives up, and how long they are.
 constexpr int MaxFreshNames = 8;
+constexpr int FreshNameLength = 12;
+// A reduced copy untouched for this long (seconds) is a leftover: no writer is at work on it.
+constexpr time_t LeftCopyAge = 60;
 
 // An open file, closed when it goes out of scope.
 class OpenFile {
@@ -336,19 +341,45 @@ QByteArray folderOf(const QByteArray& path) {
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-// A name beside the log that nobody can have placed in advance: 72 random bits.
+// A name beside the log that nobody can have placed in advance: FreshNameLength letters of 6
+// random bits each, then ".tmp".
 QByteArray freshNameBeside(const QByteArray& path) {
     static constexpr char Letters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
     std::random_device random;
     QByteArray name = path + '.';
-    for (int part = 0; part < 3; ++part) {
+    for (int part = 0; part < FreshNameLength / 4; ++part) {
         uint32_t bits = random();
         for (int letter = 0; letter < 4; ++letter, bits >>= 6) {
             name += Letters[bits & 63];
         }
     }
     return name + ".tmp";
+}
+
+// Removes the reduced copies of the log that this user's writers left behind when they ended
+// between naming a copy and putting it in place: plain files under the copies' names, this
+// user's, untouched for long enough that no writer is still at work on them. Nothing else in the
+// folder is touched.
+void removeLeftCopies(const QByteArray& path) {
+    const QByteArray folder = folderOf(path);
+    const QByteArray prefix = path.mid(path.lastIndexOf('/') + 1) + '.';
+    DIR* entries = ::opendir(folder.constData());
+    if (entries == nullptr) {
+        return;
+    }
+    const time_t longAgo = ::time(nullptr) - LeftCopyAge;
+    while (const dirent* entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        struct stat status {};
+        if (name.size() == prefix.size() + FreshNameLength + 4 && name.startsWith(prefix) &&
+            name.endsWith(".tmp") &&
+            ::fstatat(::dirfd(entries), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && status.st_uid == ::geteuid() && status.st_mtime < longAgo) {
+            ::unlinkat(::dirfd(entries), entry->d_name, 0);
+        }
+    }
+    ::closedir(entries);
 }
 
 // The reduced copy of a log, made in the log's folder so that one rename puts it in the log's
@@ -458,6 +489,7 @@ const QByteArray& LogWriter::logPath() {
     if (preparedPath_.isEmpty() || LogDateiName != preparedName_) {
         preparedName_ = LogDateiName;
         preparedPath_ = QFile::encodeName(LogDateiName);
+        removeLeftCopies(preparedPath_);
     }
     return preparedPath_;
 }

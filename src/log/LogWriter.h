@@ -48,6 +48,8 @@ private:
     enum class LineOutcome { Written, LostLogReduced, Lost };
 
     // The log's path in the file system's encoding, prepared again whenever LogDateiName changes.
+    // Preparing it removes the reduced copies of that log that this user's writers left behind
+    // when they ended in the middle of a reduction.
     const QByteArray& logPath();
 
     // One try at appending the line, with the size check and the reduction it may start, while
