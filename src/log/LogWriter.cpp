@@ -1,6 +1,8 @@
 #include "log/LogWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,9 +10,16 @@
 #include <QFile>
 #include <QLocale>
 #include <QTime>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <optional>
+#include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,33 +31,42 @@ namespace kestrix {
 namespace {
 
 constexpr char LineEnd[] = "\r\n";
-constexpr char TemporarySuffix[] = ".tmp";
 constexpr size_t CopyBufferSize = 256 * 1024;
+// How long a line waits for another process writing the same log to finish its line and the
+// reduction that may follow: far longer than a reduction of the largest log takes, and short
+// enough for the window's thread.
+constexpr std::chrono::milliseconds TurnWait(1000);
+// How often a line that may not wait opens the log again that other writers' reductions replace.
+constexpr int OpeningsWithoutWait = 3;
+// How many fresh names a reduced copy tries before it gives up, and how long they are.
+constexpr int MaxFreshNames = 8;
+constexpr int FreshNameLength = 12;
+// A reduced copy untouched for this long (seconds) is a leftover: no writer is at work on it.
+constexpr time_t LeftCopyAge = 60;
 
 // An open file, closed when it goes out of scope.
 class OpenFile {
 public:
-    explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
-    ~OpenFile() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
+    OpenFile() = default;
+    ~OpenFile() { reset(); }
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
     bool isOpen() const { return descriptor_ >= 0; }
     int descriptor() const { return descriptor_; }
 
-    // Closes the file now; false when the system reports that its data may not have been kept.
-    bool close() {
-        int descriptor = descriptor_;
-        descriptor_ = -1;
-        return ::close(descriptor) == 0;
+    // Closes the file held so far, keeping errno as it was, and holds `descriptor` instead.
+    void reset(int descriptor = -1) {
+        if (descriptor_ >= 0) {
+            const int error = errno;
+            ::close(descriptor_);
+            errno = error;
+        }
+        descriptor_ = descriptor;
     }
 
 private:
-    int descriptor_;
+    int descriptor_ = -1;
 };
 
 void appendTwoDigits(std::string& line, int value) {
@@ -61,7 +79,9 @@ void appendTwoDigits(std::string& line, int value) {
 // together by hand: this runs for every line and must cost next to nothing beside the file work.
 std::string ordinaryLine(const QString& text, bool system, bool data, bool error,
                          const LocalDateTime& at) {
-    const QByteArray singleByteText = text.toLatin1();  // '?' for what Latin-1 cannot hold
+    // '?' for what Latin-1 cannot hold; a line break inside the text would split the log line.
+    QByteArray singleByteText = text.toLatin1();
+    singleByteText.replace('\r', ' ').replace('\n', ' ');
     std::string line;
     line.reserve(6 + 18 + static_cast<size_t>(singleByteText.size()) + 2);
     if (error) {
@@ -115,52 +135,118 @@ QByteArray reductionLine(const QLocale& locale, const LocalDateTime& at) {
     return line.toLatin1() + LineEnd;
 }
 
-// What became of a line: appended to a log now `length` bytes long (nothing when that cannot be
-// read); or the log is no plain file and was left alone; or it could not be opened.
+// What opening the log found.
+enum class Opened { PlainFile, NotPlainFile, NotOpened };
+
+// Opens the log without following a link at its name and without waiting, so that a pipe or a
+// device there cannot hold the window up. A log this process may write but not read is still
+// written; it just cannot be reduced by this process.
+void openWithoutFollowing(const QByteArray& path, int flags, OpenFile& log) {
+    constexpr int always = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    log.reset(::open(path.constData(), flags | always, 0666));
+    if (!log.isOpen() && errno == EACCES && (flags & O_ACCMODE) == O_RDWR) {
+        log.reset(::open(path.constData(), (flags & ~O_ACCMODE) | O_WRONLY | always, 0666));
+    }
+}
+
+enum class Turn { Had, Busy, NoLocking };
+
+// Takes this process's turn at the log: the lock that every writer of the log holds from its
+// append until its reduction has put the reduced copy in place, so that no reduction drops a
+// line appended meanwhile. Waits for it in short pauses until `giveUp`.
+Turn takeTurn(int log, std::chrono::steady_clock::time_point giveUp) {
+    std::chrono::microseconds pause(100);
+    for (;;) {
+        if (::flock(log, LOCK_EX | LOCK_NB) == 0) {
+            return Turn::Had;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return Turn::NoLocking;
+        }
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            return Turn::Busy;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+    }
+}
+
+// Opens the log and takes this process's turn at it; keeps it only when it is a plain file with
+// no second name (a link of either kind to somebody's file is no log). A log that another
+// writer's reduction replaced while this one waited has lost its name: the log is opened again
+// under its name, until the wait is over; a line that never holds the named log is lost rather
+// than written to a file that no longer is the log (NotOpened, errno EBUSY). Without a turn
+// (another process holds the log too long, or the file system has no locks) the line goes on
+// without one: losing it for sure would be worse. A wait that ran out sets `turnWaitInVain`; a
+// turn had clears it. On NotOpened, errno says why.
+Opened openHeldLog(const QByteArray& path, int flags, bool& turnWaitInVain, OpenFile& log,
+                   struct stat& status) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto giveUp = turnWaitInVain ? start : start + TurnWait;
+    for (int opening = 1;; ++opening) {
+        openWithoutFollowing(path, flags, log);
+        if (!log.isOpen()) {
+            return errno == ELOOP ? Opened::NotPlainFile : Opened::NotOpened;
+        }
+        const Turn turn = takeTurn(log.descriptor(), giveUp);
+        if (::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_nlink > 1) {
+            log.reset();
+            return Opened::NotPlainFile;
+        }
+        if (turn != Turn::Had) {
+            turnWaitInVain = turn == Turn::Busy;
+            return Opened::PlainFile;
+        }
+        turnWaitInVain = false;
+        if (status.st_nlink == 1) {
+            return Opened::PlainFile;
+        }
+        if (std::chrono::steady_clock::now() >= giveUp && opening >= OpeningsWithoutWait) {
+            log.reset();
+            errno = EBUSY;
+            return Opened::NotOpened;
+        }
+    }
+}
+
+// What became of a line: appended whole or not (errno's value then in `error`), and the log's
+// length afterwards, nothing when that cannot be read.
 struct Appended {
-    enum class Outcome { Appended, NotPlainFile, NotOpened };
-    Outcome outcome;
+    bool whole = false;
     std::optional<off_t> length;
+    int error = 0;
 };
 
-// Appends the line in one write. Opened without waiting, so that a pipe without a reader (or a
-// device) under the log's name cannot hold the window up; anything but a plain file is left
-// alone. A write that stops part-way (disk full, file size limit) is taken back, so that the log
-// never ends in a torn line.
-Appended appendWholeLine(const QByteArray& path, const std::string& line) {
-    OpenFile log(
-        ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
-    if (!log.isOpen()) {
-        return {Appended::Outcome::NotOpened, std::nullopt};
+// Appends the line, normally in one write, to a log `length` bytes long. A line that stops
+// part-way (disk full, file size limit) is taken back, so that the log never ends in a torn line.
+Appended appendWholeLine(int log, const std::string& line, off_t length) {
+    size_t written = 0;
+    while (written < line.size()) {
+        const ssize_t count = ::write(log, line.data() + written, line.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            const int error = count < 0 ? errno : ENOSPC;
+            const off_t end = ::lseek(log, 0, SEEK_END);
+            if (end < 0) {
+                return {false, std::nullopt, error};
+            }
+            const off_t before = end - static_cast<off_t>(written);
+            const bool takenBack = written == 0 || ::ftruncate(log, before) == 0;
+            return {false, takenBack ? before : end, error};
+        }
+        written += static_cast<size_t>(count);
     }
-    struct stat status {};
-    if (::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return {Appended::Outcome::NotPlainFile, std::nullopt};
-    }
-    ssize_t written;
-    do {
-        written = ::write(log.descriptor(), line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
-    if (written <= 0) {
-        return {Appended::Outcome::Appended, status.st_size};
-    }
-    // Appending leaves the position at the file's end: its length.
-    const off_t end = ::lseek(log.descriptor(), 0, SEEK_CUR);
-    if (end < written) {
-        return {Appended::Outcome::Appended, std::nullopt};
-    }
-    if (static_cast<size_t>(written) < line.size()) {
-        const bool takenBack = ::ftruncate(log.descriptor(), end - written) == 0;
-        return {Appended::Outcome::Appended, takenBack ? end - written : end};
-    }
-    return {Appended::Outcome::Appended, end};
+    return {true, length + static_cast<off_t>(line.size()), 0};
 }
 
 // The log's length as it is on disk; nothing when it cannot be read. Anything but a plain file
 // has no length to keep.
 std::optional<off_t> lengthOf(const QByteArray& path) {
     struct stat status {};
-    if (::stat(path.constData(), &status) != 0) {
+    if (::lstat(path.constData(), &status) != 0) {
         return std::nullopt;
     }
     return S_ISREG(status.st_mode) ? status.st_size : 0;
@@ -249,28 +335,149 @@ bool copyRest(int log, off_t from, int copy, std::vector<char>& buffer) {
     }
 }
 
-// Writes the reduced log completely into the temporary file and flushes it to disk. False when
-// anything failed; the temporary file may then exist in any state.
-bool writeReducedCopy(const QByteArray& logPath, const QByteArray& temporaryPath, off_t cut,
-                      const QByteArray& firstLine) {
-    OpenFile log(::open(logPath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!log.isOpen() || ::fstat(log.descriptor(), &status) != 0 || !S_ISREG(status.st_mode)) {
+// The folder that holds the log, where its reduced copy is made.
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// A name beside the log that nobody can have placed in advance: FreshNameLength letters of 6
+// random bits each, then ".tmp".
+QByteArray freshNameBeside(const QByteArray& path) {
+    static constexpr char Letters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    std::random_device random;
+    QByteArray name = path + '.';
+    for (int part = 0; part < FreshNameLength / 4; ++part) {
+        uint32_t bits = random();
+        for (int letter = 0; letter < 4; ++letter, bits >>= 6) {
+            name += Letters[bits & 63];
+        }
+    }
+    return name + ".tmp";
+}
+
+// Removes the reduced copies of the log that this user's writers left behind when they ended
+// between naming a copy and putting it in place: plain files under the copies' names, this
+// user's, untouched for long enough that no writer is still at work on them. Nothing else in the
+// folder is touched.
+void removeLeftCopies(const QByteArray& path) {
+    const QByteArray folder = folderOf(path);
+    const QByteArray prefix = path.mid(path.lastIndexOf('/') + 1) + '.';
+    DIR* entries = ::opendir(folder.constData());
+    if (entries == nullptr) {
+        return;
+    }
+    const time_t longAgo = ::time(nullptr) - LeftCopyAge;
+    while (const dirent* entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        struct stat status {};
+        if (name.size() == prefix.size() + FreshNameLength + 4 && name.startsWith(prefix) &&
+            name.endsWith(".tmp") &&
+            ::fstatat(::dirfd(entries), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && status.st_uid == ::geteuid() && status.st_mtime < longAgo) {
+            ::unlinkat(::dirfd(entries), entry->d_name, 0);
+        }
+    }
+    ::closedir(entries);
+}
+
+// The reduced copy of a log, made in the log's folder so that one rename puts it in the log's
+// place. It is always a new file, with the mode a new log gets, and never opened under a name
+// somebody else could have placed first (a pipe or a link there could hold the window up or
+// send the copy elsewhere). Where the file system allows, it has no name until it is complete,
+// so that a process ending meanwhile leaves nothing behind; elsewhere it is created under a fresh
+// random name that must not exist yet. A copy that did not replace the log goes.
+class ReducedCopy {
+public:
+    ReducedCopy(const QByteArray& logPath, bool unnamed) {
+        if (unnamed) {
+            file_.reset(
+                ::open(folderOf(logPath).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+            return;
+        }
+        for (int attempt = 0; attempt < MaxFreshNames && !file_.isOpen(); ++attempt) {
+            name_ = freshNameBeside(logPath);
+            file_.reset(::open(name_.constData(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                               0666));
+            if (!file_.isOpen() && errno != EEXIST) {
+                break;
+            }
+        }
+        if (!file_.isOpen()) {
+            name_.clear();
+        }
+    }
+    ~ReducedCopy() {
+        if (!name_.isEmpty()) {
+            ::unlink(name_.constData());
+        }
+    }
+    ReducedCopy(const ReducedCopy&) = delete;
+    ReducedCopy& operator=(const ReducedCopy&) = delete;
+
+    bool isOpen() const { return file_.isOpen(); }
+    int descriptor() const { return file_.descriptor(); }
+
+    // Puts the complete copy in the log's place in one rename; false when the log stays.
+    bool replace(const QByteArray& logPath) {
+        if ((name_.isEmpty() && !giveName(logPath)) ||
+            ::rename(name_.constData(), logPath.constData()) != 0) {
+            return false;
+        }
+        name_.clear();
+        return true;
+    }
+
+private:
+    // Links the unnamed copy in under a fresh name beside the log.
+    bool giveName(const QByteArray& logPath) {
+        const QByteArray open = "/proc/self/fd/" + QByteArray::number(file_.descriptor());
+        for (int attempt = 0; attempt < MaxFreshNames; ++attempt) {
+            const QByteArray name = freshNameBeside(logPath);
+            if (::linkat(AT_FDCWD, open.constData(), AT_FDCWD, name.constData(),
+                         AT_SYMLINK_FOLLOW) == 0) {
+                name_ = name;
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
         return false;
     }
+
+    OpenFile file_;
+    QByteArray name_;
+};
+
+// Replaces the log, open as `log`, by its reduced copy: the first line, then everything after the
+// line that holds the cut byte, written completely and flushed before it takes the log's place.
+// False when anything failed; the log then stays as it was.
+bool replaceByReducedCopy(const QByteArray& path, int log, off_t cut, const QByteArray& firstLine) {
     std::vector<char> buffer(CopyBufferSize);
     off_t keptFrom = 0;
-    if (!findKeptPart(log.descriptor(), cut, buffer, keptFrom)) {
+    if (!findKeptPart(log, cut, buffer, keptFrom)) {
         return false;
     }
-    OpenFile copy(::open(temporaryPath.constData(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                         status.st_mode & 07777));
-    return copy.isOpen() &&
-           writeAll(copy.descriptor(), firstLine.constData(),
-                    static_cast<size_t>(firstLine.size())) &&
-           copyRest(log.descriptor(), keptFrom, copy.descriptor(), buffer) &&
-           ::fsync(copy.descriptor()) == 0 && copy.close();
+    // An unnamed copy first; one that cannot be named (no /proc) is made again under a name.
+    for (const bool unnamed : {true, false}) {
+        ReducedCopy copy(path, unnamed);
+        if (!copy.isOpen()) {
+            continue;
+        }
+        if (!writeAll(copy.descriptor(), firstLine.constData(),
+                      static_cast<size_t>(firstLine.size())) ||
+            !copyRest(log, keptFrom, copy.descriptor(), buffer) ||
+            ::fsync(copy.descriptor()) != 0) {
+            return false;
+        }
+        if (copy.replace(path)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -282,7 +489,7 @@ const QByteArray& LogWriter::logPath() {
     if (preparedPath_.isEmpty() || LogDateiName != preparedName_) {
         preparedName_ = LogDateiName;
         preparedPath_ = QFile::encodeName(LogDateiName);
-        ::unlink((preparedPath_ + TemporarySuffix).constData());
+        removeLeftCopies(preparedPath_);
     }
     return preparedPath_;
 }
@@ -301,42 +508,83 @@ void LogWriter::WriteLogLine(const QString& text, bool system, bool data, bool e
     }
     try {
         const QByteArray& path = logPath();
-        const Appended appended =
-            appendWholeLine(path, ordinaryLine(text, system, data, error, clock_.now()));
-        if (appended.outcome == Appended::Outcome::NotPlainFile) {
-            return;
+        const std::string line = ordinaryLine(text, system, data, error, clock_.now());
+        std::string lostBecause;
+        LineOutcome outcome = appendLine(path, line, lostBecause);
+        if (outcome == LineOutcome::LostLogReduced) {
+            // The reduction has made room: the line gets a second try.
+            outcome = appendLine(path, line, lostBecause);
         }
-        const std::optional<off_t> length =
-            appended.outcome == Appended::Outcome::NotOpened ? lengthOf(path) : appended.length;
-        if (isOverLimit(length, LogDateiGroesse)) {
-            ReduceLogFile();
+        if (outcome != LineOutcome::Written) {
+            reportLostLines(path, lostBecause);
         }
     } catch (...) {
-        // A line that cannot be written is lost; the writer reports nothing about itself.
+        // A line that cannot be written is lost; the writer writes no line about itself.
     }
+}
+
+LogWriter::LineOutcome LogWriter::appendLine(const QByteArray& path, const std::string& line,
+                                             std::string& lostBecause) {
+    OpenFile log;
+    struct stat status {};
+    const Opened opened =
+        openHeldLog(path, O_RDWR | O_APPEND | O_CREAT, turnWaitInVain_, log, status);
+    Appended appended;
+    if (opened == Opened::PlainFile) {
+        appended = appendWholeLine(log.descriptor(), line, status.st_size);
+    } else if (opened == Opened::NotOpened) {
+        appended.error = errno;
+        appended.length = lengthOf(path);
+    } else {
+        lostBecause = "not a plain file";
+        return LineOutcome::Lost;
+    }
+    if (!appended.whole) {
+        lostBecause = std::strerror(appended.error);
+    }
+    if (!isOverLimit(appended.length, LogDateiGroesse)) {
+        return appended.whole ? LineOutcome::Written : LineOutcome::Lost;
+    }
+    // Still held: no other writer's line can go in between the copy and its taking the log's
+    // place.
+    const bool reduced = log.isOpen() ? reduceHeldLog(path, log.descriptor()) : reduceLog(path);
+    if (appended.whole) {
+        return LineOutcome::Written;
+    }
+    return reduced ? LineOutcome::LostLogReduced : LineOutcome::Lost;
 }
 
 void LogWriter::ReduceLogFile() noexcept {
     if (LogDateiName.isEmpty()) {
         return;
     }
-    QByteArray temporaryPath;
     try {
-        const QByteArray& path = logPath();
-        temporaryPath = path + TemporarySuffix;
-        // The log is only ever replaced by a complete, flushed copy, in one atomic rename; on any
-        // failure it stays as it was and the next line over the limit tries again.
-        if (writeReducedCopy(path, temporaryPath, cutPosition(LogDateiGroesse),
-                             reductionLine(locale_, clock_.now())) &&
-            ::rename(temporaryPath.constData(), path.constData()) == 0) {
-            return;
-        }
+        reduceLog(logPath());
     } catch (...) {
-        // Treated like any other failed reduction below.
+        // A failed reduction leaves the log as it was; the next line over the limit tries again.
     }
-    if (!temporaryPath.isEmpty()) {
-        ::unlink(temporaryPath.constData());
+}
+
+bool LogWriter::reduceLog(const QByteArray& path) {
+    OpenFile log;
+    struct stat status {};
+    return openHeldLog(path, O_RDONLY, turnWaitInVain_, log, status) == Opened::PlainFile &&
+           reduceHeldLog(path, log.descriptor());
+}
+
+bool LogWriter::reduceHeldLog(const QByteArray& path, int log) {
+    return replaceByReducedCopy(path, log, cutPosition(LogDateiGroesse),
+                                reductionLine(locale_, clock_.now()));
+}
+
+void LogWriter::reportLostLines(const QByteArray& path, const std::string& reason) {
+    if (reportedNames_.contains(LogDateiName)) {
+        return;
     }
+    reportedNames_.insert(LogDateiName);
+    std::fprintf(stderr, "kestrix: the log %s cannot be written (%s); its lines are lost\n",
+                 path.constData(), reason.c_str());
+    std::fflush(stderr);
 }
 
 }  // namespace kestrix

@@ -42,7 +42,11 @@ protected:
 
     QString logPath() const { return dir.filePath("Kestrix.log"); }
     QByteArray logContent() const { return readFile(logPath()); }
-    bool temporaryFileExists() const { return QFile::exists(logPath() + ".tmp"); }
+    // Nothing but the log in its folder: no copy of a reduction is left.
+    bool logIsAlone() const {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) ==
+               QStringList{"Kestrix.log"};
+    }
 
     QTemporaryDir dir;
     FixedClock clock{Friday};
@@ -78,6 +82,13 @@ TEST_F(LogWriterTest, TextIsWrittenAsSingleByteTextWithQuestionMarksBeyondLatin1
     EXPECT_EQ(logContent(),
               "E 09:41:05 03.27.26 Gr\xf6\xdf"
               "e ? ok\r\n");
+}
+
+// A line break inside a text (a module's fault description "relay\nstuck") would split the log
+// line and leave a second one without its stamp.
+TEST_F(LogWriterTest, LineBreaksInsideTheTextAreWrittenAsBlanks) {
+    log.WriteLogLine("Fault 5; relay\nstuck\r\nat 3\r; Hotmelt", false, false, true);
+    EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 Fault 5; relay stuck  at 3 ; Hotmelt\r\n");
 }
 
 TEST_F(LogWriterTest, LinesAreAppendedToWhatTheLogAlreadyHolds) {
@@ -159,7 +170,7 @@ TEST_F(LogWriterTest, ReductionDropsEverythingUpToTheLineHoldingByte1024AndKeeps
     const QByteArray trigger = "S 09:41:05 03.27.26 KX.TimerLeben_Timer An \r\n";
 
     EXPECT_EQ(logContent(), FridayReductionLine + before.mid(1100) + trigger);
-    EXPECT_FALSE(temporaryFileExists());
+    EXPECT_TRUE(logIsAlone());
 
     clock.at = LocalDateTime{2026, 3, 28, 0, 0, 1};
     log.WriteLogLine("KX.TimerLeben_Timer 100En ", true, false, false);
@@ -241,32 +252,6 @@ TEST_F(LogWriterTest, ReductionLineKeepsTheSecondsInEveryLocale) {
             << locale.name().toStdString() << ": " << time.toStdString();
         EXPECT_FALSE(time.contains(zone)) << locale.name().toStdString();
     }
-}
-
-// --- The temporary file of a reduction
-// -------------------------------------------------------------
-
-TEST_F(LogWriterTest, TemporaryFileLeftByAnEndedProcessGoesWithTheFirstLine) {
-    writeFile(logPath() + ".tmp", "half a reduction");
-    log.WriteLogLine("first line of this process", false, false, true);
-    EXPECT_FALSE(temporaryFileExists());
-    EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 first line of this process\r\n");
-}
-
-TEST_F(LogWriterTest, ReductionThatCannotCreateItsCopyKeepsTheLogAndTriesAgainWithTheNextLine) {
-    const QByteArray before = numberedLines(103, 100);
-    writeFile(logPath(), before);
-    ASSERT_TRUE(QDir(dir.path()).mkpath("Kestrix.log.tmp/occupied"));
-
-    log.WriteLogLine("first try", false, false, true);
-    const QByteArray firstTry = "E 09:41:05 03.27.26 first try\r\n";
-    EXPECT_EQ(logContent(), before + firstTry);
-
-    ASSERT_TRUE(QDir(logPath() + ".tmp").removeRecursively());
-    log.WriteLogLine("second try", false, false, true);
-    EXPECT_EQ(logContent(), FridayReductionLine + before.mid(1100) + firstTry +
-                                "E 09:41:05 03.27.26 second try\r\n");
-    EXPECT_FALSE(temporaryFileExists());
 }
 
 }  // namespace
