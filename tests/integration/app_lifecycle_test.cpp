@@ -19,11 +19,6 @@
 namespace kestrix {
 namespace {
 
-// Runs the work at the next pass of the event loop, whichever procedure lets it run.
-void atNextYield(std::function<void()> work) {
-    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
-}
-
 class OperatorWindowAtWork : public AppTest {
 protected:
     void SetUp() override {

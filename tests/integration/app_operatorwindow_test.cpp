@@ -103,7 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, StartWindowPlace,
     ::testing::Values(
         StartWindowCase{15.0f, "[Project]\nWithLineDisplay=TRUE\nResolution=1024\n", {66, 113}},
-        StartWindowCase{5.0f, "[Project]\nWithLineDisplay=true\nResolution=800\n", {0, -348}}));
+        StartWindowCase{5.0f, "[Project]\nWithLineDisplay=true\nResolution=800\n", {0, -348}}),
+    [](const ::testing::TestParamInfo<StartWindowCase>& info) {
+        return std::string(info.index == 0 ? "UpperLeftOf1024" : "TopClampedOnWidePixels");
+    });
 
 TEST_F(OperatorWindow, StartResultShowsTheOperatorWindowAndHidesTheStartWindow) {
     app.startOperatorWindow();
@@ -252,8 +255,7 @@ TEST_F(OperatorWindow, WithoutAWatchedWindowTheWatcherStaysOffAndHideDoesNothing
     EXPECT_TRUE(app.armed("TimerErstemal"));
     // Hide does nothing at all, not even let pending events run.
     bool eventRan = false;
-    QMetaObject::invokeMethod(
-        qApp, [&] { eventRan = true; }, Qt::QueuedConnection);
+    atNextYield([&] { eventRan = true; });
     session.cmdHide_Click();
     EXPECT_EQ(app.desktop.calls, QStringList{"find Vwwebbrowser"});
     EXPECT_FALSE(eventRan);

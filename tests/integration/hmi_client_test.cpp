@@ -122,7 +122,7 @@ TEST_F(HmiClientTest, RuntimeStartedThroughAWrapperScriptIsAccepted) {
     RecordingClient shell;
     shell.client->start();
     ASSERT_TRUE(shell.awaitStartResult());
-    EXPECT_EQ(shell.startResults, QList<bool>{true});
+    ASSERT_EQ(shell.startResults, QList<bool>{true});
     shell.client->requestStop();
     EXPECT_TRUE(shell.awaitEnded());
 }

@@ -128,6 +128,11 @@ public:
     QList<int> exitCodes;
 };
 
+// Runs the work at the next pass of the event loop, whichever procedure lets it run.
+inline void atNextYield(std::function<void()> work) {
+    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+}
+
 // Sees the events of one type on their way to an object (or, watching the application, to every
 // object): calls back with the receiver, and swallows the event when the callback returns true.
 // Watching ends with the hook.

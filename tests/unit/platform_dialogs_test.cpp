@@ -48,7 +48,11 @@ TEST_P(MessageBoxTest, ShowsTheStylesIconButtonsAndDefaultAndAnswersThePressedBu
         std::sort(buttons.begin(),
                   buttons.end());  // in the order of their values, not of the layout
         defaultButton = box->standardButton(box->defaultButton());
-        box->button(c.pressed)->click();
+        if (QAbstractButton* button = box->button(c.pressed)) {
+            button->click();
+        } else {
+            box->reject();  // the box lacks the button: the answers below tell
+        }
     });
     operatorAtTheBox.start(10);
 
