@@ -85,6 +85,10 @@ struct StartWindowCase {
     QPoint expected;
 };
 
+void PrintTo(const StartWindowCase& c, std::ostream* out) {
+    *out << c.twipsPerPixelY << " twips per pixel high, " << c.programIni.simplified().constData();
+}
+
 class StartWindowPlace : public ::testing::TestWithParam<StartWindowCase> {
 protected:
     static void SetUpTestSuite() { ensureApplication(); }

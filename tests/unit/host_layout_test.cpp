@@ -93,6 +93,10 @@ struct LayoutCase {
     int faultLines;         // of the last pass
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class LayoutPassTest : public LayoutTest, public ::testing::WithParamInterface<LayoutCase> {};
 
 TEST_P(LayoutPassTest, StacksFromStackTopAndSetsTheScrollBarFromTheStack) {

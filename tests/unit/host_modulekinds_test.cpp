@@ -136,6 +136,10 @@ struct MarkerCase {
     QStringList lines;  // fault lines shortened to their number and source
 };
 
+void PrintTo(const MarkerCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class MarkerTest : public ModuleKindTest, public ::testing::WithParamInterface<MarkerCase> {};
 
 TEST_P(MarkerTest, BothMarkersAreWrittenWhateverHappensBetween) {

@@ -25,6 +25,10 @@ struct BoxCase {
     int answer;
 };
 
+void PrintTo(const BoxCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class MessageBoxTest : public ::testing::TestWithParam<BoxCase> {
 protected:
     static void SetUpTestSuite() { ensureApplication(); }
