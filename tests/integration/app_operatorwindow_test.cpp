@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QImage>
 #include <QSet>
+#include <optional>
 #include <string>
 
 #include "AppHarness.h"
@@ -85,6 +87,42 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
               QStringList{QStringLiteral("Ch-1.param_client<.sprache>")});
 }
 
+// The start window's place from Program.ini, in pixels: towards the upper left of 1024 × 768 at
+// 15 twips per pixel (994, 1697 twips); and, on pixels three times as wide as high, 800 × 600
+// with the top clamped to 0 and then to the bottom edge (−1740 twips).
+struct StartWindowCase {
+    float twipsPerPixelY;
+    QByteArray programIni;
+    QPoint expected;
+};
+
+void PrintTo(const StartWindowCase& c, std::ostream* out) {
+    *out << c.twipsPerPixelY << " twips per pixel high, " << c.programIni.simplified().constData();
+}
+
+class StartWindowPlace : public ::testing::TestWithParam<StartWindowCase> {
+protected:
+    static void SetUpTestSuite() { ensureApplication(); }
+};
+
+TEST_P(StartWindowPlace, ComesFromTheLineDisplaySettingAndTheResolution) {
+    AppHarness app;
+    app.platform.twips.y = GetParam().twipsPerPixelY;
+    app.root.writeProgramIni(GetParam().programIni);
+    KestrixStart start(app.platform, app.forms, app.service);
+    start.Form_Load();
+    EXPECT_EQ(start.pos(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StartWindowPlace,
+    ::testing::Values(
+        StartWindowCase{15.0f, "[Project]\nWithLineDisplay=TRUE\nResolution=1024\n", {66, 113}},
+        StartWindowCase{5.0f, "[Project]\nWithLineDisplay=true\nResolution=800\n", {0, -348}}),
+    [](const ::testing::TestParamInfo<StartWindowCase>& info) {
+        return std::string(info.index == 0 ? "UpperLeftOf1024" : "TopClampedOnWidePixels");
+    });
+
 TEST_F(OperatorWindow, StartResultShowsTheOperatorWindowAndHidesTheStartWindow) {
     app.startOperatorWindow();
     KestrixCentral& central = app.window();
@@ -145,6 +183,52 @@ TEST_F(OperatorWindow, WithoutKestrixIniOnlyFaultLinesReachTheDefaultLog) {
     EXPECT_TRUE(lines[0].endsWith("; KX.NeuesObjekt")) << lines[0].toStdString();
 }
 
+// Runs the event loop for this long.
+void runEventsFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The first showing activates the window once: when the window manager activates it, or, where
+// none does, a second after the showing. Coming back to the window from another program is no
+// new activation.
+class FirstActivation : public AppTest, public ::testing::WithParamInterface<bool> {
+protected:
+    qsizetype activations() const { return app.desktop.calls.count("find Vwwebbrowser"); }
+};
+
+TEST_P(FirstActivation, RunsOnceWithOrWithoutAWindowManagerAndNotOnComingBack) {
+    const bool windowManager = GetParam();
+    // Without a window manager the operator window never hears that it became active.
+    std::optional<EventHook> noWindowManager;
+    if (!windowManager) {
+        noWindowManager.emplace(qApp, QEvent::WindowActivate, [](QObject* receiver) {
+            return qobject_cast<KestrixCentral*>(receiver) != nullptr;
+        });
+    }
+    app.startOperatorWindow();
+    AppHarness::processEvents();
+    EXPECT_EQ(activations(), windowManager ? 1 : 0);
+    runEventsFor(1200);  // past the second the showing waits for the window manager
+    EXPECT_EQ(activations(), 1);
+    noWindowManager.reset();
+
+    // The operator goes to another program and comes back.
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(&app.window(), &deactivate);
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&app.window(), &activate);
+    AppHarness::processEvents();
+    EXPECT_EQ(activations(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, FirstActivation, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "WithAWindowManager"
+                                                           : "WithoutAWindowManager");
+                         });
+
 TEST_F(OperatorWindow, WritesItsProgressLinesWithSystemLogging) {
     app.root.writeKestrixIni("[Project]\nLogFileSystem=true\n");
     app.activated();
@@ -184,8 +268,14 @@ TEST_F(OperatorWindow, WithoutAWatchedWindowTheWatcherStaysOffAndHideDoesNothing
     EXPECT_FALSE(app.armed("TimerWebBrowser"));
     EXPECT_TRUE(app.armed("TimerLeben"));
     EXPECT_TRUE(app.armed("TimerErstemal"));
+    // Hide does nothing at all, not even let pending events run.
+    bool eventRan = false;
+    atNextYield([&] { eventRan = true; });
     session.cmdHide_Click();
     EXPECT_EQ(app.desktop.calls, QStringList{"find Vwwebbrowser"});
+    EXPECT_FALSE(eventRan);
+    AppHarness::processEvents();
+    EXPECT_TRUE(eventRan);
 }
 
 TEST_F(OperatorWindow, AProgramDirectoryTooHighUpFaultsAndTurnsTheLogButtonRed) {

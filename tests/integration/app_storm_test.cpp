@@ -97,9 +97,9 @@ public:
             }
             step(0);
             advanceClock();
-            later(next);
+            atNextYield(next);
         };
-        later(next);
+        atNextYield(next);
         loop.exec();
         windDown();
         check();
@@ -181,7 +181,7 @@ private:
         runtimeStops_ = chance(75);
         app.runtime.onStopRequest = [this] {
             if (runtimeStops_) {
-                later([this] { app.runtime.endRuntime(); });
+                atNextYield([this] { app.runtime.endRuntime(); });
             }
         };
         budget_ = 30 + draw(150);
@@ -212,10 +212,6 @@ private:
         return session_ && boxesOpen_ == 0 && session_->window().isVisible();
     }
 
-    void later(std::function<void()> work) {
-        QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
-    }
-
     void advanceClock() {
         LocalDateTime& at = app.clock.at;
         at.second += 1 + draw(2);
@@ -233,7 +229,7 @@ private:
         --budget_;
         const Action action = drawAction();
         if (chance(35)) {
-            later([this, action, nesting] { perform(action, nesting + 1); });
+            atNextYield([this, action, nesting] { perform(action, nesting + 1); });
         } else {
             perform(action, nesting);
         }
@@ -386,7 +382,7 @@ private:
             const int to = position();
             if (chance(50)) {
                 QPointer<QScrollBar> dragged = bar;
-                later([dragged, to] {
+                atNextYield([dragged, to] {
                     if (dragged) {
                         dragged->setSliderPosition(to);
                     }
@@ -407,12 +403,12 @@ private:
         int passes = 5;
         std::function<void()> pass = [&] {
             if (--passes > 0) {
-                later(pass);
+                atNextYield(pass);
             } else {
                 loop.quit();
             }
         };
-        later(pass);
+        atNextYield(pass);
         loop.exec();
     }
 

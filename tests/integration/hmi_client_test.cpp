@@ -86,15 +86,11 @@ TEST_F(HmiClientTest, RuntimeThatDoesNotAnswerInTimeIsEndedWithAllItStarted) {
     // A wrapper script that ignores the request to end, around a runtime that never answers and
     // ignores it too (an ignored signal stays ignored in the programs a script starts).
     const QString runtimePidFile = folder.filePath(QStringLiteral("runtime.pid"));
-    const QString wrapper = folder.filePath(QStringLiteral("wrapper"));
-    QFile script(wrapper);
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\ntrap '' TERM\n\"%1\" --start-delay-ms 600000 &\n"
-                                "echo $! > \"%2\"\nwait\nsleep 600\n")
-                     .arg(runtimeProgram(), runtimePidFile)
-                     .toLocal8Bit());
-    script.close();
-    ASSERT_TRUE(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const QString wrapper =
+        writeScript(QStringLiteral("wrapper"),
+                    QStringLiteral("#!/bin/sh\ntrap '' TERM\n\"%1\" --start-delay-ms 600000 &\n"
+                                   "echo $! > \"%2\"\nwait\nsleep 600\n")
+                        .arg(runtimeProgram(), runtimePidFile));
     qputenv("KESTRIX_HMI_COMMAND", wrapper.toLocal8Bit());
 
     RecordingClient slow(1000ms);
@@ -114,6 +110,21 @@ TEST_F(HmiClientTest, RuntimeThatDoesNotAnswerInTimeIsEndedWithAllItStarted) {
     next.client->start();
     ASSERT_TRUE(next.awaitStartResult());
     EXPECT_EQ(next.startResults, QList<bool>{true});
+}
+
+// A runtime started through a wrapper script is the script's child, not the process the shell
+// launched: it is the shell's runtime all the same.
+TEST_F(HmiClientTest, RuntimeStartedThroughAWrapperScriptIsAccepted) {
+    const QString wrapper =
+        writeScript(QStringLiteral("wrapper"),
+                    QStringLiteral("#!/bin/sh\n\"%1\" &\nwait\n").arg(runtimeProgram()));
+    qputenv("KESTRIX_HMI_COMMAND", wrapper.toLocal8Bit());
+    RecordingClient shell;
+    shell.client->start();
+    ASSERT_TRUE(shell.awaitStartResult());
+    ASSERT_EQ(shell.startResults, QList<bool>{true});
+    shell.client->requestStop();
+    EXPECT_TRUE(shell.awaitEnded());
 }
 
 TEST_F(HmiClientTest, DelayedStartWithinTheLimitReportsTrue) {

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -23,6 +24,7 @@
 
 #include "InstalledLine.h"
 #include "hmi/HmiPaths.h"
+#include "hmi/HmiProtocol.h"
 #include "hmi/Processes.h"
 #include "hmi_support.h"
 
@@ -329,6 +331,29 @@ TEST_F(HmiEdgesTest, RuntimeRefusesAnotherUsersConnectionUnheard) {
     EXPECT_EQ(runRuntimeCommand({QStringLiteral("get"), QStringLiteral("Probe")}).exitCode, 1);
     EXPECT_EQ(runRuntimeCommand({QStringLiteral("get"), LanguageVariable}).exitCode, 0);
     EXPECT_EQ(shell.endedCount, 0);
+}
+
+// A shell that dies before it ever connected (a process that launched the runtime and never
+// connects stands in for it): its runtime notices by itself and ends.
+TEST_F(HmiEdgesTest, RuntimeOfAShellThatDiedBeforeConnectingEndsItself) {
+    QProcess shell;
+    shell.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    ASSERT_TRUE(shell.waitForStarted());
+    const qint64 shellPid = shell.processId();
+    QProcess runtime;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(HmiProtocol::ShellVariable), QString::number(shellPid));
+    runtime.setProcessEnvironment(environment);
+    runtime.start(runtimeProgram(), {});
+    ASSERT_TRUE(awaitJournalLine(QStringLiteral("started")));
+
+    shell.kill();
+    shell.waitForFinished();
+    EXPECT_TRUE(runtime.waitForFinished(10000)) << "the runtime outlived its shell";
+    EXPECT_EQ(runtime.exitCode(), 0);
+    EXPECT_EQ(journal(),
+              (QStringList{QStringLiteral("started"), QStringLiteral("shell-gone %1").arg(shellPid),
+                           QStringLiteral("ended")}));
 }
 
 // The processes whose parent is `parent`.

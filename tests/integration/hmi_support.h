@@ -139,6 +139,17 @@ protected:
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
     }
 
+    // An executable script of this content in the test's folder; its path.
+    QString writeScript(const QString& name, const QString& content) const {
+        const QString path = folder.filePath(name);
+        QFile script(path);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(content.toLocal8Bit());
+        script.close();
+        EXPECT_TRUE(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        return path;
+    }
+
     QStringList journal() const {
         QFile file(journalPath);
         if (!file.open(QIODevice::ReadOnly)) {

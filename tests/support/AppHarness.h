@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "FakeControlFactory.h"
 #include "FakeDesktop.h"
@@ -122,6 +126,39 @@ public:
     KestrixStart* start = nullptr;
     // Every end of the program, in order; the process ends at the first.
     QList<int> exitCodes;
+};
+
+// Runs the work at the next pass of the event loop, whichever procedure lets it run.
+inline void atNextYield(std::function<void()> work) {
+    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+}
+
+// Sees the events of one type on their way to an object (or, watching the application, to every
+// object): calls back with the receiver, and swallows the event when the callback returns true.
+// Watching ends with the hook.
+class EventHook : public QObject {
+public:
+    using Callback = std::function<bool(QObject* receiver)>;
+
+    EventHook(QObject* watched, QEvent::Type type, Callback callback)
+        : watched_(watched), type_(type), callback_(std::move(callback)) {
+        watched_->installEventFilter(this);
+    }
+    ~EventHook() override {
+        if (watched_) {
+            watched_->removeEventFilter(this);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        return event->type() == type_ && callback_(receiver);
+    }
+
+private:
+    QPointer<QObject> watched_;
+    QEvent::Type type_;
+    Callback callback_;
 };
 
 // What the operator window's tests share: the application and a harness.

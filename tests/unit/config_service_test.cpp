@@ -171,18 +171,25 @@ TEST_F(ServiceTest, TheNotFoundMessageNamesFileSectionAndKeyInABoxWithOkOnly) {
 }
 
 TEST_F(ServiceTest, TheMessageComesOnlyWhenTheReaderHasNoUsableValue) {
-    QString file = writeIni("[Project]\nMinusOne=-1\nEmpty=\nYes=yes\nNo=false\nOne=1\nName=x\n");
+    QString file = writeIni(
+        "[Project]\nMinusOne=-1\nAllOnes=65535\nEmpty=\nYes=yes\nNo=false\nOne=1\n"
+        "Zero=0\nMinusTwo=-2\nName=x\n");
     EXPECT_EQ(service.LoadIniInteger("Project", "MinusOne", file, true), -1);
+    EXPECT_EQ(service.LoadIniInteger("Project", "AllOnes", file, true), -1);
     EXPECT_TRUE(service.LoadIniString("Project", "Empty", file, true).isEmpty());
     EXPECT_FALSE(service.LoadIniBoolean("Project", "Yes", file, true));
-    ASSERT_EQ(dialogs.boxes.size(), 3);
+    ASSERT_EQ(dialogs.boxes.size(), 4);
     EXPECT_TRUE(dialogs.boxes[0].prompt.contains("Entry 'MinusOne'"));
-    EXPECT_TRUE(dialogs.boxes[1].prompt.contains("Entry 'Empty'"));
-    EXPECT_TRUE(dialogs.boxes[2].prompt.contains("Entry 'Yes'"));
+    EXPECT_TRUE(dialogs.boxes[1].prompt.contains("Entry 'AllOnes'"));
+    EXPECT_TRUE(dialogs.boxes[2].prompt.contains("Entry 'Empty'"));
+    EXPECT_TRUE(dialogs.boxes[3].prompt.contains("Entry 'Yes'"));
 
+    // The integer reader asks only for exactly −1: no other number, negative or not, does.
     dialogs.boxes.clear();
     EXPECT_FALSE(service.LoadIniBoolean("Project", "No", file, true));
     EXPECT_EQ(service.LoadIniInteger("Project", "One", file, true), 1);
+    EXPECT_EQ(service.LoadIniInteger("Project", "Zero", file, true), 0);
+    EXPECT_EQ(service.LoadIniInteger("Project", "MinusTwo", file, true), -2);
     EXPECT_EQ(service.LoadIniString("Project", "Name", file, true), "x");
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 }

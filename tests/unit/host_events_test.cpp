@@ -49,6 +49,19 @@ TEST_F(EventTest, AnEventDuringInitIsShownWithItsSlotNumber) {
     EXPECT_EQ(seenWhileOpen.last(), "O3.Init");
 }
 
+// The operator ends the line while the box of an event raised during Init is open: the module is
+// terminated inside its Init, Refresh is not called, and no fault line comes of it.
+TEST_F(EventTest, AnEndBegunInABoxRaisedDuringInitSkipsRefresh) {
+    dialogs.whileOpen = [&](const FakeDialogs::Box&) {
+        FaultScope p(log, QStringLiteral("KX.InternEndProgram"));
+        host->TerminatePlugins(p);
+    };
+    request("Test.RaisingEventInInit");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(controls.journal->sequence(), (QStringList{"O1.Init", "O1.Terminate"}));
+    EXPECT_TRUE(faultLines().isEmpty()) << faultLines().join('\n').toStdString();
+}
+
 TEST_F(EventTest, AFailingBoxIsAFaultLineOfOCXEreignis) {
     request("XKX_OCR.OCR");
     dialogs.whileOpen = [](const FakeDialogs::Box&) {

@@ -5,6 +5,10 @@
 
 #include "host/Extender.h"
 
+#include <QFile>
+#include <string>
+#include <vector>
+
 namespace kestrix {
 
 // A scroll bar with the dispatch ids of the real one; it records each assignment in order.
@@ -74,6 +78,87 @@ TEST_F(LayoutTest, ModulesStackWithAOnePixelGapAndTheScrollBarGetsTheirHeight) {
     }
     EXPECT_TRUE(faultLines().isEmpty());
 }
+
+// One or two layout passes over modules of these heights, every module moved off the left edge
+// before the last pass. The second pass goes on from where the first ended; the range maximum is
+// the stack in whole pixels, rounded down, plus 3; the page is the visible 526 pixels, capped to
+// the range only when the stack is shorter; each slot number above 20 costs six fault lines.
+struct LayoutCase {
+    const char* name;
+    std::vector<int> heights;  // twips, one module per request
+    int passes;
+    std::vector<int> tops;  // of the created modules after the last pass, in pixels
+    int stackTop;
+    QStringList scrollBar;  // the last pass's assignments
+    int faultLines;         // of the last pass
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LayoutPassTest : public LayoutTest, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(LayoutPassTest, StacksFromStackTopAndSetsTheScrollBarFromTheStack) {
+    const LayoutCase& c = GetParam();
+    for (const int height : c.heights) {
+        addModule(height, QStringLiteral("Sized.Module%1").arg(height));
+    }
+    for (int pass = 1; pass <= c.passes; ++pass) {
+        if (pass == c.passes) {
+            for (const auto& control : controls.controls) {
+                control->move(50, control->y());
+            }
+            QFile::remove(log.LogDateiName);
+            scrollBarControl->assignments.clear();
+        }
+        host->PositioniereObjekte();
+    }
+    std::vector<int> tops;
+    for (const auto& control : controls.controls) {
+        tops.push_back(control->y());
+        EXPECT_EQ(control->x(), 0) << control->label.toStdString();
+    }
+    EXPECT_EQ(tops, c.tops);
+    EXPECT_EQ(host->StackTop, c.stackTop);
+    EXPECT_EQ(scrollBarControl->assignments, c.scrollBar);
+    const QStringList faults = faultLines();
+    EXPECT_EQ(faults.size(), c.faultLines);
+    for (const QString& fault : faults) {
+        EXPECT_TRUE(fault.startsWith("Fault 9; ") && fault.endsWith("; KX.PositioniereObjekte"))
+            << fault.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stacks, LayoutPassTest,
+    ::testing::Values(
+        // 1523 twips are 101.53 pixels: 101 + 3.
+        LayoutCase{"RangeRoundedDown", {1508}, 1, {0}, 1523, {"max=104", "pageupdo=104"}, 0},
+        // 8015 twips are 534.33 pixels: the range 537 is longer than the page of 526.
+        LayoutCase{
+            "PageNotCappedForALongStack", {8000}, 1, {0}, 8015, {"max=537", "pageupdo=526"}, 0},
+        LayoutCase{"SecondPassFromTheOldStackTop",
+                   {1500, 1500},
+                   2,
+                   {202, 303},  // 3030 and 4545 twips
+                   6060,
+                   {"max=407", "pageupdo=407"},
+                   0},
+        LayoutCase{"SlotNumbersAbove20",
+                   std::vector<int>(22, 285),
+                   1,
+                   [] {
+                       std::vector<int> tops;
+                       for (int n = 0; n < 20; ++n) {
+                           tops.push_back(n * 20);  // 300 twips apart
+                       }
+                       return tops;
+                   }(),
+                   6000,
+                   {"max=403", "pageupdo=403"},
+                   2 * 6}),
+    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LayoutTest, FailedSlotsTakeNoRoomAndAModuleWithoutHeightDoesNotAdvance) {
     addModule(1500);

@@ -6,6 +6,8 @@
 #include "host/ModuleKinds.h"
 #include "log/FaultScope.h"
 
+#include <string>
+
 namespace kestrix {
 namespace {
 
@@ -124,6 +126,54 @@ TEST_F(ModuleKindTest, EachStartProcedureStartsItsOwnKind) {
     }
     EXPECT_EQ(rows, expected);
 }
+
+// Every call writes its start and end markers whatever happens between: a kind with no units on
+// the line, and a unit whose module cannot be created.
+struct MarkerCase {
+    const char* name;
+    QByteArray ocrUnits;
+    bool registered;
+    QStringList lines;  // fault lines shortened to their number and source
+};
+
+void PrintTo(const MarkerCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class MarkerTest : public ModuleKindTest, public ::testing::WithParamInterface<MarkerCase> {};
+
+TEST_P(MarkerTest, BothMarkersAreWrittenWhateverHappensBetween) {
+    const MarkerCase& c = GetParam();
+    line.NumberOfMachines = 1;
+    writeProgramIni("[Machine1]\r\nOCRNumberOfModules=" + c.ocrUnits + "\r\n");
+    if (!c.registered) {
+        controls.unregisterProgId(QStringLiteral("XKX_OCR.OCR"));
+    }
+    host->StartProcedure(ocr, QStringLiteral("KX.TimerErstemal_Timer"));
+    QStringList lines;
+    for (const QString& text : logLines()) {
+        lines << (text.startsWith("E Fault ")
+                      ? text.section(';', 0, 0) + " ..." + text.section(';', -1)
+                      : text);
+    }
+    EXPECT_EQ(lines, c.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, MarkerTest,
+    ::testing::Values(MarkerCase{"NoUnits",
+                                 "0",
+                                 true,
+                                 {"D KX.TimerErstemal_Timer.OCRStart An ",
+                                  "D KX.TimerErstemal_Timer.OCRStart En "}},
+                      MarkerCase{
+                          "FailedCreation",
+                          "1",
+                          false,
+                          {"D KX.TimerErstemal_Timer.OCRStart An ", "D KX.NeuesObjekt An ",
+                           "E Fault 429 ... KX.NeuesObjekt Object:XKX_OCR.OCR[1]",
+                           "D KX.NeuesObjekt En ", "D KX.TimerErstemal_Timer.OCRStart En "}}),
+    [](const ::testing::TestParamInfo<MarkerCase>& info) { return std::string(info.param.name); });
 
 // The countdown's order: two machines with one OCR module each and a hot-melt tank on machine 2.
 TEST_F(ModuleKindTest, TheStartOrderDecidesTheSlots) {
