@@ -108,13 +108,22 @@ QWidget* PluginControlFactory::createControl(const QString& progId, QWidget* con
         cannotCreate();
     }
     QPluginLoader& library = *registration->second.loader;
+    // A library built for another interface is not loaded at all: its code would be called
+    // through a layout it does not have.
+    const QString offered = library.metaData().value(QLatin1String("IID")).toString();
+    if (offered != QLatin1String(KestrixControlPlugin_iid)) {
+        cannotCreate(
+            QStringLiteral("%1 offers interface \"%2\", the shell expects \"%3\"")
+                .arg(library.fileName(), offered, QLatin1String(KestrixControlPlugin_iid)));
+    }
     QObject* instance = library.instance();  // loads the library on first use
     if (instance == nullptr) {
         cannotCreate(library.errorString());
     }
     auto* plugin = qobject_cast<ControlPlugin*>(instance);
     if (plugin == nullptr) {
-        cannotCreate(QStringLiteral("%1 offers no controls").arg(library.fileName()));
+        cannotCreate(QStringLiteral("%1 offers no controls of interface \"%2\"")
+                         .arg(library.fileName(), QLatin1String(KestrixControlPlugin_iid)));
     }
     QWidget* control = nullptr;
     try {
