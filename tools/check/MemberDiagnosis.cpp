@@ -18,12 +18,12 @@ enum class Kind { WholeNumber, Text, Boolean };
 std::vector<std::pair<Kind, const char*>> argumentsOf(const ModuleCalls::Member& call) {
     std::vector<std::pair<Kind, const char*>> passed;
     if (call.arguments == 3) {
-        passed = {{Kind::WholeNumber, "the unit, a 16-bit integer"},
-                  {Kind::WholeNumber, "the machine number, a 16-bit integer"},
-                  {Kind::Text, "the machine name, a string"}};
+        passed = {{Kind::WholeNumber, "a 16-bit integer (the unit)"},
+                  {Kind::WholeNumber, "a 16-bit integer (the machine number)"},
+                  {Kind::Text, "a string (the machine name)"}};
     }
     if (call.assignment) {
-        passed.emplace_back(Kind::Boolean, "the value True");
+        passed.emplace_back(Kind::Boolean, "True (the value)");
     }
     return passed;
 }
