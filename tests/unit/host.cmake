@@ -15,24 +15,31 @@ endfunction()
 kestrix_add_test_plugin(module test_module_plugin.cpp KestrixTest.Module ${host_test_plugin_dir})
 kestrix_add_test_plugin(unloadable test_unloadable_plugin.cpp KestrixTest.Unloadable
   ${host_test_plugin_dir})
-foreach(control Throwing Faulty Crashing Hanging Forging TimerThrowing Blocking ThreadEmitting)
+foreach(control Throwing Faulty Crashing Hanging)
   string(TOLOWER ${control} name)
   kestrix_add_test_plugin(${name} test_misbehaving_plugin.cpp KestrixTest.${control}
     ${host_test_plugin_dir} KESTRIX_TEST_CONTROL=${control}Module)
+endforeach()
+# Modules that only the test container meets, in a folder of their own.
+set(checker_test_plugin_dir "${host_test_plugin_dir}/checker")
+foreach(control Forging TimerThrowing Blocking ThreadEmitting)
+  string(TOLOWER ${control} name)
+  kestrix_add_test_plugin(${name} test_misbehaving_plugin.cpp KestrixTest.${control}
+    ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=${control}Module)
 endforeach()
 # Modules that leave a process behind: at load, in Init, in Terminate, a daemon in Init.
 foreach(at Load Init Terminate Daemon)
   string(TOLOWER ${at} name)
   kestrix_add_test_plugin(leaving${name} test_misbehaving_plugin.cpp KestrixTest.Leaving${at}
-    ${host_test_plugin_dir} KESTRIX_TEST_CONTROL=LeavingModule KESTRIX_TEST_LEAVE_AT=${at})
+    ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=LeavingModule KESTRIX_TEST_LEAVE_AT=${at})
 endforeach()
 # A module built for another identity of the interface, and one whose metadata asks for another
 # Qt (its minor version byte set to 99 after the build).
 kestrix_add_test_plugin(wrongiid test_misbehaving_plugin.cpp KestrixTest.WrongIid
-  ${host_test_plugin_dir} KESTRIX_TEST_CONTROL=ContractModule
+  ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=ContractModule
   KESTRIX_TEST_IID="org.kestrix.ControlPlugin")
 kestrix_add_test_plugin(otherqt test_misbehaving_plugin.cpp KestrixTest.OtherQt
-  ${host_test_plugin_dir} KESTRIX_TEST_CONTROL=ContractModule)
+  ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=ContractModule)
 add_custom_command(TARGET kestrix_test_otherqt_plugin POST_BUILD
   COMMAND perl -0777 -pi -e "s/(qt-project!\\0..)./\${1}c/s"
     $<TARGET_FILE:kestrix_test_otherqt_plugin>
@@ -54,7 +61,7 @@ target_link_libraries(kestrix_test_controlchars_plugin PRIVATE Kestrix::PluginSd
 target_compile_definitions(kestrix_test_controlchars_plugin PRIVATE
   KESTRIX_TEST_CONTROL_CHARACTERS)
 set_target_properties(kestrix_test_controlchars_plugin PROPERTIES
-  PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${host_test_plugin_dir})
+  PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${checker_test_plugin_dir})
 kestrix_target_defaults(kestrix_test_controlchars_plugin)
 list(APPEND host_test_plugins kestrix_test_controlchars_plugin)
 
