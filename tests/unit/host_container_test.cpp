@@ -90,7 +90,7 @@ TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
         QStringList options;
         QStringList findings;  // patterns, in order
     };
-    const QString leftBehind = R"(unload left behind: process (\d+) \(.*\) outlived the plug-in's )"
+    const QString leftBehind = R"(unload survivor: process (\d+) \(.*\) outlived the plug-in's )"
                                R"(process; the shell's line would keep it running \(ended it\))";
     const QString cannotCreate =
         R"(create fault: Fault 429; ActiveX component can't create )"

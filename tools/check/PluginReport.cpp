@@ -139,7 +139,7 @@ void PluginReport::childEnded(const ChildEnd& end) {
                        .arg(counted(end.forgedLines, "line")));
     }
     for (const Survivor& survivor : end.survivors) {
-        addFinding(end.step, QStringLiteral("left behind"),
+        addFinding(end.step, QStringLiteral("survivor"),
                    QStringLiteral("process %1 (%2) outlived the plug-in's process; the shell's "
                                   "line would keep it running (ended it)")
                        .arg(survivor.pid)
