@@ -19,6 +19,7 @@
 #include "config/ActivationSettings.h"
 #include "config/Service.h"
 #include "host/Extender.h"
+#include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginHost.h"
 #include "host/RunningProcedures.h"
@@ -73,7 +74,7 @@ public:
         auto window = std::make_unique<QWidget>();
         window->resize(800, 560);
         auto* pictureHaupt = new QWidget(window.get());
-        pictureHaupt->setGeometry(3, 3, 749, 2);
+        pictureHaupt->setGeometry(3, 3, pictureHauptWidth(), 2);
         auto host = newHost();
         host->attach(pictureHaupt, nullptr);
         createAndLayOut(*host);
@@ -85,7 +86,7 @@ public:
         auto window = std::make_unique<QWidget>();
         window->resize(800, 560);
         auto* area = new QWidget(window.get());
-        area->setGeometry(3, 3, 749, 2);
+        area->setGeometry(3, 3, pictureHauptWidth(), 2);
         int top = 0;
         for (int i = 0; i < 20; ++i) {
             auto* child = new QWidget(area);
@@ -173,13 +174,17 @@ private:
         return line;
     }
 
-    // PictureHaupt as the operator window has it before the layout: 749 pixels wide, in its
+    // PictureHaupt as the operator window has it before the layout: its width in pixels, in its
     // back colour.
     static QWidget* newPictureHaupt(QWidget* frame) {
         auto* pictureHaupt = new QWidget(frame);
-        pictureHaupt->setGeometry(0, 0, 749, 2);
+        pictureHaupt->setGeometry(0, 0, pictureHauptWidth(), 2);
         fillBackground(pictureHaupt, QColor(220, 220, 220));
         return pictureHaupt;
+    }
+
+    static int pictureHauptWidth() {
+        return ScreenTwips{}.toPixelsX(ModuleCalls::PictureHauptWidthTwips);
     }
 
     static void fillBackground(QWidget* widget, const QColor& colour) {

@@ -3,6 +3,7 @@
 #include "app/LoadedForms.h"
 #include "app/Modul.h"
 #include "app/OperatorSession.h"
+#include "host/ModuleCalls.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
 
@@ -15,7 +16,7 @@ void OperatorSession::InternEndProgram() {
     if (ProgramEnding) {
         return;
     }
-    FaultScope p(Log, QStringLiteral("KX.InternEndProgram"));
+    FaultScope p(Log, ModuleCalls::EndSource);  // the modules are terminated under it
     p.step([&] { ProgramEnding = true; });
     p.step([&] { setTimerEnabled(TimerWebBrowser, false); });
     p.step([&] { setTimerEnabled(TimerLeben, false); });

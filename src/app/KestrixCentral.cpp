@@ -13,6 +13,7 @@
 #include "hmi/VWSVarServer.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
+#include "host/ModuleCalls.h"
 #include "log/Fault.h"
 
 // The window's picture is a resource of this static library, which the linker leaves out unless
@@ -90,7 +91,7 @@ void KestrixCentral::buildDesign() {
 
     PictureHaupt = new QWidget(PictureRahmen);
     PictureHaupt->setObjectName(QStringLiteral("PictureHaupt"));
-    placeInTwips(PictureHaupt, 0, 0, 11235, 30);
+    placeInTwips(PictureHaupt, 0, 0, ModuleCalls::PictureHauptWidthTwips, 30);
     setBackColour(PictureHaupt, PluginArea);
     PictureHaupt->setFocusPolicy(Qt::TabFocus);
     PictureHaupt->raise();

@@ -10,8 +10,8 @@ namespace kestrix {
 // queue and returns at once, and the innermost box shows the waiting events one after the other
 // as the operator closes them. So no event is lost and the stack stays bounded.
 void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
-    FaultScope p(log_, QStringLiteral("KX.OCXEreignis"));
-    p.step([&] { waitForBox(QString::number(slot) + QLatin1Char(' ') + info.Name); });
+    FaultScope p(log_, ModuleCalls::EventSource);
+    p.step([&] { waitForBox(ModuleCalls::eventBoxText(slot, info.Name)); });
     while (openBoxes_ < MaxOpenEventBoxes && !waitingBoxes_.empty()) {
         const QString text = std::move(waitingBoxes_.front());
         waitingBoxes_.pop_front();

@@ -21,21 +21,18 @@ constexpr int EnabledDispId = 0x68030006;
 // Stacks the modules in slot order with a one-pixel gap, sizes PictureHaupt to the stack and sets
 // the scroll bar's range to the stack in pixels and its page to the visible part.
 void PluginHost::PositioniereObjekte() {
-    FaultScope p(log_, QStringLiteral("KX.PositioniereObjekte"));
+    FaultScope p(log_, ModuleCalls::PlaceSource);
     const double pixelY = twips_.y;
     const int slotCount = SlotCount;
     for (int n = 1; n <= slotCount; ++n) {
         // A failed slot takes no room.
         if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
-            p.step([&] { controlOf(n).setLeft(0); });
-            p.step([&] { controlOf(n).setTop(StackTop); });
+            p.step([&] { ModuleCalls::placeLeft(controlOf(n)); });
+            p.step([&] { ModuleCalls::placeTop(controlOf(n), StackTop); });
+            p.step([&] { calls_.placeWidth(controlOf(n), pictureHaupt()); });
+            p.step([&] { ModuleCalls::show(controlOf(n)); });
             p.step([&] {
-                const auto width = static_cast<float>(pictureHaupt().width() * twips_.x);
-                controlOf(n).setWidth(width);
-            });
-            p.step([&] { controlOf(n).setVisible(true); });
-            p.step([&] {
-                const double height = AbsoluteHoeheOf(controlOf(n));
+                const double height = ModuleCalls::height(controlOf(n));
                 StackTop = toInt32(StackTop + height + pixelY);
             });
         }

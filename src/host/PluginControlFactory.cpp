@@ -25,6 +25,50 @@ namespace {
     throw Fault(ErrorNumber::CannotCreateObject, description);
 }
 
+// Qt tells why it refuses a library in a warning of its plug-in loader when it first reads the
+// metadata (another Qt version, for one), and later leaves errorString() at "Unknown error"; this
+// keeps that warning as the reason, and still passes it on to the program's handler.
+class LoaderWarnings {
+public:
+    LoaderWarnings() {
+        current_ = this;
+        previous_ = qInstallMessageHandler(&LoaderWarnings::handle);
+    }
+    ~LoaderWarnings() {
+        qInstallMessageHandler(previous_);
+        current_ = nullptr;
+    }
+    LoaderWarnings(const LoaderWarnings&) = delete;
+    LoaderWarnings& operator=(const LoaderWarnings&) = delete;
+
+    const QString& reason() const { return reason_; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (current_ != nullptr && context.category != nullptr &&
+            qstrcmp(context.category, "qt.core.plugin.loader") == 0 && type != QtDebugMsg) {
+            current_->reason_ = text.simplified();
+        }
+        if (current_ != nullptr && current_->previous_ != nullptr) {
+            current_->previous_(type, context, text);
+        }
+    }
+
+    static inline LoaderWarnings* current_ = nullptr;
+    QtMessageHandler previous_ = nullptr;
+    QString reason_;
+};
+
+// Why the library did not load: Qt's error text, or its loader's warning where that text says
+// nothing.
+QString whyNotLoaded(const QPluginLoader& library, const QString& loaderWarning) {
+    const QString error = library.errorString();
+    if (loaderWarning.isEmpty() || error != QPluginLoader().errorString()) {
+        return error;
+    }
+    return loaderWarning;
+}
+
 QString progIdOf(const QPluginLoader& library) {
     return library.metaData()
         .value(QLatin1String("MetaData"))
@@ -72,6 +116,7 @@ void PluginControlFactory::registerLibrary(const QString& file) {
         skip(why);
         return;
     }
+    LoaderWarnings warnings;
     auto loader = std::make_unique<QPluginLoader>(file);
     const QString progId = progIdOf(*loader);
     if (progId.isEmpty()) {
@@ -79,7 +124,7 @@ void PluginControlFactory::registerLibrary(const QString& file) {
     }
     auto [registered, isFirst] = libraries_.try_emplace(progIdKey(progId));
     if (isFirst) {
-        registered->second = Library{{progId, file, {}}, std::move(loader)};
+        registered->second = Library{{progId, file, {}}, std::move(loader), warnings.reason()};
     } else {
         registered->second.registration.shadowed.append(file);
     }
@@ -108,13 +153,22 @@ QWidget* PluginControlFactory::createControl(const QString& progId, QWidget* con
         cannotCreate();
     }
     QPluginLoader& library = *registration->second.loader;
+    // A library built for another interface is not loaded at all: its code would be called
+    // through a layout it does not have.
+    const QString offered = library.metaData().value(QLatin1String("IID")).toString();
+    if (offered != QLatin1String(KestrixControlPlugin_iid)) {
+        cannotCreate(
+            QStringLiteral("%1 offers interface \"%2\", the shell expects \"%3\"")
+                .arg(library.fileName(), offered, QLatin1String(KestrixControlPlugin_iid)));
+    }
     QObject* instance = library.instance();  // loads the library on first use
     if (instance == nullptr) {
-        cannotCreate(library.errorString());
+        cannotCreate(whyNotLoaded(library, registration->second.loaderWarning));
     }
     auto* plugin = qobject_cast<ControlPlugin*>(instance);
     if (plugin == nullptr) {
-        cannotCreate(QStringLiteral("%1 offers no controls").arg(library.fileName()));
+        cannotCreate(QStringLiteral("%1 offers no controls of interface \"%2\"")
+                         .arg(library.fileName(), QLatin1String(KestrixControlPlugin_iid)));
     }
     QWidget* control = nullptr;
     try {

@@ -55,6 +55,7 @@ private:
     struct Library {
         Registration registration;
         std::unique_ptr<QPluginLoader> loader;
+        QString loaderWarning;  // what Qt's loader said when it read the metadata
     };
 
     void registerFolder(const QString& folder);

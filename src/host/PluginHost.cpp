@@ -28,7 +28,8 @@ PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& control
       sinks_([this](int16_t slot, const EventInfo& info) {
           RunningProcedures::Running running(procedures_);
           OCXEreignis(slot, info);
-      }) {}
+      }),
+      calls_(controls, sinks_, twips) {}
 
 PluginHost::~PluginHost() = default;
 
@@ -62,47 +63,34 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     if (terminated_) {
         return;
     }
-    FaultScope p(log_, QStringLiteral("KX.NeuesObjekt"));
+    FaultScope p(log_, ModuleCalls::CreateSource);
     p.step(
         [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
     p.step([&] { SlotCount = add16(SlotCount, 1); });
     const int16_t n = SlotCount;
     p.step([&] { slotAt(n).ProgID = progId; });
     p.step([&] { slotAt(n).Machine = machine; });
-    if (p.test([&] { return n >= 1 && n <= EventSinks::Count; })) {
-        p.stepOr(
-            [&] { createIntoSink(n, progId); },
-            [&](const Fault& fault) {
-                log_.WriteLogLine(
-                    faultLine(fault, p.sourceString() + QStringLiteral(" Object:") + progId +
-                                         QLatin1Char('[') + QString::number(n) + QLatin1Char(']')),
-                    false, false, true);
-                slotAt(n).CreateFailed = 1;
-            });
+    if (p.test([&] { return n >= 1 && n <= ModuleCalls::SlotCount; })) {
+        // The sink holds the control before Init, so events raised while it starts are shown.
+        p.stepOr([&] { calls_.create(n, progId, &pictureHaupt()); },
+                 [&](const Fault& fault) {
+                     log_.WriteLogLine(faultLine(fault, ModuleCalls::createFaultSource(progId, n)),
+                                       false, false, true);
+                     slotAt(n).CreateFailed = 1;
+                 });
         if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
             p.step([&] { slotAt(n).Control = sinks_.held(n); });
         }
     }
     if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
-        p.step([&] {
-            controlOf(n).let(
-                QStringLiteral("Init"), true,
-                {QVariant::fromValue(unit), QVariant::fromValue(machine), machineName});
-        });
+        p.step([&] { ModuleCalls::init(controlOf(n), unit, machine, machineName); });
         if (terminated_) {
             return;
         }
-        p.step([&] { controlOf(n).let(QStringLiteral("Refresh"), true); });
+        p.step([&] { ModuleCalls::refresh(controlOf(n)); });
     }
     p.step(
         [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
-}
-
-void PluginHost::createIntoSink(int16_t n, const QString& progId) {
-    const QString name = QLatin1Char('O') + QString::number(n);
-    Extender* extender = controls_.Add(progId, name, &pictureHaupt());
-    // The sink holds the control before Init, so events raised while it starts are shown.
-    sinks_.hold(n, extender);
 }
 
 void PluginHost::yield() {

@@ -11,6 +11,7 @@
 #include "config/ActivationSettings.h"
 #include "host/EventInfo.h"
 #include "host/EventSinks.h"
+#include "host/ModuleCalls.h"
 #include "host/ModuleKinds.h"
 #include "host/PluginSlot.h"
 #include "platform/Screen.h"
@@ -53,7 +54,7 @@ public:
 
     // The slot table.
     int16_t SlotCount = 0;
-    std::array<PluginSlot, 20> PluginSlots;  // slot n at index n − 1
+    std::array<PluginSlot, ModuleCalls::SlotCount> PluginSlots;  // slot n at index n − 1
     // The event sink of slot n (1..20): the extender it holds, or null.
     Extender* ObjWithEvent(int n) const;
 
@@ -92,9 +93,6 @@ private:
     PluginSlot& slotAt(int n);
     // The module held in slot n; an empty slot is no object (91).
     Extender& controlOf(int n);
-    // The control collection's "Add" for slot n: control "O" + n inside PictureHaupt, held by
-    // sink n before anything else happens to it.
-    void createIntoSink(int16_t n, const QString& progId);
     QWidget& pictureHaupt() const;
     Extender& scrollBar() const;
     // The scroll bar's events: NeuePos reaches ScrollBar_NeuePos with its first argument.
@@ -119,6 +117,7 @@ private:
     QPointer<Extender> scrollBar_;
     QMetaObject::Connection scrollBarEvents_;
     EventSinks sinks_;
+    ModuleCalls calls_;  // every call on a module goes through here
 };
 
 }  // namespace kestrix

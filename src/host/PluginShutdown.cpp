@@ -11,10 +11,10 @@ void PluginHost::TerminatePlugins(FaultScope& p) {
     reportDroppedEvents();
     const int slotCount = SlotCount;
     for (int i = 1; i <= slotCount; ++i) {
-        p.step([&] { controlOf(i).let(QStringLiteral("Terminate"), true); });
+        p.step([&] { ModuleCalls::terminate(controlOf(i)); });
         p.step([&] { slotAt(i).Control = nullptr; });
     }
-    for (int n = 1; n <= EventSinks::Count; ++n) {
+    for (int n = 1; n <= ModuleCalls::SlotCount; ++n) {
         p.step([&] { sinks_.empty(n); });
     }
 }

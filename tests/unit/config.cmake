@@ -3,5 +3,5 @@
 if(TARGET unit_config_check_test AND TARGET kestrix-check)
   add_dependencies(unit_config_check_test kestrix-check)
   target_compile_definitions(unit_config_check_test PRIVATE
-    KESTRIX_CHECK_PROGRAM="$<TARGET_FILE:kestrix-check>")
+    KESTRIX_CHECK_PROGRAM="$<TARGET_FILE:kestrix-check>" KESTRIX_VERSION="${PROJECT_VERSION}")
 endif()

@@ -70,7 +70,16 @@ TEST_F(CheckToolTest, OneQueryPrintsTheValueAsTheShellReadsIt) {
     EXPECT_EQ(run({"ini", ini, "Project", "Absent"}).out, "\n");
 }
 
-TEST_F(CheckToolTest, BadArgumentsPrintTheUsageAndExitWithTwo) {
+// --help prints the same usage on standard output and succeeds; --version the project's version.
+TEST_F(CheckToolTest, BadArgumentsPrintTheUsageAndExitWithTwoAndHelpAndVersionSucceed) {
+    ToolRun help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("kestrix-check plugin LIBRARY|PROGID")) << help.out.data();
+    EXPECT_TRUE(help.err.isEmpty());
+    ToolRun version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "kestrix-check " KESTRIX_VERSION "\n");
+
     const QList<QStringList> badCalls = {
         {}, {"plan"}, {"ini", ini, "Project"}, {"ini", ini, "Project", "Resolution", "--float"}};
     for (const QStringList& arguments : badCalls) {

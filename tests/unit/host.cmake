@@ -20,6 +20,30 @@ foreach(control Throwing Faulty Crashing Hanging)
   kestrix_add_test_plugin(${name} test_misbehaving_plugin.cpp KestrixTest.${control}
     ${host_test_plugin_dir} KESTRIX_TEST_CONTROL=${control}Module)
 endforeach()
+# Modules that only the test container meets, in a folder of their own.
+set(checker_test_plugin_dir "${host_test_plugin_dir}/checker")
+foreach(control Forging TimerThrowing Blocking ThreadEmitting)
+  string(TOLOWER ${control} name)
+  kestrix_add_test_plugin(${name} test_misbehaving_plugin.cpp KestrixTest.${control}
+    ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=${control}Module)
+endforeach()
+# Modules that leave a process behind: at load, in Init, in Terminate, a daemon in Init.
+foreach(at Load Init Terminate Daemon)
+  string(TOLOWER ${at} name)
+  kestrix_add_test_plugin(leaving${name} test_misbehaving_plugin.cpp KestrixTest.Leaving${at}
+    ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=LeavingModule KESTRIX_TEST_LEAVE_AT=${at})
+endforeach()
+# A module built for another identity of the interface, and one whose metadata asks for another
+# Qt (its minor version byte set to 99 after the build).
+kestrix_add_test_plugin(wrongiid test_misbehaving_plugin.cpp KestrixTest.WrongIid
+  ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=ContractModule
+  KESTRIX_TEST_IID="org.kestrix.ControlPlugin")
+kestrix_add_test_plugin(otherqt test_misbehaving_plugin.cpp KestrixTest.OtherQt
+  ${checker_test_plugin_dir} KESTRIX_TEST_CONTROL=ContractModule)
+add_custom_command(TARGET kestrix_test_otherqt_plugin POST_BUILD
+  COMMAND perl -0777 -pi -e "s/(qt-project!\\0..)./\${1}c/s"
+    $<TARGET_FILE:kestrix_test_otherqt_plugin>
+  VERBATIM)
 # A site's own OCR module, its ProgID written in other case, that replaces the shipped sample.
 kestrix_add_test_plugin(site_ocr test_module_plugin.cpp xkx_ocr.ocr ${host_test_plugin_dir}/site)
 # A Qt plug-in whose metadata names no ProgID, built without the SDK's function.
@@ -30,6 +54,16 @@ set_target_properties(kestrix_test_anonymous_plugin PROPERTIES
   PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${host_test_plugin_dir})
 kestrix_target_defaults(kestrix_test_anonymous_plugin)
 list(APPEND host_test_plugins kestrix_test_anonymous_plugin)
+# The same with a ProgID that holds a line break and a terminal escape.
+add_library(kestrix_test_controlchars_plugin MODULE
+  ${CMAKE_CURRENT_SOURCE_DIR}/unit/plugins/test_anonymous_plugin.cpp)
+target_link_libraries(kestrix_test_controlchars_plugin PRIVATE Kestrix::PluginSdk)
+target_compile_definitions(kestrix_test_controlchars_plugin PRIVATE
+  KESTRIX_TEST_CONTROL_CHARACTERS)
+set_target_properties(kestrix_test_controlchars_plugin PROPERTIES
+  PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${checker_test_plugin_dir})
+kestrix_target_defaults(kestrix_test_controlchars_plugin)
+list(APPEND host_test_plugins kestrix_test_controlchars_plugin)
 
 # Modules standing in for a module kind in a folder of their own, for the end-to-end tests that
 # put them into an installed line: one whose events come as a storm in the OCR module's place, one

@@ -2,6 +2,7 @@
 // plug-in libraries that keep the host's contract or break it.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QFile>
 #include <QJsonArray>
@@ -9,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -42,12 +44,17 @@ protected:
     static QString testPlugin(const char* name) {
         return buildDir() + "/tests/plugins/kestrix_test_" + name + "_plugin.so";
     }
+    // The plug-ins that only the container meets.
+    static QString checkerPlugin(const char* name) {
+        return buildDir() + "/tests/plugins/checker/kestrix_test_" + name + "_plugin.so";
+    }
 
-    // Each finding as "step: text".
+    // Each finding as "step kind: text".
     static QStringList findings(const ContainerRun& run) {
         QStringList found;
         for (const QJsonValue& finding : run.report["findings"].toArray()) {
-            found.append(finding["step"].toString() + ": " + finding["text"].toString());
+            found.append(finding["step"].toString() + " " + finding["kind"].toString() + ": " +
+                         finding["text"].toString());
         }
         return found;
     }
@@ -74,33 +81,96 @@ TEST_F(ContainerTest, AGoodPlugInIsFitAndItsEventsAreRoutedToItsSlot) {
     }
 }
 
-// A missing member, a wrong argument type and a throw give the fault lines the shell would log;
-// a crash and a hang end only the container's child and are findings of their own.
-TEST_F(ContainerTest, EveryKindOfBadPlugInIsReportedAndNotFit) {
-    ContainerRun faulty = check({testPlugin("faulty"), "--run", "0", "--json"});
-    EXPECT_EQ(faulty.exitCode, 1);
-    EXPECT_EQ(findings(faulty),
-              (QStringList{"Init: Fault 13; Type mismatch; Kestrix; KX.NeuesObjekt",
-                           "Refresh: Fault 438; Object doesn't support this property or method; "
-                           "Kestrix; KX.NeuesObjekt",
-                           "Terminate: Fault 440; relay stuck; KestrixTest.Faulty; "
-                           "KX.InternEndProgram"}));
-    EXPECT_FALSE(faulty.report["fit"].toBool(true));
-
-    ContainerRun throwing = check({testPlugin("throwing"), "--json"});
-    EXPECT_EQ(findings(throwing),
-              QStringList{"create: Fault 429; ActiveX component can't create object: licence "
-                          "missing; Kestrix; KX.NeuesObjekt Object:KestrixTest.Throwing[1]"});
-
-    ContainerRun crashing = check({testPlugin("crashing"), "--json"});
-    ContainerRun hanging = check({testPlugin("hanging"), "--timeout", "1", "--json"});
-    for (const ContainerRun* run : {&crashing, &hanging}) {
-        EXPECT_EQ(run->exitCode, 1) << run->out.toStdString();
-        ASSERT_EQ(run->report["findings"].toArray().size(), 1) << run->out.toStdString();
-        EXPECT_EQ(run->report["findings"][0]["step"].toString(), "Init");
+// Each way of breaking the contract gets the shell's verdict: the fault line it would log, or a
+// finding of the container's own (a crash, a hang, an exit, a blocked event loop, forged records,
+// processes left behind). Each finding is matched as "step kind: text".
+TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
+    struct Case {
+        QString plugin;
+        QStringList options;
+        QStringList findings;  // patterns, in order
+    };
+    const QString leftBehind = R"(unload survivor: process (\d+) \(.*\) outlived the plug-in's )"
+                               R"(process; the shell's line would keep it running \(ended it\))";
+    const QString cannotCreate =
+        R"(create fault: Fault 429; ActiveX component can't create )"
+        R"(object: %1; Kestrix; KX\.NeuesObjekt Object:KestrixTest\.%2\[1\])";
+    const Case cases[] = {
+        {testPlugin("faulty"),
+         {"--run", "0"},
+         {R"(Init fault: Fault 13; Type mismatch; Kestrix; KX\.NeuesObjekt)",
+          R"(Refresh fault: Fault 438; Object doesn't support this property or method; )"
+          R"(Kestrix; KX\.NeuesObjekt)",
+          R"(Terminate fault: Fault 440; relay stuck; KestrixTest\.Faulty; KX\.InternEndProgram)"}},
+        {testPlugin("throwing"), {}, {cannotCreate.arg("licence missing", "Throwing")}},
+        {checkerPlugin("wrongiid"),
+         {"--run", "0"},
+         {cannotCreate.arg(R"(\S+/kestrix_test_wrongiid_plugin\.so offers interface )"
+                           R"("org\.kestrix\.ControlPlugin", the shell expects )"
+                           R"("org\.kestrix\.ControlPlugin/1")",
+                           "WrongIid")}},
+        {checkerPlugin("otherqt"),
+         {"--run", "0"},
+         {cannotCreate.arg(R"(.*uses incompatible Qt library \(6\.99\.\d+\).*)", "OtherQt")}},
+        {testPlugin("crashing"),
+         {},
+         {R"(Init crash: the plug-in crashed in Init \(signal \d+, .*)"}},
+        {testPlugin("hanging"),
+         {"--timeout", "1"},
+         {R"(Init hang: the plug-in did not return from Init .*)"}},
+        {checkerPlugin("forging"),
+         {"--run", "0"},
+         {R"(Init forged: \d+ lines? on the container's record channel did not come from .*)",
+          R"(Init exit: the plug-in ended the process in Init \(exit status 0\).*)"}},
+        {checkerPlugin("timerthrowing"),
+         {"--run", "1"},
+         {R"(run fault: Fault 440; relay stuck; KestrixTest\.TimerThrowing; KX\.O1)"}},
+        {checkerPlugin("blocking"),
+         {"--run", "1"},
+         {R"(run blocked: the plug-in kept the window's event loop from turning for \d+\.\d s )"
+          R"(\(more than 1 s\); the operator window would freeze meanwhile)"}},
+        {checkerPlugin("leavingload"), {"--run", "0"}, {leftBehind}},
+        {checkerPlugin("leavinginit"), {"--run", "0"}, {leftBehind}},
+        {checkerPlugin("leavingterminate"), {"--run", "0"}, {leftBehind}},
+        {checkerPlugin("leavingdaemon"), {"--run", "0"}, {leftBehind}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.plugin.toStdString());
+        ContainerRun run = check(QStringList{c.plugin, "--json"} + c.options);
+        EXPECT_EQ(run.exitCode, 1) << run.out.toStdString();
+        EXPECT_FALSE(run.report["fit"].toBool(true));
+        const QStringList found = findings(run);
+        if (found.size() != c.findings.size()) {
+            ADD_FAILURE() << found.join('\n').toStdString();
+            continue;
+        }
+        for (qsizetype i = 0; i < found.size(); ++i) {
+            const QRegularExpressionMatch match =
+                QRegularExpression(QRegularExpression::anchoredPattern(c.findings[i]))
+                    .match(found[i]);
+            EXPECT_TRUE(match.hasMatch()) << found[i].toStdString();
+            // A process left behind is ended and reaped, not left to the line.
+            if (match.hasMatch() && match.lastCapturedIndex() == 1) {
+                EXPECT_NE(::kill(match.captured(1).toInt(), 0), 0) << match.captured(1).toInt();
+            }
+        }
     }
-    EXPECT_EQ(crashing.report["findings"][0]["kind"].toString(), "crash");
-    EXPECT_EQ(hanging.report["findings"][0]["kind"].toString(), "hang");
+
+    // Why the shell cannot call a member that is there.
+    ContainerRun faulty = check({testPlugin("faulty"), "--run", "0", "--json"});
+    QStringList whys;
+    for (const QJsonValue& member : faulty.report["members"].toArray()) {
+        whys.append(member["member"].toString() + ": " + member["why"].toString());
+    }
+    EXPECT_EQ(whys.join('\n').toStdString(),
+              (QStringList{"Init: parameter 3 of Init(short,short,QDate,bool) is QDate, but "
+                           "the shell passes a string (the machine name) there (fault 13)",
+                           "Refresh: kestrix::test::FaultyModule::Refresh is a C++ function "
+                           "but not Q_INVOKABLE: the shell reaches only Q_INVOKABLE "
+                           "functions and Q_PROPERTY members",
+                           "AbsoluteHoehe: ", "Terminate: "})
+                  .join('\n')
+                  .toStdString());
 
     // A good library that others may write to is one the shell would not load.
     QTemporaryDir folder;
@@ -110,9 +180,38 @@ TEST_F(ContainerTest, EveryKindOfBadPlugInIsReportedAndNotFit) {
         open, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
     ContainerRun refused = check({open, "--json"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(findings(refused),
-              QStringList{"load: plug-in library \"" + open +
-                          "\" skipped: writable by others than its owner and root"});
+    EXPECT_EQ(findings(refused), QStringList{"load refused: plug-in library \"" + open +
+                                             "\" skipped: writable by others than its owner "
+                                             "and root"});
+}
+
+// Events emitted from a thread of the module's own are shown as the shell shows them, on the
+// window's thread; that alone is no finding, only a note.
+TEST_F(ContainerTest, EventsFromAModulesThreadAreRoutedAndNoted) {
+    ContainerRun run = check({checkerPlugin("threademitting"), "--run", "1", "--json"});
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+    QStringList boxes;
+    for (const QJsonValue& event : run.report["events"].toArray()) {
+        boxes.append(event["box"].toString() + " " +
+                     QString::number(event["arguments"][0].toInt()));
+    }
+    EXPECT_EQ(boxes, (QStringList{"1 Ticked 1", "1 Ticked 2", "1 Ticked 3"}));
+    ASSERT_EQ(run.report["notes"].toArray().size(), 1) << run.out.toStdString();
+    EXPECT_TRUE(run.report["notes"][0].toString().startsWith("emits Ticked from a thread"));
+}
+
+// What a plug-in names reaches the terminal with its control characters escaped, and the JSON
+// report with JSON's escapes: no line break or terminal escape of its own gets through.
+TEST_F(ContainerTest, AProgIdWithControlCharactersCannotForgeTheReport) {
+    const QString evil = "KestrixTest.Evil\n\x1b[2Jverdict: fit for a line";
+    ContainerRun text = check({checkerPlugin("controlchars"), "--run", "0"});
+    EXPECT_FALSE(text.out.contains('\x1b'));
+    EXPECT_FALSE(text.out.split('\n').contains("verdict: fit for a line"));
+    EXPECT_TRUE(text.out.contains("ProgID: KestrixTest.Evil\\n\\x1b[2Jverdict: fit for a line"))
+        << text.out.toStdString();
+    ContainerRun json = check({checkerPlugin("controlchars"), "--run", "0", "--json"});
+    EXPECT_FALSE(json.out.contains('\x1b'));
+    EXPECT_EQ(json.report["progId"].toString(), evil);
 }
 
 TEST_F(ContainerTest, AProgIdIsServedByTheFirstLibraryOfTheShellsFolders) {

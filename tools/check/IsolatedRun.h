@@ -1,19 +1,32 @@
 #pragma once
 
+#include <sys/types.h>
+#include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace kestrix::check {
 
-// The child's side of an isolated run: each record goes to the parent as one line of JSON.
+// The child's side of an isolated run: each record goes to the parent as one line of JSON that
+// carries the run's token, a random number the parent drew before it started the child. A line
+// without it did not come from the container (a plug-in writing to descriptors it found open),
+// and the parent does not take it for a record.
 class RecordWriter {
 public:
-    explicit RecordWriter(int fd) : fd_(fd) {}
+    RecordWriter(int fd, QByteArray token) : fd_(fd), token_(std::move(token)) {}
     void write(const QJsonObject& record);
 
 private:
     int fd_;
+    QByteArray token_;
+};
+
+// A process that the child left behind: still running when the child had ended.
+struct Survivor {
+    pid_t pid = 0;
+    QString command;
 };
 
 // How the child of an isolated run ended, and in which step.
@@ -28,6 +41,8 @@ struct ChildEnd {
     int code = 0;  // the exit status, or the signal
     QString step;  // the step that was running ("" before the first)
     int allowanceSeconds = 0;
+    std::vector<Survivor> survivors;  // ended by the parent
+    int forgedLines = 0;              // lines on the record channel without the run's token
 };
 
 // Runs work in a child process, so that whatever the work loads cannot take this process down
@@ -35,6 +50,11 @@ struct ChildEnd {
 // onRecord as it arrives. A record {"record": "step", "step": NAME} begins a step, which may take
 // allowanceSeconds(NAME) seconds ("" for the time before the first step); a child that overruns
 // it is killed. The child's standard output goes to standard error, apart from the records.
+//
+// The child runs in a process group of its own, and this process adopts every process the child
+// leaves behind (it is their subreaper): once the child has ended, whatever is left of its group
+// and every adopted process is ended, reaped and reported as a survivor. The run ends when the
+// child ends, not when the last holder of the record channel lets go of it.
 ChildEnd runIsolated(const std::function<void(RecordWriter&)>& work,
                      const std::function<void(const QJsonObject&)>& onRecord,
                      const std::function<int(const QString& step)>& allowanceSeconds);

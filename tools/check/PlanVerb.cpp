@@ -10,6 +10,7 @@
 
 #include "config/ActivationSettings.h"
 #include "config/Service.h"
+#include "host/ModuleCalls.h"
 #include "host/ModuleKinds.h"
 #include "host/PluginControlFactory.h"
 #include "log/FaultScope.h"
@@ -21,7 +22,7 @@ namespace kestrix::check {
 
 namespace {
 
-constexpr int SlotTotal = 20;
+constexpr int SlotTotal = ModuleCalls::SlotCount;
 
 struct PlannedModule {
     QString progId;

@@ -2,20 +2,25 @@
 
 #include <kestrix/ControlPlugin.h>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPluginLoader>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
 
+#include "MemberDiagnosis.h"
+#include "ThreadWatch.h"
 #include "host/EventInfo.h"
 #include "host/EventSinks.h"
 #include "host/Extender.h"
 #include "host/LateBinding.h"
+#include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginSafety.h"
 #include "log/Fault.h"
@@ -23,23 +28,11 @@
 namespace kestrix::check {
 namespace {
 
-// The operator window's plug-in area PictureHaupt, which gives every module its width.
-constexpr int PictureHauptWidthTwips = 11235;
 constexpr int Slot = 1;
-
-// The members the shell calls on every plug-in module, and how.
-struct HostCall {
-    const char* member;
-    int arguments;
-    bool assignment;
-    const char* use;
-};
-const HostCall HostCalls[] = {
-    {"Init", 3, true, "Init(unit, machine, name) = True"},
-    {"Refresh", 0, true, "Refresh = True"},
-    {"AbsoluteHoehe", 0, false, "read AbsoluteHoehe"},
-    {"Terminate", 0, true, "Terminate = True"},
-};
+// The longest the window's event loop may stand still while a module runs before the operator
+// sees a frozen window; the watchdog looks this often whether the loop turns.
+constexpr int BlockLimitMs = 1000;
+constexpr int WatchdogTickMs = 50;
 
 QJsonValue jsonOf(const QVariant& value) {
     switch (value.typeId()) {
@@ -70,6 +63,26 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// The container's application: an exception that a module's own code (a timer's slot, say) lets
+// escape reaches the event dispatch here, where the shell catches it too.
+class ContainerApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    std::function<void(const Fault&)> onEscapedException;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (...) {
+            const Fault fault = currentFault();
+            if (onEscapedException) {
+                onEscapedException(fault);
+            }
+            return false;
+        }
+    }
+};
+
 class Container {
 public:
     Container(const ContainerOptions& options, RecordWriter& out)
@@ -78,13 +91,15 @@ public:
           twips_(ScreenTwips::ofPrimaryScreen()),
           sinks_([this](int16_t slot, const EventInfo& info) { routed(slot, info); }) {}
 
-    void run() {
+    void run(ContainerApplication& application) {
+        application.onEscapedException = [this](const Fault& fault) { escaped(fault); };
         if (!findLibrary()) {
             out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
             return;
         }
+        calls_.emplace(*registry_, sinks_, twips_);
         pictureHaupt_ = std::make_unique<QWidget>();
-        pictureHaupt_->resize(twips_.toPixelsX(PictureHauptWidthTwips), 600);
+        pictureHaupt_->resize(twips_.toPixelsX(ModuleCalls::PictureHauptWidthTwips), 600);
         if (create()) {
             describeMembers();
             initialise();
@@ -94,6 +109,7 @@ public:
         }
         step(QStringLiteral("unload"), QStringLiteral("the window unloads the control"), {},
              [&] { pictureHaupt_.reset(); });
+        reportThreads();
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
 
@@ -128,6 +144,7 @@ private:
             return notRegistered(skipped);
         }
         progId_ = found->progId;
+        library_ = found->library;
         const QJsonObject metaData = QPluginLoader(found->library).metaData();
         out_.write({{QStringLiteral("record"), QStringLiteral("library")},
                     {QStringLiteral("file"), found->library},
@@ -140,7 +157,7 @@ private:
     }
 
     // A ProgID that nothing serves still goes to the creation, which faults as in the shell; a
-    // library that the shell would not register stops here.
+    // library that the shell would not register stops here, saying why.
     bool notRegistered(const QStringList& skipped) {
         if (options_.library.isEmpty()) {
             progId_ = options_.progId;
@@ -148,10 +165,18 @@ private:
                         {QStringLiteral("progId"), progId_}});
             return true;
         }
-        const QString why =
-            skipped.isEmpty()
-                ? QStringLiteral("its metadata names no ProgID: the shell does not register it")
-                : skipped.first();
+        QString why = skipped.value(0);
+        if (why.isEmpty()) {
+            QPluginLoader library(options_.library);
+            why = library.metaData().isEmpty()
+                      ? QStringLiteral(
+                            "Qt cannot read it as a plug-in (%1): the shell does not "
+                            "register it")
+                            .arg(unreadableReason(library))
+                      : QStringLiteral(
+                            "its metadata names no ProgID: the shell does not "
+                            "register it");
+        }
         out_.write({{QStringLiteral("record"), QStringLiteral("finding")},
                     {QStringLiteral("step"), QStringLiteral("load")},
                     {QStringLiteral("kind"), QStringLiteral("refused")},
@@ -159,27 +184,36 @@ private:
         return false;
     }
 
+    // Qt's own reason for a library whose plug-in metadata it does not accept (another Qt
+    // version, say): it gives it when asked to load the library.
+    static QString unreadableReason(QPluginLoader& library) {
+        library.load();
+        return library.errorString();
+    }
+
     bool create() {
-        const QString name = QLatin1Char('O') + QString::number(Slot);
+        const QString name = ModuleCalls::controlName(Slot);
         return step(QStringLiteral("create"),
                     QStringLiteral("Add(%1, %2, PictureHaupt)").arg(quoted(progId_), quoted(name)),
-                    QStringLiteral("KX.NeuesObjekt Object:%1[%2]").arg(progId_).arg(Slot), [&] {
-                        control_ = registry_->Add(progId_, name, pictureHaupt_.get());
-                        // The sink holds the control before Init, as in the shell.
-                        sinks_.hold(Slot, control_);
+                    ModuleCalls::createFaultSource(progId_, Slot), [&] {
+                        control_ = calls_->create(Slot, progId_, pictureHaupt_.get());
+                        threads_.listenTo(control_->control());
                     });
     }
 
     void describeMembers() {
         QObject* control = control_->control();
         QJsonArray members;
-        for (const HostCall& call : HostCalls) {
-            members.append(
-                QJsonObject{{QStringLiteral("member"), QLatin1String(call.member)},
-                            {QStringLiteral("use"), QLatin1String(call.use)},
-                            {QStringLiteral("reaches"),
-                             LateBinding::memberReached(control, QLatin1String(call.member),
-                                                        call.arguments, call.assignment)}});
+        for (const ModuleCalls::Member& call : ModuleCalls::Members) {
+            const QString reaches = LateBinding::memberReached(control, QLatin1String(call.name),
+                                                               call.arguments, call.assignment);
+            QJsonObject member{{QStringLiteral("member"), QLatin1String(call.name)},
+                               {QStringLiteral("use"), QLatin1String(call.use)},
+                               {QStringLiteral("reaches"), reaches}};
+            if (QString why = whyNotCallable(*control, call, library_); !why.isEmpty()) {
+                member.insert(QStringLiteral("why"), why);
+            }
+            members.append(member);
         }
         QJsonArray dispIds;
         for (const auto& [dispId, member] : LateBinding::dispIds(control)) {
@@ -199,55 +233,76 @@ private:
     }
 
     void initialise() {
-        const QString source = QStringLiteral("KX.NeuesObjekt");
         step(QStringLiteral("Init"),
              QStringLiteral("Init(%1, %2, %3) = True")
                  .arg(options_.unit)
                  .arg(options_.machine)
                  .arg(quoted(options_.machineName)),
-             source, [&] {
-                 control_->let(QStringLiteral("Init"), true,
-                               {QVariant::fromValue(options_.unit),
-                                QVariant::fromValue(options_.machine), options_.machineName});
+             ModuleCalls::CreateSource, [&] {
+                 ModuleCalls::init(*control_, options_.unit, options_.machine,
+                                   options_.machineName);
              });
-        step(QStringLiteral("Refresh"), QStringLiteral("Refresh = True"), source,
-             [&] { control_->let(QStringLiteral("Refresh"), true); });
+        step(QStringLiteral("Refresh"), QStringLiteral("Refresh = True"), ModuleCalls::CreateSource,
+             [&] { ModuleCalls::refresh(*control_); });
     }
 
     // As the layout places a module: each assignment on its own, then the height.
     void place() {
-        const QString source = QStringLiteral("KX.PositioniereObjekte");
+        const QString& source = ModuleCalls::PlaceSource;
         const QString name = QStringLiteral("place");
         const auto width = static_cast<float>(pictureHaupt_->width() * twips_.x);
         step(name, QStringLiteral("Left = 0, Top = 0, Width = %1, Visible = True").arg(width),
              source, [&] {
-                 attempt(name, source, [&] { control_->setLeft(0); });
-                 attempt(name, source, [&] { control_->setTop(0); });
-                 attempt(name, source, [&] { control_->setWidth(width); });
-                 attempt(name, source, [&] { control_->setVisible(true); });
+                 attempt(name, source, [&] { ModuleCalls::placeLeft(*control_); });
+                 attempt(name, source, [&] { ModuleCalls::placeTop(*control_, 0); });
+                 attempt(name, source, [&] { calls_->placeWidth(*control_, *pictureHaupt_); });
+                 attempt(name, source, [&] { ModuleCalls::show(*control_); });
              });
         step(QStringLiteral("AbsoluteHoehe"), QStringLiteral("read AbsoluteHoehe"), source, [&] {
-            const double twips = AbsoluteHoeheOf(*control_);
+            const double twips = ModuleCalls::height(*control_);
             out_.write({{QStringLiteral("record"), QStringLiteral("height")},
                         {QStringLiteral("twips"), twips},
                         {QStringLiteral("pixels"), twips_.toPixelsY(twips)}});
         });
     }
 
+    // The module runs as it would on a line, with a watchdog that measures how long the window's
+    // event loop stood still: a module that blocks it freezes the operator window.
     void letRun() {
         step(ContainerStep::Run, QStringLiteral("events run for %1 s").arg(options_.runSeconds), {},
              [&] {
                  pictureHaupt_->show();
                  QEventLoop loop;
+                 QElapsedTimer sinceTick;
+                 qint64 longestStill = 0;
+                 QTimer watchdog;
+                 QObject::connect(&watchdog, &QTimer::timeout, [&] {
+                     longestStill = std::max(longestStill, sinceTick.restart());
+                 });
+                 sinceTick.start();
+                 watchdog.start(WatchdogTickMs);
                  QTimer::singleShot(options_.runSeconds * 1000, &loop, &QEventLoop::quit);
                  loop.exec();
+                 longestStill = std::max(longestStill, sinceTick.elapsed());
+                 if (longestStill > BlockLimitMs) {
+                     out_.write(
+                         {{QStringLiteral("record"), QStringLiteral("finding")},
+                          {QStringLiteral("step"), ContainerStep::Run},
+                          {QStringLiteral("kind"), QStringLiteral("blocked")},
+                          {QStringLiteral("text"),
+                           QStringLiteral("the plug-in kept the window's event loop from turning "
+                                          "for %1 s (more than %2 s); the operator window would "
+                                          "freeze meanwhile")
+                               .arg(static_cast<double>(longestStill) / 1000.0, 0, 'f', 1)
+                               .arg(BlockLimitMs / 1000)}});
+                 }
              });
     }
 
     void terminate() {
         step(QStringLiteral("Terminate"), QStringLiteral("Terminate = True"),
-             QStringLiteral("KX.InternEndProgram"), [&] {
-                 control_->let(QStringLiteral("Terminate"), true);
+             ModuleCalls::EndSource, [&] {
+                 ModuleCalls::terminate(*control_);
                  sinks_.empty(Slot);
              });
     }
@@ -283,8 +338,21 @@ private:
                     {QStringLiteral("text"), text}});
     }
 
+    // An exception out of the module's own code, caught at the event dispatch: the shell logs
+    // this line and carries on.
+    void escaped(const Fault& fault) {
+        finding(step_, ModuleCalls::ownCodeFaultLine(fault.description(), progId_, Slot));
+    }
+
     // What the shell's event sink hands to OCXEreignis: the slot and the event, shown in a box.
+    // The shell shows the box on the window's thread, whatever thread the module emitted from,
+    // and the module's emit returns when it is closed; so does the container.
     void routed(int16_t slot, const EventInfo& info) {
+        if (QThread::currentThread() != qApp->thread()) {
+            QMetaObject::invokeMethod(
+                qApp, [&] { routed(slot, info); }, Qt::BlockingQueuedConnection);
+            return;
+        }
         QJsonArray arguments;
         for (const QVariant& argument : info.Parameters) {
             arguments.append(jsonOf(argument));
@@ -293,8 +361,23 @@ private:
                     {QStringLiteral("step"), step_},
                     {QStringLiteral("slot"), slot},
                     {QStringLiteral("name"), info.Name},
-                    {QStringLiteral("box"), QString::number(slot) + QLatin1Char(' ') + info.Name},
+                    {QStringLiteral("box"), ModuleCalls::eventBoxText(slot, info.Name)},
                     {QStringLiteral("arguments"), arguments}});
+    }
+
+    // Events emitted from a thread of the module's own are no fault: the shell shows them on the
+    // window's thread. The vendor is told, since the emitting thread waits for each box.
+    void reportThreads() {
+        const QStringList fromThreads = threads_.eventsFromOtherThreads();
+        if (!fromThreads.isEmpty()) {
+            out_.write(
+                {{QStringLiteral("record"), QStringLiteral("note")},
+                 {QStringLiteral("text"),
+                  QStringLiteral("emits %1 from a thread of its own: the shell shows these events "
+                                 "on the window's thread, and the emitting thread waits until "
+                                 "the operator has closed each box")
+                      .arg(fromThreads.join(QStringLiteral(", ")))}});
+        }
     }
 
     const ContainerOptions& options_;
@@ -302,8 +385,11 @@ private:
     ScreenTwips twips_;
     std::optional<PluginControlFactory> registry_;
     QString progId_;
+    QString library_;
     QString step_;
     EventSinks sinks_;
+    std::optional<ModuleCalls> calls_;
+    ThreadWatch threads_;
     std::unique_ptr<QWidget> pictureHaupt_;
     Extender* control_ = nullptr;
 };
@@ -315,8 +401,8 @@ void runContainer(const ContainerOptions& options, RecordWriter& out) {
     int argc = 1;
     char name[] = "kestrix-check";
     char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
-    Container(options, out).run();
+    ContainerApplication application(argc, argv);
+    Container(options, out).run(application);
 }
 
 }  // namespace kestrix::check

@@ -81,10 +81,12 @@ void PluginReport::add(const QJsonObject& record) {
         print(QStringLiteral("members the host calls:"));
         for (const QJsonValue& member : record.value(QLatin1String("members")).toArray()) {
             const QString reaches = member.toObject().value(QLatin1String("reaches")).toString();
-            print(QStringLiteral("  %1: %2")
+            const QString why = member.toObject().value(QLatin1String("why")).toString();
+            print(QStringLiteral("  %1: %2%3")
                       .arg(member.toObject().value(QLatin1String("use")).toString(),
                            reaches.isEmpty() ? QStringLiteral("missing (the shell logs fault 438)")
-                                             : reaches));
+                                             : reaches,
+                           why.isEmpty() ? QString() : QStringLiteral(": ") + why));
         }
         const QJsonArray dispIds = record.value(QLatin1String("dispIds")).toArray();
         print(
@@ -121,12 +123,32 @@ void PluginReport::add(const QJsonObject& record) {
         print(QStringLiteral("  %1 twips (%2 pixels)")
                   .arg(record.value(QLatin1String("twips")).toDouble())
                   .arg(record.value(QLatin1String("pixels")).toInt()));
+    } else if (kind == QLatin1String("note")) {
+        notes_.append(record.value(QLatin1String("text")));
+        print(QStringLiteral("note: ") + field(record, "text"));
     } else if (kind == QLatin1String("done") && findings_.size() == findingsBeforeStep_) {
         print(QStringLiteral("  ok"));
     }
 }
 
 void PluginReport::childEnded(const ChildEnd& end) {
+    if (end.forgedLines > 0) {
+        addFinding(end.step, QStringLiteral("forged"),
+                   QStringLiteral("%1 on the container's record channel did not come from the "
+                                  "container: the plug-in writes to descriptors it does not own")
+                       .arg(counted(end.forgedLines, "line")));
+    }
+    for (const Survivor& survivor : end.survivors) {
+        addFinding(end.step, QStringLiteral("survivor"),
+                   QStringLiteral("process %1 (%2) outlived the plug-in's process; the shell's "
+                                  "line would keep it running (ended it)")
+                       .arg(survivor.pid)
+                       .arg(survivor.command));
+    }
+    reportEnd(end);
+}
+
+void PluginReport::reportEnd(const ChildEnd& end) {
     switch (end.kind) {
         case ChildEnd::Kind::Finished:
             return;
@@ -161,6 +183,7 @@ void PluginReport::finish() {
         report_.insert(QStringLiteral("steps"), steps_);
         report_.insert(QStringLiteral("events"), events_);
         report_.insert(QStringLiteral("findings"), findings_);
+        report_.insert(QStringLiteral("notes"), notes_);
         report_.insert(QStringLiteral("fit"), fit());
         std::cout << QJsonDocument(report_).toJson(QJsonDocument::Indented).constData();
         return;
@@ -178,10 +201,33 @@ void PluginReport::addFinding(const QString& step, const QString& kind, const QS
     print(QStringLiteral("  %1: %2").arg(kind, text));
 }
 
+// What a plug-in names (its ProgID, its file, its texts) reaches the terminal with its control
+// characters escaped, so that it cannot move the cursor or forge a line of the report.
 void PluginReport::print(const QString& line) const {
     if (!json_) {
-        std::cout << line.toLocal8Bit().constData() << std::endl;
+        std::cout << printable(line).toLocal8Bit().constData() << std::endl;
     }
+}
+
+QString printable(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code >= 0x20 && code != 0x7f && !(code >= 0x80 && code < 0xa0)) {
+            shown.append(c);
+        } else if (code == '\n') {
+            shown.append(QLatin1String("\\n"));
+        } else if (code == '\r') {
+            shown.append(QLatin1String("\\r"));
+        } else if (code == '\t') {
+            shown.append(QLatin1String("\\t"));
+        } else {
+            shown.append(
+                QStringLiteral("\\x%1").arg(static_cast<int>(code), 2, 16, QLatin1Char('0')));
+        }
+    }
+    return shown;
 }
 
 }  // namespace kestrix::check

@@ -10,7 +10,8 @@ namespace kestrix::check {
 
 // The container's report: the records of the isolated run, printed as they arrive (text), or
 // gathered into one JSON object printed at the end (--json); then the verdict. A plug-in is fit
-// for a line when the run gave no finding: no fault line, no crash, no hang, nothing refused.
+// for a line when the run gave no finding: no fault line, no crash, no hang, nothing refused,
+// no process left behind. Notes (events emitted from a thread) tell the vendor, and are no finding.
 class PluginReport {
 public:
     explicit PluginReport(bool json) : json_(json) {}
@@ -23,6 +24,7 @@ public:
     bool fit() const { return findings_.isEmpty(); }
 
 private:
+    void reportEnd(const ChildEnd& end);
     void addFinding(const QString& step, const QString& kind, const QString& text);
     void print(const QString& line) const;
 
@@ -32,7 +34,11 @@ private:
     QJsonArray events_;
     QJsonArray findings_;
     QJsonArray skipped_;
+    QJsonArray notes_;
     qsizetype findingsBeforeStep_ = 0;
 };
+
+// The text with its control characters written as escapes: \n, \r, \t, \xHH.
+QString printable(const QString& text);
 
 }  // namespace kestrix::check

@@ -109,11 +109,13 @@ Verb pluginVerb() {
         "      folder) through the shell's calls, offscreen, in a process of its own: creation as\n"
         "      O1 in slot 1, Init(unit, machine, name) (default 1, 1, \"Machine 1\"), Refresh,\n"
         "      placement and AbsoluteHoehe, SECONDS of running (default 2), Terminate, unloading.\n"
-        "      Prints the metadata, the members the shell calls, the dispatch ids and events, "
-        "each\n"
-        "      step with the fault line the shell would log and every event as the shell routes\n"
-        "      it. A crash, an exit or a step that takes longer than the timeout (default 10 s)\n"
-        "      is a finding. Exit status 0: fit for a line; 1: not fit.\n",
+        "      Prints the metadata, the members the shell calls (and why one cannot be called),\n"
+        "      the dispatch ids and events, each step with the fault line the shell would log and\n"
+        "      every event as the shell routes it. Findings: a fault line; a crash, an exit or a\n"
+        "      step longer than the timeout (default 10 s); an exception out of the control's own\n"
+        "      code; the event loop blocked for more than 1 s; a process left behind (ended);\n"
+        "      forged records. Events emitted from a thread are a note. Exit status 0: fit for a\n"
+        "      line; 1: not fit.\n",
         checkPlugin};
 }
 

@@ -22,17 +22,26 @@ const Verb Verbs[] = {
     kestrix::check::pluginVerb(),
 };
 
-void printUsage() {
-    std::cerr << "usage:\n";
+void printUsage(std::ostream& out) {
+    out << "usage:\n";
     for (const Verb& verb : Verbs) {
-        std::cerr << verb.usage;
+        out << verb.usage;
     }
+    out << "  kestrix-check --help | --version\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && (arguments.front() == "--help" || arguments.front() == "-h")) {
+        printUsage(std::cout);
+        return kestrix::check::ExitSuccess;
+    }
+    if (arguments.size() == 1 && arguments.front() == "--version") {
+        std::cout << "kestrix-check " KESTRIX_VERSION "\n";
+        return kestrix::check::ExitSuccess;
+    }
     if (!arguments.empty()) {
         for (const Verb& verb : Verbs) {
             if (verb.name == arguments.front()) {
@@ -43,6 +52,6 @@ int main(int argc, char** argv) {
             }
         }
     }
-    printUsage();
+    printUsage(std::cerr);
     return ExitUsage;
 }

@@ -80,8 +80,8 @@ public:
 // every shell that asks for it. A change of this interface's binary layout (a new or changed
 // virtual function of ControlPlugin) comes with a new identity, "org.kestrix.ControlPlugin/2",
 // and SDK 2.0: a shell that asks for the new identity no longer loads libraries built for this
-// one (it reports them as offering no controls), so every plug-in must then be rebuilt against
-// the new SDK. The members reached by name (Init, Refresh, AbsoluteHoehe, Terminate, the events)
+// one (it says which identity it expects), so every plug-in must then be rebuilt against the new
+// SDK. The members reached by name (Init, Refresh, AbsoluteHoehe, Terminate, the events)
 // are not part of the identity: the shell checks them at run time.
 #define KestrixControlPlugin_iid "org.kestrix.ControlPlugin/1"
 Q_DECLARE_INTERFACE(kestrix::ControlPlugin, KestrixControlPlugin_iid)

@@ -1,4 +1,5 @@
-// A Qt plug-in of ours whose metadata names no ProgID: the registry must pass it over.
+// A Qt plug-in of ours whose metadata names no ProgID: the registry must pass it over. Built with
+// KESTRIX_TEST_CONTROL_CHARACTERS, its ProgID holds a line break and a terminal escape.
 #include <QObject>
 #include <QWidget>
 
@@ -8,7 +9,11 @@ namespace kestrix::test {
 
 class AnonymousPlugin : public QObject, public ControlPlugin {
     Q_OBJECT
+#ifdef KESTRIX_TEST_CONTROL_CHARACTERS
+    Q_PLUGIN_METADATA(IID KestrixControlPlugin_iid FILE "test_controlchars.json")
+#else
     Q_PLUGIN_METADATA(IID KestrixControlPlugin_iid FILE "test_anonymous.json")
+#endif
     Q_INTERFACES(kestrix::ControlPlugin)
 public:
     QWidget* createControl(const QString& /*progId*/, QWidget* parent) override {

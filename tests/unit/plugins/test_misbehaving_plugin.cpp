@@ -1,26 +1,46 @@
 // Plug-in modules that break the host's contract, one library each: the build names the control
-// in KESTRIX_TEST_CONTROL.
+// in KESTRIX_TEST_CONTROL (and, for LeavingModule, where it leaves a process behind in
+// KESTRIX_TEST_LEAVE_AT; for another interface, the IID in KESTRIX_TEST_IID).
+#include <fcntl.h>
 #include <kestrix/ControlPlugin.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDate>
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
 namespace kestrix::test {
 
-// Init takes a date where the machine name goes (no name converts), Refresh is missing, and
-// Terminate throws.
+// Keeps the contract; the modules below that derive from it break it in one way each.
+class ContractModule : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int AbsoluteHoehe READ absoluteHoehe)
+public:
+    using QWidget::QWidget;
+    Q_INVOKABLE virtual void Init(short, short, const QString&, bool) {}
+    Q_INVOKABLE void Refresh(bool) {}
+    Q_INVOKABLE virtual void Terminate(bool) {}
+    int absoluteHoehe() const { return 1200; }
+};
+
+// Init takes a date where the machine name goes (no name converts), Refresh is a C++ function
+// but not Q_INVOKABLE, and Terminate throws.
 class FaultyModule : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int AbsoluteHoehe READ absoluteHoehe)
 public:
     using QWidget::QWidget;
     Q_INVOKABLE void Init(short /*unit*/, short /*machine*/, QDate /*name*/, bool /*value*/) {}
+    void Refresh(bool value);
     Q_INVOKABLE void Terminate(bool /*value*/) { throw std::runtime_error("relay stuck"); }
     int absoluteHoehe() const { return 1200; }
 };
+void FaultyModule::Refresh(bool /*value*/) {}
 
 // Cannot be created: its licence is missing.
 class ThrowingModule : public QWidget {
@@ -49,8 +69,129 @@ public:
     }
 };
 
+// Writes the container's last record to every pipe it finds open, and ends the process.
+class ForgingModule : public ContractModule {
+    Q_OBJECT
+public:
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        const char end[] = "{\"record\":\"end\"}\n";
+        std::signal(SIGPIPE, SIG_IGN);  // some pipes it finds have no reader
+        for (int fd = 3; fd < 1024; ++fd) {
+            struct stat status {};
+            if (fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode)) {
+                (void)!write(fd, end, sizeof end - 1);
+            }
+        }
+        _exit(0);
+    }
+};
+
+// Its own timer's slot throws.
+class TimerThrowingModule : public ContractModule {
+    Q_OBJECT
+public:
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        QTimer::singleShot(100, this, [] { throw std::runtime_error("relay stuck"); });
+    }
+};
+
+// Its own timer's slot holds the window's thread for 1.5 s.
+class BlockingModule : public ContractModule {
+    Q_OBJECT
+public:
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        QTimer::singleShot(100, this,
+                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); });
+    }
+};
+
+// Emits its events from a thread of its own, which Terminate ends.
+class ThreadEmittingModule : public ContractModule {
+    Q_OBJECT
+public:
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        worker_ = std::thread([this] {
+            for (int tick = 1; tick <= 3; ++tick) {
+                emit Ticked(tick);
+            }
+        });
+    }
+    void Terminate(bool) override {
+        if (worker_.joinable()) {
+            worker_.join();
+        }
+    }
+
+Q_SIGNALS:
+    void Ticked(int tick);
+
+private:
+    std::thread worker_;
+};
+
+#ifdef KESTRIX_TEST_LEAVE_AT
+// Starts a process that keeps every descriptor it inherited and outlives the module: at load, in
+// Init, in Terminate, or in Init as a daemon (setsid and a second fork, out of the group).
+enum class LeaveAt { Load, Init, Terminate, Daemon };
+constexpr LeaveAt Leave = LeaveAt::KESTRIX_TEST_LEAVE_AT;
+
+void leaveProcess() {
+    if (fork() != 0) {
+        return;
+    }
+    if (Leave == LeaveAt::Daemon) {
+        setsid();
+        if (fork() != 0) {
+            _exit(0);
+        }
+    }
+    sleep(30);
+    _exit(0);
+}
+
+const bool leftAtLoad = [] {
+    if (Leave == LeaveAt::Load) {
+        leaveProcess();
+    }
+    return true;
+}();
+
+class LeavingModule : public ContractModule {
+    Q_OBJECT
+public:
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        if (Leave == LeaveAt::Init || Leave == LeaveAt::Daemon) {
+            leaveProcess();
+        }
+    }
+    void Terminate(bool) override {
+        if (Leave == LeaveAt::Terminate) {
+            leaveProcess();
+        }
+    }
+};
+#endif
+
 }  // namespace kestrix::test
 
+#ifdef KESTRIX_TEST_IID
+// A library built for another identity of the interface.
+class MisbehavingPlugin : public QObject, public kestrix::ControlPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID KESTRIX_TEST_IID FILE "kestrix_control_plugin.json")
+    Q_INTERFACES(kestrix::ControlPlugin)
+public:
+    QWidget* createControl(const QString& /*progId*/, QWidget* parent) override {
+        return new kestrix::test::KESTRIX_TEST_CONTROL(parent);
+    }
+};
+#else
 KESTRIX_CONTROL_PLUGIN(MisbehavingPlugin, kestrix::test::KESTRIX_TEST_CONTROL)
+#endif
 
 #include "test_misbehaving_plugin.moc"
