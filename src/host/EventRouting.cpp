@@ -1,5 +1,7 @@
 #include "host/PluginHost.h"
+#include "log/Fault.h"
 #include "log/FaultScope.h"
+#include "log/LogWriter.h"
 #include "platform/Dialogs.h"
 
 namespace kestrix {
@@ -30,16 +32,19 @@ void PluginHost::waitForBox(const QString& text) {
     }
 }
 
-// Written with the error flag, so that it reaches the log whatever is logged and the "Log File"
-// button turns red: the operator has missed events.
+// A fault line like any other, so that it reaches the log whatever is logged and the "Log File"
+// button turns red: the operator has missed events. It is an out-of-memory fault (7) of the
+// program's own: the events were dropped because the room kept for waiting ones was full.
 void PluginHost::reportDroppedEvents() noexcept {
     if (droppedEvents_ == 0) {
         return;
     }
-    log_.WriteLogLine(QStringLiteral("KX.OCXEreignis ") + QString::number(droppedEvents_) +
-                          QStringLiteral(" events dropped unshown, the oldest first: more than ") +
-                          QString::number(MaxWaitingEvents) + QStringLiteral(" were waiting"),
-                      false, false, true);
+    const Fault dropped(
+        ErrorNumber::OutOfMemory,
+        QString::number(droppedEvents_) +
+            QStringLiteral(" events dropped unshown, the oldest first: more than ") +
+            QString::number(MaxWaitingEvents) + QStringLiteral(" were waiting"));
+    log_.WriteLogLine(faultLine(dropped, QStringLiteral("KX.OCXEreignis")), false, false, true);
     droppedEvents_ = 0;
 }
 

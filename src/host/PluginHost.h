@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "config/ActivationSettings.h"
 #include "host/EventInfo.h"
@@ -22,6 +23,7 @@ namespace kestrix {
 class ControlFactory;
 class Dialogs;
 class Extender;
+class Fault;
 class FaultScope;
 class LogWriter;
 class RunningProcedures;
@@ -87,7 +89,19 @@ public:
     // created and work that yields stops at its next step.
     void TerminatePlugins(FaultScope& scope);
 
+    // A fault that escaped code the event loop ran for this receiver (a module's own timer, say)
+    // becomes a fault line in the operator window's log: with the module's ProgID as its source
+    // and "KX." and the control's name ("KX.O3") as its source string when the receiver is a
+    // hosted module or one of its parts, otherwise as it is with "KX." and the receiver's class.
+    // False when there is no operator window with modules to write it.
+    static bool ReportEscapedFault(const Fault& fault, const QObject* receiver,
+                                   const QString& receiverClass);
+
 private:
+    // The hosts alive, in the order they were made; on the window's thread only.
+    static std::vector<PluginHost*>& liveHosts();
+    // The module whose control is this object, or null.
+    const Extender* moduleWithControl(const QObject* control) const;
     // Slot n of the table; a number outside 1..20 is a subscript out of range (9).
     PluginSlot& slotAt(int n);
     // The module held in slot n; an empty slot is no object (91).
