@@ -330,6 +330,20 @@ TEST_F(OperatorWindowAtWork, AFaultEscapingAModulesOwnTimerIsAFaultLineAndTheWin
     EXPECT_EQ(app.runtime.stopRequests, 1);
 }
 
+// Before there is an operator window, a fault escaping an event is one line on stderr.
+TEST_F(AppTest, WithoutTheOperatorWindowAnEscapedFaultIsOneLineOnStderr) {
+    QTimer throwing;
+    throwing.setSingleShot(true);
+    QObject::connect(&throwing, &QTimer::timeout, [] { throw std::runtime_error("no window"); });
+    throwing.start(0);
+    testing::internal::CaptureStderr();
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Kestrix: Fault 440; no window; Kestrix; KX.QTimer\n");
+}
+
 TEST_F(OperatorWindowAtWork, EndAsksFirstAndNoLeavesEverything) {
     activated();
     app.dialogs.answers = {MsgBoxResult::No};
