@@ -112,14 +112,16 @@ int compareWithPlainBoxes(const std::string& options) {
     return 0;
 }
 
-long residentKb() {
+// A figure of /proc/self/status in KB: VmRSS, the resident set, or one of its parts (RssAnon,
+// RssFile, RssShmem).
+long residentKb(const QByteArray& figure = "VmRSS") {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) {
         return 0;
     }
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(figure + ':')) {
+            return line.mid(figure.size() + 1).trimmed().split(' ').value(0).toLong();
         }
     }
     return 0;
@@ -153,7 +155,13 @@ int measureFlow(QApplication& application, const std::vector<EventModule*>& modu
     });
     closer.start();
     long before = 0;
-    QTimer::singleShot(FirstMinute * 1000, [&before] { before = residentKb(); });
+    long anonBefore = 0;
+    long shmemBefore = 0;
+    QTimer::singleShot(FirstMinute * 1000, [&] {
+        before = residentKb();
+        anonBefore = residentKb("RssAnon");
+        shmemBefore = residentKb("RssShmem");
+    });
     QTimer::singleShot(seconds * 1000, &application, [&] {
         for (auto& timer : timers) {
             timer->stop();
@@ -166,8 +174,9 @@ int measureFlow(QApplication& application, const std::vector<EventModule*>& modu
     const double mbPerHour = static_cast<double>(after - before) / 1024.0 / hours;
     std::printf(
         "module event flow: %d events, %d boxes closed in %d s, RSS %ld KB after %d s, %ld KB "
-        "at the end: %.2f MB per hour\n",
-        raised, closed, seconds, before, FirstMinute, after, mbPerHour);
+        "at the end (anonymous %+ld KB, shared %+ld KB): %.2f MB per hour\n",
+        raised, closed, seconds, before, FirstMinute, after, residentKb("RssAnon") - anonBefore,
+        residentKb("RssShmem") - shmemBefore, mbPerHour);
     kestrix::bench::printVerdict("module event flow, one box closed a second: RSS growth per hour",
                                  mbPerHour, " MB", TargetMbPerHourOfFlow);
     return 0;

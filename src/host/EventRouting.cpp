@@ -15,7 +15,7 @@ void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
     FaultScope p(log_, QStringLiteral("KX.OCXEreignis"));
     p.step([&] { waitForBox(QString::number(slot) + QLatin1Char(' ') + info.Name); });
     while (openBoxes_ < MaxOpenEventBoxes && !waitingBoxes_.empty()) {
-        const QString text = std::move(waitingBoxes_.front());
+        const QString text = boxTexts_[waitingBoxes_.front()];
         waitingBoxes_.pop_front();
         reportDroppedEvents();
         ++openBoxes_;
@@ -25,7 +25,12 @@ void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
 }
 
 void PluginHost::waitForBox(const QString& text) {
-    waitingBoxes_.push_back(text);
+    auto known = boxTextNumbers_.constFind(text);
+    if (known == boxTextNumbers_.constEnd()) {
+        known = boxTextNumbers_.insert(text, static_cast<uint32_t>(boxTexts_.size()));
+        boxTexts_.push_back(text);
+    }
+    waitingBoxes_.push_back(*known);
     if (waitingBoxes_.size() > static_cast<size_t>(MaxWaitingEvents)) {
         waitingBoxes_.pop_front();
         ++droppedEvents_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -126,7 +127,11 @@ private:
     ScreenTwips twips_;
     RunningProcedures& procedures_;
     bool terminated_ = false;
-    std::deque<QString> waitingBoxes_;
+    // The waiting events, oldest first, each as the number of its box text. A module raises the
+    // same few events over and over, so each distinct text is kept once: a long queue stays small.
+    std::deque<uint32_t> waitingBoxes_;
+    std::vector<QString> boxTexts_;
+    QHash<QString, uint32_t> boxTextNumbers_;
     int openBoxes_ = 0;
     int droppedEvents_ = 0;
     QPointer<QWidget> pictureHaupt_;
