@@ -10,7 +10,13 @@
 // nesting costs; with "plain storm" the same events open plain boxes without a bound, which nest
 // until the program fails.
 //
+// With "flow", the steady flow of a line: 20 modules raise one event a second each (each from a
+// timer of its own, as a module would) while the operator closes one box a second, for the given
+// seconds (600 by default). It prints the growth of the resident set from the end of the first
+// minute to the end, in MB per hour, and holds it against the target.
+//
 //     host_event_box_memory [modules|plain] [storm] [boxes]
+//     host_event_box_memory flow [seconds]
 
 #include <QApplication>
 #include <QFile>
@@ -21,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -105,16 +112,73 @@ int compareWithPlainBoxes(const std::string& options) {
     return 0;
 }
 
-long residentKb() {
+// A figure of /proc/self/status in KB: VmRSS, the resident set, or one of its parts (RssAnon,
+// RssFile, RssShmem).
+long residentKb(const QByteArray& figure = "VmRSS") {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) {
         return 0;
     }
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(figure + ':')) {
+            return line.mid(figure.size() + 1).trimmed().split(' ').value(0).toLong();
         }
     }
+    return 0;
+}
+
+constexpr double TargetMbPerHourOfFlow = 0.5;
+
+// The steady flow: see the head of this file.
+int measureFlow(QApplication& application, const std::vector<EventModule*>& modules, int seconds) {
+    constexpr int FirstMinute = 60;
+    int raised = 0;
+    int closed = 0;
+    std::vector<std::unique_ptr<QTimer>> timers;
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        auto timer = std::make_unique<QTimer>();
+        timer->setInterval(1000);
+        EventModule* module = modules[i];
+        QObject::connect(timer.get(), &QTimer::timeout, module,
+                         [&raised, module] { module->raise(++raised); });
+        // Spread over the second, as independent modules would be.
+        QTimer::singleShot(static_cast<int>(50 * i), timer.get(), qOverload<>(&QTimer::start));
+        timers.push_back(std::move(timer));
+    }
+    QTimer closer;
+    closer.setInterval(1000);
+    QObject::connect(&closer, &QTimer::timeout, [&closed] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->done(QMessageBox::Ok);
+            ++closed;
+        }
+    });
+    closer.start();
+    long before = 0;
+    long anonBefore = 0;
+    long shmemBefore = 0;
+    QTimer::singleShot(FirstMinute * 1000, [&] {
+        before = residentKb();
+        anonBefore = residentKb("RssAnon");
+        shmemBefore = residentKb("RssShmem");
+    });
+    QTimer::singleShot(seconds * 1000, &application, [&] {
+        for (auto& timer : timers) {
+            timer->stop();
+        }
+        application.exit();
+    });
+    application.exec();
+    const long after = residentKb();
+    const double hours = (seconds - FirstMinute) / 3600.0;
+    const double mbPerHour = static_cast<double>(after - before) / 1024.0 / hours;
+    std::printf(
+        "module event flow: %d events, %d boxes closed in %d s, RSS %ld KB after %d s, %ld KB "
+        "at the end (anonymous %+ld KB, shared %+ld KB): %.2f MB per hour\n",
+        raised, closed, seconds, before, FirstMinute, after, residentKb("RssAnon") - anonBefore,
+        residentKb("RssShmem") - shmemBefore, mbPerHour);
+    kestrix::bench::printVerdict("module event flow, one box closed a second: RSS growth per hour",
+                                 mbPerHour, " MB", TargetMbPerHourOfFlow);
     return 0;
 }
 
@@ -129,25 +193,55 @@ int main(int argc, char** argv) {
         oneSide = oneSide || side;
         options += side ? std::string() : std::string(" ") + argv[i];
     }
-    if (!oneSide) {
+    const bool flow = argc > 1 && std::strcmp(argv[1], "flow") == 0;
+    if (!oneSide && !flow) {
         return compareWithPlainBoxes(options);
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless told otherwise (QT_QPA_PLATFORM=xcb under an X server measures the line's
+    // own platform).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     // The offscreen platform remarks on every box; those remarks are not what is measured.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication application(argc, argv);
     bool plain = false;
     bool storm = false;
-    int boxes = 5000;
+    int boxes = flow ? 600 : 5000;
     for (int i = 1; i < argc; ++i) {
         plain = plain || std::strcmp(argv[i], "plain") == 0;
         storm = storm || std::strcmp(argv[i], "storm") == 0;
         boxes = std::atoi(argv[i]) > 0 ? std::atoi(argv[i]) : boxes;
     }
     constexpr int WarmUp = 500;
-    if (boxes <= WarmUp) {
+    if (flow && boxes <= 60) {
+        std::fprintf(stderr, "more than 60 seconds, please\n");
+        return 2;
+    }
+    if (!flow && boxes <= WarmUp) {
         std::fprintf(stderr, "more than %d boxes, please\n", WarmUp);
         return 2;
+    }
+
+    kestrix::SystemClock clock;
+    kestrix::LogWriter log(clock);  // no file name: nothing is written
+    kestrix::QtDialogs dialogs;
+    kestrix::Service service(dialogs);
+    kestrix::LineSettings line;
+    kestrix::RunningProcedures procedures;
+    EventModules modules;
+    QWidget pictureHaupt;
+    kestrix::PluginHost host(log, dialogs, modules, service, line, kestrix::ScreenTwips{},
+                             procedures);
+    host.attach(&pictureHaupt, nullptr);
+    const int moduleCount = storm || flow ? 20 : 1;
+    std::vector<EventModule*> storming;
+    for (int slot = 1; slot <= moduleCount; ++slot) {
+        host.NeuesObjekt(QStringLiteral("Bench.EventModule"), 1, 1, QStringLiteral("Packer 1"));
+        storming.push_back(modules.module);
+    }
+    if (flow) {
+        return measureFlow(application, storming, boxes);
     }
 
     // Every box that opens is closed from the event loop it runs.
@@ -161,24 +255,6 @@ int main(int argc, char** argv) {
         }
     });
     closer.start();
-
-    kestrix::SystemClock clock;
-    kestrix::LogWriter log(clock);  // no file name: nothing is written
-    kestrix::QtDialogs dialogs;
-    kestrix::Service service(dialogs);
-    kestrix::LineSettings line;
-    kestrix::RunningProcedures procedures;
-    EventModules modules;
-    QWidget pictureHaupt;
-    kestrix::PluginHost host(log, dialogs, modules, service, line, kestrix::ScreenTwips{},
-                             procedures);
-    host.attach(&pictureHaupt, nullptr);
-    const int moduleCount = storm ? 20 : 1;
-    std::vector<EventModule*> storming;
-    for (int slot = 1; slot <= moduleCount; ++slot) {
-        host.NeuesObjekt(QStringLiteral("Bench.EventModule"), 1, 1, QStringLiteral("Packer 1"));
-        storming.push_back(modules.module);
-    }
 
     if (storm) {
         long before = 0;

@@ -34,15 +34,15 @@ void OperatorSession::TimerErstemal_Timer() {
     if (p.test([&] { return StartTicks >= 5; })) {
         p.step([&] { setTimerEnabled(TimerErstemal, false); });
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" An ")); });
+        // An end begun meanwhile stops the start at its next step; the end marker still comes.
         for (const ModuleKind& kind : ModuleKinds) {
             p.step([&] { Host->StartProcedure(kind, source); });
             if (ProgramEnding) {
-                return;
+                break;
             }
         }
-        p.step([&] { Host->PositioniereObjekte(); });
-        if (ProgramEnding) {
-            return;
+        if (!ProgramEnding) {
+            p.step([&] { Host->PositioniereObjekte(); });
         }
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" En ")); });
     } else {

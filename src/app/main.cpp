@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/EndSignals.h"
+#include "app/KestrixApplication.h"
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
@@ -17,7 +18,7 @@
 #include "platform/x11/X11Desktop.h"
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    kestrix::KestrixApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
     // The program ends on the runtime ended event, not when its last window closes.
     QApplication::setQuitOnLastWindowClosed(false);

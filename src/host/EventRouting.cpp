@@ -1,5 +1,7 @@
 #include "host/PluginHost.h"
+#include "log/Fault.h"
 #include "log/FaultScope.h"
+#include "log/LogWriter.h"
 #include "platform/Dialogs.h"
 
 namespace kestrix {
@@ -13,7 +15,7 @@ void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
     FaultScope p(log_, ModuleCalls::EventSource);
     p.step([&] { waitForBox(ModuleCalls::eventBoxText(slot, info.Name)); });
     while (openBoxes_ < MaxOpenEventBoxes && !waitingBoxes_.empty()) {
-        const QString text = std::move(waitingBoxes_.front());
+        const QString text = boxTexts_[waitingBoxes_.front()];
         waitingBoxes_.pop_front();
         reportDroppedEvents();
         ++openBoxes_;
@@ -23,23 +25,31 @@ void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
 }
 
 void PluginHost::waitForBox(const QString& text) {
-    waitingBoxes_.push_back(text);
+    auto known = boxTextNumbers_.constFind(text);
+    if (known == boxTextNumbers_.constEnd()) {
+        known = boxTextNumbers_.insert(text, static_cast<uint32_t>(boxTexts_.size()));
+        boxTexts_.push_back(text);
+    }
+    waitingBoxes_.push_back(*known);
     if (waitingBoxes_.size() > static_cast<size_t>(MaxWaitingEvents)) {
         waitingBoxes_.pop_front();
         ++droppedEvents_;
     }
 }
 
-// Written with the error flag, so that it reaches the log whatever is logged and the "Log File"
-// button turns red: the operator has missed events.
+// A fault line like any other, so that it reaches the log whatever is logged and the "Log File"
+// button turns red: the operator has missed events. It is an out-of-memory fault (7) of the
+// program's own: the events were dropped because the room kept for waiting ones was full.
 void PluginHost::reportDroppedEvents() noexcept {
     if (droppedEvents_ == 0) {
         return;
     }
-    log_.WriteLogLine(QStringLiteral("KX.OCXEreignis ") + QString::number(droppedEvents_) +
-                          QStringLiteral(" events dropped unshown, the oldest first: more than ") +
-                          QString::number(MaxWaitingEvents) + QStringLiteral(" were waiting"),
-                      false, false, true);
+    const Fault dropped(
+        ErrorNumber::OutOfMemory,
+        QString::number(droppedEvents_) +
+            QStringLiteral(" events dropped unshown, the oldest first: more than ") +
+            QString::number(MaxWaitingEvents) + QStringLiteral(" were waiting"));
+    log_.WriteLogLine(faultLine(dropped, QStringLiteral("KX.OCXEreignis")), false, false, true);
     droppedEvents_ = 0;
 }
 

@@ -24,8 +24,10 @@ void EventSinks::hold(int n, Extender* extender) {
     target.delivery = {};
     if (extender != nullptr) {
         const auto slot = static_cast<int16_t>(n);
+        // The extender emits its events on its own thread, the window's; with it as the context
+        // the receiver runs there in any case.
         target.delivery =
-            QObject::connect(extender, &Extender::ObjectEvent,
+            QObject::connect(extender, &Extender::ObjectEvent, extender,
                              [this, slot](const EventInfo& info) { receiver_(slot, info); });
     }
 }

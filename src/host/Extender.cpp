@@ -2,9 +2,14 @@
 
 #include <QMetaMethod>
 #include <QMetaObject>
+#include <QThread>
 #include <QtDebug>
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -20,12 +25,42 @@ const QString WidthName = QStringLiteral("Width");
 const QString HeightName = QStringLiteral("Height");
 const QString VisibleName = QStringLiteral("Visible");
 
+}  // namespace
+
+// One emit of a module's event from a thread of its own, waiting for the window's thread to
+// show it. Shared by the waiting thread and the relay, so that either may go first.
+struct WaitingEmit {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+
+    void finish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = true;
+        }
+        finished.notify_all();
+    }
+    void waitUntilFinished() {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [this] { return done; });
+    }
+};
+
 // Receives every signal of the control's own classes and hands each emission on as one
 // ObjectEvent. It has no meta-object of its own: each connected signal k arrives as the call of
 // "slot" k after QObject's own methods, the way QSignalSpy receives its signal.
+//
+// The host shows events on the window's thread only. An emit on that thread is delivered at once;
+// an emit from another thread is posted to it, and the emitting thread waits until the event has
+// been delivered there, so that for the module every emit returns after its box is closed. Once
+// released (the end has begun, or the relay goes), waiting emits return at once and later ones
+// are not delivered: a module that waits for its thread in Terminate or in its destructor must not
+// find that thread waiting for the window.
 class EventRelay final : public QObject {
 public:
     explicit EventRelay(Extender* extender) : QObject(extender), extender_(extender) {}
+    ~EventRelay() override { release(); }
 
     void listenTo(QObject* control) {
         for (const QMetaMethod& event : Extender::eventsOf(*control->metaObject())) {
@@ -48,6 +83,19 @@ public:
         return -1;
     }
 
+    // Lets every waiting emit return and delivers no later one from another thread.
+    void release() {
+        std::vector<std::shared_ptr<WaitingEmit>> waiting;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            released_ = true;
+            waiting.swap(waiting_);
+        }
+        for (const auto& call : waiting) {
+            call->finish();
+        }
+    }
+
 private:
     // Synchronous: the control's emit returns only when the host's handlers have returned.
     void deliver(const QMetaMethod& signal, void** argv) {
@@ -55,22 +103,67 @@ private:
         for (int i = 0; i < signal.parameterCount(); ++i) {
             info.Parameters.append(QVariant(signal.parameterMetaType(i), argv[i + 1]));
         }
+        if (QThread::currentThread() == thread()) {
+            emitObjectEvent(info);
+        } else {
+            deliverFromAnotherThread(std::move(info));
+        }
+    }
+
+    void deliverFromAnotherThread(EventInfo info) {
+        auto waiting = std::make_shared<WaitingEmit>();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (released_) {
+                return;
+            }
+            waiting_.push_back(waiting);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, waiting, info = std::move(info)] {
+                if (stillWaiting(waiting)) {
+                    emitObjectEvent(info);
+                }
+                forget(waiting);
+                waiting->finish();
+            },
+            Qt::QueuedConnection);
+        waiting->waitUntilFinished();
+    }
+
+    bool stillWaiting(const std::shared_ptr<WaitingEmit>& waiting) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(waiting_.begin(), waiting_.end(), waiting) != waiting_.end();
+    }
+
+    void forget(const std::shared_ptr<WaitingEmit>& waiting) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waiting_.erase(std::remove(waiting_.begin(), waiting_.end(), waiting), waiting_.end());
+    }
+
+    void emitObjectEvent(const EventInfo& info) {
         // The host's handlers report their own faults; nothing may travel back into the
         // plug-in's code, which called emit.
         try {
             Q_EMIT extender_->ObjectEvent(info);
         } catch (const std::exception& e) {
-            qCritical("Kestrix: event %s of %s escaped its handler: %s", signal.name().constData(),
+            qCritical("Kestrix: event %s of %s escaped its handler: %s", qPrintable(info.Name),
                       qPrintable(extender_->name()), e.what());
         } catch (...) {
-            qCritical("Kestrix: event %s of %s escaped its handler", signal.name().constData(),
+            qCritical("Kestrix: event %s of %s escaped its handler", qPrintable(info.Name),
                       qPrintable(extender_->name()));
         }
     }
 
     Extender* extender_;
     std::vector<QMetaMethod> signals_;
+    std::mutex mutex_;
+    bool released_ = false;
+    std::vector<std::shared_ptr<WaitingEmit>> waiting_;
 };
+
+namespace {
 
 double numberOf(const QVariant& value) {
     bool ok = false;
@@ -154,7 +247,14 @@ Extender::Extender(QWidget* control, QString progId, QString name, ScreenTwips t
 
 void Extender::forwardEvents() {
     if (control_ != nullptr) {
-        (new EventRelay(this))->listenTo(control_);
+        relay_ = new EventRelay(this);
+        relay_->listenTo(control_);
+    }
+}
+
+void Extender::releaseWaitingEvents() {
+    if (relay_ != nullptr) {
+        relay_->release();
     }
 }
 

@@ -13,6 +13,8 @@
 
 namespace kestrix {
 
+class EventRelay;
+
 // The host's handle on one hosted control. Left, Top, Width, Height and Visible are its own
 // (geometry in twips, converted with the screen's factors); every other member goes late-bound to
 // the control. Every signal that the control's own class declares arrives as one ObjectEvent.
@@ -50,6 +52,11 @@ public:
     void setHeight(double twips);
     void setVisible(bool visible);
 
+    // Events arrive on the extender's thread. An event the control emits from another thread is
+    // delivered there, and its emit waits until it has been. From this call on, waiting emits
+    // return at once and later ones from other threads are not delivered (the end has begun).
+    void releaseWaitingEvents();
+
 Q_SIGNALS:
     void ObjectEvent(const kestrix::EventInfo& info);
 
@@ -60,6 +67,7 @@ private:
     QString progId_;
     QString name_;
     ScreenTwips twips_;
+    EventRelay* relay_ = nullptr;  // a child
 };
 
 // A module's AbsoluteHoehe as the layout reads it: the height in twips that the module reports;

@@ -14,14 +14,14 @@ const std::array<ModuleKind, 8> ModuleKinds = {{
 #include "host/ModuleKindRows.inc"
 }};
 
-void StartModuleKind(const ModuleKind& kind, const QString& callerSource, const LineSettings& line,
-                     const Service& service, LogWriter& log, UnitRequests& requests) {
-    FaultScope p(log, callerSource + QLatin1Char('.') + QLatin1String(kind.procedure));
+namespace {
+
+// The units of one kind that the line's machines have, each requested from the host, with a yield
+// after each; stops at the next step once the end has begun.
+void requestUnitsOfKind(const ModuleKind& kind, const LineSettings& line, const Service& service,
+                        UnitRequests& requests, FaultScope& p) {
     const QString progId = QLatin1String(kind.progId);
     const QString key = QLatin1String(kind.key);
-
-    p.step(
-        [&] { log.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
     p.step([&] { requests.yield(); });
     if (requests.terminated()) {
         return;
@@ -50,6 +50,17 @@ void StartModuleKind(const ModuleKind& kind, const QString& callerSource, const 
             }
         }
     }
+}
+
+}  // namespace
+
+// The start and end markers bracket the work whatever happens between, the end included.
+void StartModuleKind(const ModuleKind& kind, const QString& callerSource, const LineSettings& line,
+                     const Service& service, LogWriter& log, UnitRequests& requests) {
+    FaultScope p(log, callerSource + QLatin1Char('.') + QLatin1String(kind.procedure));
+    p.step(
+        [&] { log.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
+    requestUnitsOfKind(kind, line, service, requests, p);
     p.step(
         [&] { log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
 }

@@ -29,9 +29,13 @@ PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& control
           RunningProcedures::Running running(procedures_);
           OCXEreignis(slot, info);
       }),
-      calls_(controls, sinks_, twips) {}
+      calls_(controls, sinks_, twips) {
+    liveHosts().push_back(this);
+}
 
-PluginHost::~PluginHost() = default;
+PluginHost::~PluginHost() {
+    std::erase(liveHosts(), this);
+}
 
 void PluginHost::attach(QWidget* pictureHaupt, Extender* scrollBar) {
     pictureHaupt_ = pictureHaupt;
@@ -57,7 +61,8 @@ Extender* PluginHost::ObjWithEvent(int n) const {
 // Slot numbers only grow: a request beyond slot 20 still takes its number and faults on every
 // step that addresses its slot, while the 20 slots stay as they are. A module created after the
 // others were terminated would never be terminated, so once the end has begun none is created;
-// Init may show a box and so let the end begin, and then Refresh is not called either.
+// Init may show a box and so let the end begin, and then Refresh is not called either; the end
+// marker is written all the same.
 void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
                              const QString& machineName) {
     if (terminated_) {
@@ -84,10 +89,9 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     }
     if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
         p.step([&] { ModuleCalls::init(controlOf(n), unit, machine, machineName); });
-        if (terminated_) {
-            return;
+        if (!terminated_) {
+            p.step([&] { ModuleCalls::refresh(controlOf(n)); });
         }
-        p.step([&] { ModuleCalls::refresh(controlOf(n)); });
     }
     p.step(
         [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "config/ActivationSettings.h"
 #include "host/EventInfo.h"
@@ -23,6 +25,7 @@ namespace kestrix {
 class ControlFactory;
 class Dialogs;
 class Extender;
+class Fault;
 class FaultScope;
 class LogWriter;
 class RunningProcedures;
@@ -88,7 +91,19 @@ public:
     // created and work that yields stops at its next step.
     void TerminatePlugins(FaultScope& scope);
 
+    // A fault that escaped code the event loop ran for this receiver (a module's own timer, say)
+    // becomes a fault line in the operator window's log: with the module's ProgID as its source
+    // and "KX." and the control's name ("KX.O3") as its source string when the receiver is a
+    // hosted module or one of its parts, otherwise as it is with "KX." and the receiver's class.
+    // False when there is no operator window with modules to write it.
+    static bool ReportEscapedFault(const Fault& fault, const QObject* receiver,
+                                   const QString& receiverClass);
+
 private:
+    // The hosts alive, in the order they were made; on the window's thread only.
+    static std::vector<PluginHost*>& liveHosts();
+    // The module whose control is this object, or null.
+    const Extender* moduleWithControl(const QObject* control) const;
     // Slot n of the table; a number outside 1..20 is a subscript out of range (9).
     PluginSlot& slotAt(int n);
     // The module held in slot n; an empty slot is no object (91).
@@ -110,7 +125,11 @@ private:
     ScreenTwips twips_;
     RunningProcedures& procedures_;
     bool terminated_ = false;
-    std::deque<QString> waitingBoxes_;
+    // The waiting events, oldest first, each as the number of its box text. A module raises the
+    // same few events over and over, so each distinct text is kept once: a long queue stays small.
+    std::deque<uint32_t> waitingBoxes_;
+    std::vector<QString> boxTexts_;
+    QHash<QString, uint32_t> boxTextNumbers_;
     int openBoxes_ = 0;
     int droppedEvents_ = 0;
     QPointer<QWidget> pictureHaupt_;

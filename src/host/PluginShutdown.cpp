@@ -9,6 +9,13 @@ namespace kestrix {
 void PluginHost::TerminatePlugins(FaultScope& p) {
     terminated_ = true;
     reportDroppedEvents();
+    // A module that stops its own threads in Terminate must not find one of them waiting in an
+    // emit for the window: from here on such emits return without a box.
+    for (int n = 1; n <= EventSinks::Count; ++n) {
+        if (Extender* held = sinks_.held(n)) {
+            held->releaseWaitingEvents();
+        }
+    }
     const int slotCount = SlotCount;
     for (int i = 1; i <= slotCount; ++i) {
         p.step([&] { ModuleCalls::terminate(controlOf(i)); });

@@ -1,7 +1,10 @@
 #include "platform/QtDialogs.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QWindow>
 
 namespace kestrix {
@@ -54,6 +57,24 @@ void makeTransientForAskingWindow(QMessageBox& box) {
     box.windowHandle()->setTransientParent(asking->windowHandle());
 }
 
+// The room a window manager's frame takes beside the caption: the window's icon and its
+// minimise, maximise and close buttons, with their margins.
+constexpr int FrameButtonsWidth = 160;
+
+// A box sizes itself to its text and buttons, which leaves a short text's box too narrow for its
+// caption: the frame would cut "Kestrix" to "K... ix". A row as wide as the caption and the
+// frame's buttons keeps the box at least that wide.
+void makeWideEnoughForCaption(QMessageBox& box) {
+    auto* layout = qobject_cast<QGridLayout*>(box.layout());
+    if (layout == nullptr) {
+        return;
+    }
+    const QFontMetrics caption(QApplication::font("QMdiSubWindowTitleBar"));
+    const int width = caption.horizontalAdvance(box.windowTitle()) + FrameButtonsWidth;
+    layout->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                    layout->rowCount(), 0, 1, layout->columnCount());
+}
+
 }  // namespace
 
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
@@ -66,6 +87,7 @@ int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
     } else {
         box.setDefaultButton(box.addButton(QMessageBox::Ok));
     }
+    makeWideEnoughForCaption(box);
     makeTransientForAskingWindow(box);
     int pressed = box.exec();
     if (yesNo) {

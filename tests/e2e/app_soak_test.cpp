@@ -210,7 +210,7 @@ private:
         EXPECT_LE(log.count(QStringLiteral("D KX.InternEndProgram An ")), 1);
         const qsizetype end = log.indexOf(QStringLiteral("D KX.InternEndProgram An "));
         if (end >= 0) {
-            EXPECT_TRUE(log.mid(end).filter(QStringLiteral("KX.NeuesObjekt")).isEmpty());
+            EXPECT_TRUE(log.mid(end).filter(QStringLiteral("KX.NeuesObjekt An ")).isEmpty());
         }
     }
 

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -215,6 +217,24 @@ TEST_F(OperatorWindowAtWork, AVanishedWatchedWindowEndsTheWindowsWork) {
 // The end from inside the start sequence: the watched window vanishes, or the operator answers
 // Yes to "End", while a start procedure lets events run. No module is created after the others
 // were terminated, nothing more of the start sequence is written, and the end is orderly.
+// Every start marker in the log has its end marker after it, however the work ended.
+void expectEveryStartMarkerEnded(const QStringList& lines) {
+    static const QRegularExpression marker(QStringLiteral("^\\S+ (KX\\.\\S+) (An|En) $"));
+    QStringList open;
+    for (const QString& line : lines) {
+        const QRegularExpressionMatch match = marker.match(line);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        if (match.captured(2) == QLatin1String("An")) {
+            open << match.captured(1);
+        } else {
+            EXPECT_TRUE(open.removeOne(match.captured(1))) << line.toStdString();
+        }
+    }
+    EXPECT_TRUE(open.isEmpty()) << open.join(", ").toStdString();
+}
+
 TEST_F(OperatorWindowAtWork, EndingInsideTheStartSequenceStopsItAtItsNextStep) {
     QByteArray fiveFullMachines = "[Project]\nNumberOfMachines=5\n";
     for (int machine = 1; machine <= 5; ++machine) {
@@ -223,35 +243,59 @@ TEST_F(OperatorWindowAtWork, EndingInsideTheStartSequenceStopsItAtItsNextStep) {
             fiveFullMachines += QByteArray(kind.key) + "=3\n";
         }
     }
-    for (const bool byTheOperator : {false, true}) {
-        SCOPED_TRACE(byTheOperator ? "End answered Yes" : "watched window gone");
+    for (const char* way : {"watched window gone", "End answered Yes", "in an Init's box"}) {
+        SCOPED_TRACE(way);
+        const bool inInitsBox = way == std::string("in an Init's box");
         AppHarness harness;
-        harness.root.writeKestrixIni("[Project]\nLogFileData=TRUE\n");
+        harness.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileData=TRUE\n");
         harness.root.writeProgramIni(fiveFullMachines);
         harness.desktop.openWindow(QStringLiteral("Vwwebbrowser"));
         QPointer<OperatorSession> ending = &harness.activated();
         for (int tick = 0; tick < 5; ++tick) {
             ending->TimerErstemal_Timer();
         }
-        // Inside the yield after the third module.
-        std::function<void()> endAtThirdModule = [&] {
-            if (harness.testControls.addCalls.size() < 3) {
-                atNextYield(endAtThirdModule);
-            } else if (byTheOperator) {
+        auto endNow = [&] {
+            if (way == std::string("End answered Yes")) {
                 harness.window().cmdEnd->click();
             } else {
                 harness.desktop.closeWindow(QStringLiteral("Vwwebbrowser"));
                 ending->TimerWebBrowser_Timer();
             }
         };
-        atNextYield(endAtThirdModule);
+        // Inside the yield after the third module, or in the box of an event the third module
+        // raises in its Init.
+        std::function<void()> endAtThirdModule = [&] {
+            if (harness.testControls.addCalls.size() < 3) {
+                atNextYield(endAtThirdModule);
+            } else {
+                endNow();
+            }
+        };
+        if (inInitsBox) {
+            for (const ModuleKind& kind : ModuleKinds) {
+                harness.testControls.registerProgId(QString::fromLatin1(kind.progId),
+                                                    FakeControlFactory::Kind::RaisingEventInInit);
+            }
+            harness.dialogs.whileOpen = [&](const FakeDialogs::Box& box) {
+                if (harness.testControls.addCalls.size() == 3 && box.prompt == "3 Initialising") {
+                    endNow();
+                }
+            };
+        } else {
+            atNextYield(endAtThirdModule);
+        }
         ending->TimerErstemal_Timer();
 
         EXPECT_EQ(harness.testControls.addCalls.size(), 3u);
         EXPECT_EQ(harness.testControls.journal->sequence().filter(".Terminate").size(), 3);
+        EXPECT_EQ(harness.testControls.journal->sequence().filter(".Refresh").size(),
+                  inInitsBox ? 2 : 3);
         const QStringList lines = harness.log();
-        ASSERT_FALSE(lines.isEmpty());
-        EXPECT_EQ(lines.last(), QStringLiteral("D KX.InternEndProgram En "));
+        expectEveryStartMarkerEnded(lines);
+        // Nothing was created after the end began.
+        const QStringList afterTheEnd =
+            lines.mid(lines.indexOf(QStringLiteral("D KX.InternEndProgram An ")));
+        EXPECT_TRUE(afterTheEnd.filter("KX.NeuesObjekt An").isEmpty());
         EXPECT_TRUE(harness.log().filter("Fault").isEmpty());
         AppHarness::processEvents();
         EXPECT_TRUE(ending.isNull());
@@ -278,6 +322,46 @@ TEST_F(OperatorWindowAtWork, ReturnToStartShowsTheStartWindowFirstAndAsksTheRunt
     EXPECT_EQ(order, (QStringList{"operator window unloaded, start window shown: 1",
                                   "stop request, windows left: 1"}));
     expectOrderlyEnd();
+}
+
+// A fault that escapes a module's own timer takes nothing with it: each is a fault line naming
+// the module's ProgID and control, and the window goes on to an orderly end.
+TEST_F(OperatorWindowAtWork, AFaultEscapingAModulesOwnTimerIsAFaultLineAndTheWindowGoesOn) {
+    app.testControls.registerProgId(QStringLiteral("XKX_OCR.OCR"),
+                                    FakeControlFactory::Kind::ThrowingFromTimer);
+    activated();
+    countDownAndStart();
+    QEventLoop ticks;
+    QTimer::singleShot(100, &ticks, &QEventLoop::quit);
+    ticks.exec();
+
+    const QStringList faults = logLinesContaining(QStringLiteral("Fault"));
+    ASSERT_GE(faults.size(), 2);
+    static const QRegularExpression expected(
+        QStringLiteral("^E Fault 440; relay stuck; XKX_OCR\\.OCR; KX\\.O[0-9]+$"));
+    for (const QString& fault : faults) {
+        EXPECT_TRUE(expected.match(fault).hasMatch()) << fault.toStdString();
+    }
+    EXPECT_FALSE(session.isNull());
+    app.dialogs.answers = {MsgBoxResult::Yes};
+    app.window().cmdEnd->click();
+    AppHarness::processEvents();
+    EXPECT_TRUE(session.isNull());
+    EXPECT_EQ(app.runtime.stopRequests, 1);
+}
+
+// Before there is an operator window, a fault escaping an event is one line on stderr.
+TEST_F(AppTest, WithoutTheOperatorWindowAnEscapedFaultIsOneLineOnStderr) {
+    QTimer throwing;
+    throwing.setSingleShot(true);
+    QObject::connect(&throwing, &QTimer::timeout, [] { throw std::runtime_error("no window"); });
+    throwing.start(0);
+    testing::internal::CaptureStderr();
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Kestrix: Fault 440; no window; Kestrix; KX.QTimer\n");
 }
 
 TEST_F(OperatorWindowAtWork, EndAsksFirstAndNoLeavesEverything) {

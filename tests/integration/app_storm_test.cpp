@@ -502,7 +502,7 @@ uint32_t environmentNumber(const char* name, uint32_t otherwise) {
 }
 
 TEST(OperatorStorm, EndsSafelyAtAnyMomentOfRandomSchedules) {
-    ensureApplication();
+    ensureApplication<KestrixApplication>();
     reportCrashesWithTheSeed();
     uint32_t first = environmentNumber("KESTRIX_STORM_FIRST", 1);
     uint32_t count = environmentNumber("KESTRIX_STORM_SEEDS", 300);

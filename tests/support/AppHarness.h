@@ -20,6 +20,7 @@
 #include "FixedClock.h"
 #include "TempRoot.h"
 #include "TestApplication.h"
+#include "app/KestrixApplication.h"
 #include "app/KestrixCentral.h"
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
@@ -51,7 +52,7 @@ public:
                    root.programDirectory(),
                    [this](int exitCode) { exitCodes.append(exitCode); }},
           service(dialogs) {
-        ensureApplication();
+        ensureApplication<KestrixApplication>();
     }
 
     // Loads the start window (its load handler runs) and reports a successful runtime start.
@@ -164,7 +165,7 @@ private:
 // What the operator window's tests share: the application and a harness.
 class AppTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+    static void SetUpTestSuite() { ensureApplication<KestrixApplication>(); }
 
     AppHarness app;
 };

@@ -32,6 +32,8 @@ public:
         FailingTerminate,
         WithoutAbsoluteHoehe,
         RaisingEventInInit,
+        EmittingFromThread,
+        ThrowingFromTimer,
     };
 
     struct AddCall {
@@ -47,6 +49,8 @@ public:
         registerProgId(QStringLiteral("Test.FailingTerminate"), Kind::FailingTerminate);
         registerProgId(QStringLiteral("Test.WithoutAbsoluteHoehe"), Kind::WithoutAbsoluteHoehe);
         registerProgId(QStringLiteral("Test.RaisingEventInInit"), Kind::RaisingEventInInit);
+        registerProgId(QStringLiteral("Test.EmittingFromThread"), Kind::EmittingFromThread);
+        registerProgId(QStringLiteral("Test.ThrowingFromTimer"), Kind::ThrowingFromTimer);
         for (const ModuleKind& kind : ModuleKinds) {
             registerProgId(QString::fromLatin1(kind.progId), Kind::Recording);
         }
@@ -115,6 +119,10 @@ private:
                 return new ControlWithoutAbsoluteHoehe(container);
             case Kind::RaisingEventInInit:
                 return new ControlRaisingEventInInit(container);
+            case Kind::EmittingFromThread:
+                return new ControlEmittingFromThread(container);
+            case Kind::ThrowingFromTimer:
+                return new ControlThrowingFromTimer(container);
         }
         throw Fault::ofNumber(ErrorNumber::CannotCreateObject);
     }

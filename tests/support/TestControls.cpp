@@ -98,4 +98,33 @@ void ControlRaisingEventInInit::Terminate(bool value) {
     record(QStringLiteral("Terminate"), {value});
 }
 
+ControlEmittingFromThread::~ControlEmittingFromThread() {
+    waitForThread();
+}
+void ControlEmittingFromThread::raiseFromThread(int count) {
+    waitForThread();
+    thread_ = std::thread([this, count] {
+        for (int i = 1; i <= count; ++i) {
+            emit TestEvent(QString::number(i));
+            ++returned;
+        }
+    });
+}
+void ControlEmittingFromThread::waitForThread() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+void ControlEmittingFromThread::Terminate(bool value) {
+    record(QStringLiteral("Terminate"), {value});
+    waitForThread();
+}
+
+void ControlThrowingFromTimer::Init(short unit, short machine, const QString& machineName,
+                                    bool value) {
+    RecordingControl::Init(unit, machine, machineName, value);
+    connect(&timer, &QTimer::timeout, this, [] { throw std::runtime_error("relay stuck"); });
+    timer.start(10);
+}
+
 }  // namespace kestrix

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QVariantList>
 #include <QWidget>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace kestrix {
@@ -131,6 +134,36 @@ public:
 
 Q_SIGNALS:
     void Initialising(short unit, short machine);
+};
+
+// A control that raises TestEvent from a thread of its own: raiseFromThread(n) starts a thread
+// that raises n events one after the other. Terminate, and the control's end, wait for the thread.
+class ControlEmittingFromThread : public RecordingControl {
+    Q_OBJECT
+public:
+    using RecordingControl::RecordingControl;
+    ~ControlEmittingFromThread() override;
+
+    void raiseFromThread(int count);
+    void waitForThread();
+    Q_INVOKABLE void Terminate(bool value);
+
+    // The emits of the thread that have returned.
+    std::atomic<int> returned{0};
+
+private:
+    std::thread thread_;
+};
+
+// A control whose own timer throws std::runtime_error("relay stuck") at every tick, from Init on.
+class ControlThrowingFromTimer : public RecordingControl {
+    Q_OBJECT
+public:
+    using RecordingControl::RecordingControl;
+
+    Q_INVOKABLE void Init(short unit, short machine, const QString& machineName, bool value);
+
+    QTimer timer{this};
 };
 
 }  // namespace kestrix

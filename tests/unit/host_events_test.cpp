@@ -2,7 +2,16 @@
 
 #include "host_fixture.h"
 
+#include <QDeadlineTimer>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
 #include "log/FaultScope.h"
+#include "platform/QtDialogs.h"
 
 namespace kestrix {
 namespace {
@@ -97,8 +106,66 @@ TEST_F(EventTest, BoxesNestSixteenDeepAtMostAndTheRestAreShownAsTheyClose) {
 
     EXPECT_EQ(deepest, PluginHost::MaxOpenEventBoxes);
     ASSERT_EQ(dialogs.boxes.size(), 16 + 10000);
-    EXPECT_EQ(faultLines(), QStringList{"KX.OCXEreignis 50 events dropped unshown, the oldest "
-                                        "first: more than 10000 were waiting"});
+    EXPECT_EQ(faultLines(), QStringList{"Fault 7; 50 events dropped unshown, the oldest first: "
+                                        "more than 10000 were waiting; Kestrix; KX.OCXEreignis"});
+}
+
+// A module may emit from a thread of its own: the box comes up on the window's thread, and each
+// emit returns only after its box is closed.
+TEST_F(EventTest, AnEventFromAModulesOwnThreadIsShownOnTheWindowsThreadBeforeItsEmitReturns) {
+    request("XKX_OCR.OCR");
+    request("Test.EmittingFromThread");
+    auto& module = static_cast<ControlEmittingFromThread&>(*controls.control("O2"));
+    std::vector<bool> onWindowThread;
+    std::vector<int> returnedWhileOpen;
+    dialogs.whileOpen = [&](const FakeDialogs::Box&) {
+        onWindowThread.push_back(QThread::currentThread() == qApp->thread());
+        returnedWhileOpen.push_back(module.returned);
+    };
+    module.raiseFromThread(3);
+    const QDeadlineTimer patience(std::chrono::seconds(20));
+    while (module.returned < 3 && !patience.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    module.waitForThread();
+
+    ASSERT_EQ(dialogs.boxes.size(), 3);
+    EXPECT_EQ(dialogs.boxes[0].prompt, "2 TestEvent");
+    EXPECT_EQ(onWindowThread, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(returnedWhileOpen, (std::vector<int>{0, 1, 2}));
+}
+
+// A module that waits for its thread in Terminate finds it released from the emit it waits in:
+// the end neither hangs nor shows the event.
+TEST_F(EventTest, TheEndReleasesAModulesThreadWaitingInItsEmit) {
+    request("Test.EmittingFromThread");
+    auto& module = static_cast<ControlEmittingFromThread&>(*controls.control("O1"));
+    module.raiseFromThread(2);
+    // Long enough for the thread to be waiting for the window, which does not serve it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    FaultScope p(log, QStringLiteral("KX.InternEndProgram"));
+    host->TerminatePlugins(p);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(module.returned, 2);
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    EXPECT_TRUE(faultLines().isEmpty());
+}
+
+// The real box is wide enough for the frame to show its caption whole, beside its buttons.
+TEST(EventBox, IsWideEnoughForItsCaption) {
+    ensureApplication();
+    int width = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            width = box->width();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    QtDialogs dialogs;
+    dialogs.MsgBox(QStringLiteral("1 x"), MsgBoxStyle::OkOnly);
+    const QFontMetrics caption(QApplication::font("QMdiSubWindowTitleBar"));
+    EXPECT_GE(width, caption.horizontalAdvance(QStringLiteral("Kestrix")) + 150);
 }
 
 TEST_F(EventTest, EmptiedSinksDeliverNothingMore) {

@@ -197,7 +197,8 @@ TEST_F(ModuleKindTest, TheStartOrderDecidesTheSlots) {
     EXPECT_EQ(yields, 8 + 3);
 }
 
-// Once the modules are terminated, during a yield say, the procedure stops and writes nothing.
+// Once the modules are terminated, during a yield say, the procedure stops at its next step and
+// writes only its end marker.
 TEST_F(ModuleKindTest, AProcedureStopsWhenTheModulesAreTerminatedDuringItsYield) {
     writeProgramIni(
         "[Machine1]\r\nHotMeltTankNumberOfTanks=3\r\n"
@@ -211,8 +212,9 @@ TEST_F(ModuleKindTest, AProcedureStopsWhenTheModulesAreTerminatedDuringItsYield)
     host->StartProcedure(ModuleKinds[0], QStringLiteral("KX.TimerErstemal_Timer"));
     EXPECT_EQ(host->SlotCount, 1);
     EXPECT_EQ(controls.journal->sequence(), (QStringList{"O1.Init", "O1.Refresh", "O1.Terminate"}));
-    EXPECT_EQ(logLines(), (QStringList{"D KX.TimerErstemal_Timer.HotmeltStart An ",
-                                       "D KX.NeuesObjekt An ", "D KX.NeuesObjekt En "}));
+    EXPECT_EQ(logLines(),
+              (QStringList{"D KX.TimerErstemal_Timer.HotmeltStart An ", "D KX.NeuesObjekt An ",
+                           "D KX.NeuesObjekt En ", "D KX.TimerErstemal_Timer.HotmeltStart En "}));
     host->NeuesObjekt(QStringLiteral("XKX_Xmelt.Xmelt"), 1, 1, QStringLiteral("Packer 1"));
     EXPECT_EQ(host->SlotCount, 1);
     EXPECT_EQ(controls.addCalls.size(), 1u);

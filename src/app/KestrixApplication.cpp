@@ -1,0 +1,55 @@
+#include "app/KestrixApplication.h"
+
+#include <cxxabi.h>
+#include <QThread>
+#include <cstdio>
+
+#include "host/PluginHost.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+namespace {
+
+void reportOnWindowThread(const Fault& fault, const QObject* receiver,
+                          const QString& receiverClass) {
+    if (!PluginHost::ReportEscapedFault(fault, receiver, receiverClass)) {
+        const QString line = faultLine(fault, QStringLiteral("KX.") + receiverClass);
+        std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(line));
+        std::fflush(stderr);
+    }
+}
+
+}  // namespace
+
+bool KestrixApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (abi::__forced_unwind&) {
+        throw;  // a thread being cancelled must unwind
+    } catch (...) {
+        reportEscapedFault(receiver);
+        return false;
+    }
+}
+
+void reportEscapedFault(const QObject* receiver) noexcept {
+    try {
+        const Fault fault = currentFault();
+        const QString receiverClass = receiver != nullptr
+                                          ? QString::fromLatin1(receiver->metaObject()->className())
+                                          : QStringLiteral("Kestrix");
+        if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+            reportOnWindowThread(fault, receiver, receiverClass);
+            return;
+        }
+        // Objects of another thread are no parts of a hosted module, which lives on the window's.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [fault, receiverClass] { reportOnWindowThread(fault, nullptr, receiverClass); },
+            Qt::QueuedConnection);
+    } catch (...) {
+        std::fputs("Kestrix: a fault escaped an event and could not be reported\n", stderr);
+    }
+}
+
+}  // namespace kestrix

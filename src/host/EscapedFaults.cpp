@@ -1,0 +1,47 @@
+#include "host/Extender.h"
+#include "host/PluginHost.h"
+#include "log/Fault.h"
+#include "log/LogWriter.h"
+
+namespace kestrix {
+
+std::vector<PluginHost*>& PluginHost::liveHosts() {
+    static std::vector<PluginHost*> hosts;
+    return hosts;
+}
+
+const Extender* PluginHost::moduleWithControl(const QObject* control) const {
+    for (int n = 1; n <= EventSinks::Count; ++n) {
+        const Extender* module = sinks_.held(n);
+        if (module != nullptr && module->control() == control) {
+            return module;
+        }
+    }
+    return nullptr;
+}
+
+// The receiver may be the module itself or anything it owns (its timer, a button of its own):
+// the nearest hosted module up the receiver's parents names the fault. Otherwise the newest
+// host's log takes it, as the shell's own fault.
+bool PluginHost::ReportEscapedFault(const Fault& fault, const QObject* receiver,
+                                    const QString& receiverClass) {
+    const std::vector<PluginHost*>& hosts = liveHosts();
+    if (hosts.empty()) {
+        return false;
+    }
+    for (const QObject* part = receiver; part != nullptr; part = part->parent()) {
+        for (PluginHost* host : hosts) {
+            if (const Extender* module = host->moduleWithControl(part)) {
+                const Fault named(fault.number(), fault.description(), module->progId());
+                host->log_.WriteLogLine(faultLine(named, QStringLiteral("KX.") + module->name()),
+                                        false, false, true);
+                return true;
+            }
+        }
+    }
+    hosts.back()->log_.WriteLogLine(faultLine(fault, QStringLiteral("KX.") + receiverClass), false,
+                                    false, true);
+    return true;
+}
+
+}  // namespace kestrix
