@@ -1,4 +1,5 @@
 #include "host/Extender.h"
+#include "host/ModuleCalls.h"
 #include "host/PluginHost.h"
 #include "log/Fault.h"
 #include "log/LogWriter.h"
@@ -32,9 +33,9 @@ bool PluginHost::ReportEscapedFault(const Fault& fault, const QObject* receiver,
     for (const QObject* part = receiver; part != nullptr; part = part->parent()) {
         for (PluginHost* host : hosts) {
             if (const Extender* module = host->moduleWithControl(part)) {
-                const Fault named(fault.number(), fault.description(), module->progId());
-                host->log_.WriteLogLine(faultLine(named, QStringLiteral("KX.") + module->name()),
-                                        false, false, true);
+                host->log_.WriteLogLine(
+                    ModuleCalls::ownCodeFaultLine(fault, module->progId(), module->name()), false,
+                    false, true);
                 return true;
             }
         }

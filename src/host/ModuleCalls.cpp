@@ -37,9 +37,10 @@ QString ModuleCalls::eventBoxText(int16_t slot, const QString& eventName) {
     return QString::number(slot) + QLatin1Char(' ') + eventName;
 }
 
-QString ModuleCalls::ownCodeFaultLine(const QString& what, const QString& progId, int n) {
-    return faultLine(Fault(ErrorNumber::AutomationError, what, progId),
-                     QStringLiteral("KX.") + controlName(n));
+QString ModuleCalls::ownCodeFaultLine(const Fault& fault, const QString& progId,
+                                      const QString& control) {
+    return faultLine(Fault(fault.number(), fault.description(), progId),
+                     QStringLiteral("KX.") + control);
 }
 
 Extender* ModuleCalls::create(int16_t n, const QString& progId, QWidget* pictureHaupt) {

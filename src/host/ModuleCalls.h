@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "host/EventSinks.h"
+#include "log/Fault.h"
 #include "platform/Screen.h"
 
 class QWidget;
@@ -59,9 +60,10 @@ public:
     // The text of the box that shows an event of the module in slot n.
     static QString eventBoxText(int16_t slot, const QString& eventName);
     // The line the shell writes when a module's own code (its timer, say) lets an exception
-    // escape to the event dispatch: Automation error with the exception's text and the module's
-    // ProgID as its source.
-    static QString ownCodeFaultLine(const QString& what, const QString& progId, int n);
+    // escape to the event dispatch: the fault the exception stands for (Automation error with its
+    // text, as a rule) with the module's ProgID as its source, reported as the module's control.
+    static QString ownCodeFaultLine(const Fault& fault, const QString& progId,
+                                    const QString& control);
 
     // Creates the control of the ProgID for slot n inside PictureHaupt, hidden, and lets sink n
     // hold it, so that events raised from Init on reach slot n. Returns its extender.

@@ -341,7 +341,8 @@ private:
     // An exception out of the module's own code, caught at the event dispatch: the shell logs
     // this line and carries on.
     void escaped(const Fault& fault) {
-        finding(step_, ModuleCalls::ownCodeFaultLine(fault.description(), progId_, Slot));
+        finding(step_,
+                ModuleCalls::ownCodeFaultLine(fault, progId_, ModuleCalls::controlName(Slot)));
     }
 
     // What the shell's event sink hands to OCXEreignis: the slot and the event, shown in a box.
