@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,16 +22,16 @@ int openJournal(const QString& path) {
                   O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
 }
 
-// The journal's newer half, from the first line that starts in it, put in its place: a new
-// file of the user's alone renamed over the journal, so that a reader sees the old or the new
-// one whole. False when it could not be done; the journal is then left as it is.
-bool keepNewerHalf(int journal, qint64 size, const QString& path) {
-    QByteArray text(size, Qt::Uninitialized);
-    if (::pread(journal, text.data(), static_cast<size_t>(size), 0) != size) {
+// The journal's newer half (of its limit), from the first line that starts in it, put in its
+// place: a new file of the user's alone renamed over the journal, so that a reader sees the old
+// or the new one whole. False when it could not be done; the journal is then left as it is.
+bool keepNewerHalf(int journal, qint64 size, qint64 limit, const QString& path) {
+    const qint64 kept = std::min(size, limit / 2);
+    QByteArray text(kept, Qt::Uninitialized);
+    if (::pread(journal, text.data(), static_cast<size_t>(kept), size - kept) != kept) {
         return false;
     }
-    const qsizetype lineStart = text.indexOf('\n', size / 2) + 1;
-    const QByteArray newer = lineStart > 0 ? text.mid(lineStart) : QByteArray();
+    const QByteArray newer = text.mid(text.indexOf('\n') + 1);
     QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
     const int copy = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (copy < 0) {
@@ -54,14 +55,20 @@ Journal::Journal(QString path, qint64 limitBytes)
 void Journal::write(const QString& line) {
     const QByteArray text = line.toUtf8() + '\n';
     int file = openJournal(path_);
+    int error = errno;
+    bool written = false;
     struct stat status {};
-    if (file >= 0 && ::fstat(file, &status) == 0 && S_ISREG(status.st_mode) &&
-        status.st_size + text.size() > limitBytes_ && keepNewerHalf(file, status.st_size, path_)) {
+    if (file >= 0 && (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))) {
+        error = EINVAL;  // no plain file: nothing is written to a pipe or a device
+        ::close(file);
+        file = -1;
+    }
+    if (file >= 0 && status.st_size + text.size() > limitBytes_ &&
+        keepNewerHalf(file, status.st_size, limitBytes_, path_)) {
         ::close(file);
         file = openJournal(path_);
+        error = errno;
     }
-    bool written = false;
-    int error = errno;
     if (file >= 0) {
         written = ::write(file, text.constData(), static_cast<size_t>(text.size())) == text.size();
         error = errno;

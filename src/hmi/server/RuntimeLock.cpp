@@ -52,8 +52,9 @@ bool holdsFlock(pid_t pid, const struct stat& file) {
                               ':' +
                               QByteArray::number(minor(file.st_dev), 16).rightJustified(2, '0') +
                               ':' + QByteArray::number(static_cast<qulonglong>(file.st_ino));
-    while (!locks.atEnd()) {
-        const QList<QByteArray> fields = locks.readLine().simplified().split(' ');
+    // Read whole: a file of /proc has no size to tell where it ends.
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() >= 6 && fields.at(1) == "FLOCK" &&
             fields.at(4) + ' ' + fields.at(5) == wanted) {
             return true;

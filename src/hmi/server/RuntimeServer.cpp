@@ -95,10 +95,6 @@ bool RuntimeServer::start() {
     if (replaced != 0) {
         journal_.write(QStringLiteral("replaced %1").arg(replaced));
     }
-    if (const QString why = clearStaleSocket(paths_.socket); !why.isEmpty()) {
-        std::fprintf(stderr, "kestrix-hmi: %s; this one does not start\n", qPrintable(why));
-        return false;
-    }
     if (shell_) {
         shellWatch_->start(ShellWatchMs);
     }
@@ -112,6 +108,12 @@ bool RuntimeServer::start() {
 }
 
 void RuntimeServer::comeUp() {
+    // Under the lock, right before listening: a socket left here now can only be a dead one's.
+    if (const QString why = clearStaleSocket(paths_.socket); !why.isEmpty()) {
+        std::fprintf(stderr, "kestrix-hmi: %s; this one does not start\n", qPrintable(why));
+        QCoreApplication::exit(2);
+        return;
+    }
     if (!server_->listen(paths_.socket)) {
         std::fprintf(stderr, "kestrix-hmi: cannot listen on \"%s\": %s\n",
                      qPrintable(paths_.socket), qPrintable(server_->errorString()));
