@@ -190,23 +190,26 @@ void HmiClient::onMessage(const QByteArray& line) {
 }
 
 void HmiClient::onProcessFinished() {
-    // What the runtime said before it went counts first (its "ready" or "ended").
-    if (socket_->state() == QLocalSocket::ConnectedState) {
-        onReadyRead();
-    }
+    // What the runtime said before it went counts first (its "ready" or "ended"), also when the
+    // connection has closed meanwhile.
+    onReadyRead();
     if (state_ == State::Starting) {
         finishStart(false);
     } else if (process_->exitStatus() == QProcess::CrashExit) {
         finishRuntime(QStringLiteral("the runtime process crashed or was killed"));
+    } else if (process_->exitCode() != 0) {
+        finishRuntime(
+            QStringLiteral("the runtime process exited with status %1").arg(process_->exitCode()));
     } else {
-        finishRuntime(QStringLiteral("the runtime process exited with status %1 without ending in "
-                                     "order")
-                          .arg(process_->exitCode()));
+        finishRuntime(QString());  // it ended of its own accord, successfully
     }
 }
 
 void HmiClient::onConnectionLost() {
     // While starting, the runtime may simply not listen yet; the retry goes on.
+    if (state_ == State::Running) {
+        onReadyRead();  // its "ended" may be the last thing it sent
+    }
     if (state_ == State::Running) {
         finishRuntime(QStringLiteral("the connection to the runtime broke"));
     }

@@ -24,8 +24,9 @@ public:
     // Selects the language of the HMI's texts (a Windows locale id: 1031, 1033).
     virtual void selectLanguage(int32_t localeId) = 0;
 
-    // Once runtimeEnded has come: why the runtime ended without ending in order (it died, or
-    // its connection broke), or empty when it ended in order.
+    // Once runtimeEnded has come: why the runtime ended without ending in order (it crashed, was
+    // killed, exited with a status other than 0, or its connection broke), or empty when it
+    // ended in order.
     const QString& deathCause() const { return deathCause_; }
 
 Q_SIGNALS:
