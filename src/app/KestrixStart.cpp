@@ -11,6 +11,7 @@
 #include "app/StartPlacement.h"
 #include "config/InstallationRoot.h"
 #include "config/Service.h"
+#include "hmi/HmiRuntime.h"
 #include "hmi/VWSStart.h"
 #include "host/LateBinding.h"
 #include "log/Fault.h"
@@ -44,6 +45,10 @@ namespace {
 
 // The runtime start control's stop request.
 constexpr int StopRequestDispId = 142;
+// The program's exit status when its runtime failed to start, and when it died: a supervisor
+// tells either from the orderly end (0).
+constexpr int StartFailedStatus = 1;
+constexpr int RuntimeDiedStatus = 3;
 
 }  // namespace
 
@@ -110,24 +115,52 @@ void KestrixStart::VWSStart1_StartResult(bool started) {
         hide();
         return;
     }
+    // TERM or HUP while the box is open ends the program as its OK does (EndOnSignal).
+    startFailed_ = true;
     platform_.dialogs.MsgBox(QStringLiteral("Initialisierung fehlgeschlagen!"),
                              MsgBoxStyle::OkOnly | MsgBoxStyle::Critical);
-    forms_.unload(this);
-    // No window is left: the program ends, reporting the failed start in its exit status.
-    platform_.endProgram(1);
+    endAfterFailedStart();
 }
 
+// No window is left: the program ends, reporting the failed start in its exit status.
+void KestrixStart::endAfterFailedStart() {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    forms_.unload(this);
+    platform_.endProgram(StartFailedStatus);
+}
+
+// Ends at once either way; a runtime that died rather than ending in order is told of on
+// standard error and in the operator window's log (when the window exists; before it, there is
+// no log), and ends the program with a status of its own.
 void KestrixStart::VWSStart1_RuntimeEnded() {
     RunningProcedures::Running running(forms_.procedures());
+    const QString death = platform_.runtime.deathCause();
+    if (!death.isEmpty()) {
+        std::fprintf(stderr,
+                     "kestrix: the HMI runtime ended without being asked (%s); the "
+                     "program ends\n",
+                     qPrintable(death));
+        if (session_) {
+            session_->WriteRuntimeDeath(death);
+        }
+    }
     forms_.unload(this);
-    platform_.endProgram(0);
+    platform_.endProgram(death.isEmpty() ? 0 : RuntimeDiedStatus);
 }
 
 // The end a vanished watched window brings, so that the runtime gets its stop request and the log
 // records the end. Before the operator window is there, the runtime is asked to stop and the
-// window will not open; after its end the runtime is asked again.
+// window will not open; after its end the runtime is asked again. While "Initialisierung
+// fehlgeschlagen!" is shown, the program ends as the box's OK ends it.
 void KestrixStart::EndOnSignal() {
     RunningProcedures::Running running(forms_.procedures());
+    if (startFailed_) {
+        endAfterFailedStart();
+        return;
+    }
     if (session_) {
         session_->InternEndProgram();
         return;

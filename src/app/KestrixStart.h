@@ -14,7 +14,8 @@ struct Platform;
 // The start window: the program's first window. It places itself by "WithLineDisplay" and
 // "Resolution" of Program.ini, and its runtime start control starts the HMI runtime behind the
 // splash picture. On a successful start it opens the operator window and hides itself; the
-// runtime ended event ends the program.
+// runtime ended event ends the program (with status 0 when the runtime ended in order, 3 when it
+// died; 1 after a failed start).
 class KestrixStart : public QWidget {
     Q_OBJECT
 public:
@@ -42,11 +43,15 @@ public Q_SLOTS:
     void EndOnSignal();
 
 private:
+    void endAfterFailedStart();
+
     Platform& platform_;
     LoadedForms& forms_;
     Service& service_;
     QPointer<OperatorSession> session_;
     bool endRequested_ = false;
+    bool startFailed_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace kestrix

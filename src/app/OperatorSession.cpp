@@ -59,4 +59,11 @@ OperatorSession::~OperatorSession() {
     window_.reset();
 }
 
+void OperatorSession::WriteRuntimeDeath(const QString& why) {
+    Log.WriteLogLine(QStringLiteral("KX.VWSStart1_RuntimeEnded the HMI runtime ended without being "
+                                    "asked: ") +
+                         why,
+                     false, false, true);
+}
+
 }  // namespace kestrix

@@ -55,6 +55,9 @@ public:
     // the start window.
     void InternEndProgram();
 
+    // One error line in the log: the runtime ended without being asked, and why.
+    void WriteRuntimeDeath(const QString& why);
+
 private:
     void writeProgressLine(const char* marker);
 

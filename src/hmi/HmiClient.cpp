@@ -25,6 +25,25 @@ constexpr int TerminateGraceMs = 3000;
 
 }  // namespace
 
+std::chrono::milliseconds HmiClient::configuredStartTimeout() {
+    const QByteArray setting = qgetenv("KESTRIX_HMI_START_LIMIT_S");
+    if (setting.isEmpty()) {
+        return DefaultStartTimeout;
+    }
+    bool isNumber = false;
+    const int seconds = setting.toInt(&isNumber);
+    // A day at most: beyond that the timer's milliseconds would overflow long before it matters.
+    constexpr int LongestSeconds = 86400;
+    if (!isNumber || seconds < 1 || seconds > LongestSeconds) {
+        qWarning(
+            "kestrix: $KESTRIX_HMI_START_LIMIT_S is no whole number of seconds from 1 to %d; "
+            "the runtime gets %lld s",
+            LongestSeconds, static_cast<long long>(DefaultStartTimeout.count() / 1000));
+        return DefaultStartTimeout;
+    }
+    return std::chrono::seconds(seconds);
+}
+
 HmiClient::HmiClient(QObject* parent, std::chrono::milliseconds startTimeout)
     : HmiRuntime(parent),
       startTimeout_(startTimeout),
@@ -166,26 +185,33 @@ void HmiClient::onMessage(const QByteArray& line) {
     } else if (message.verb == QLatin1String(HmiProtocol::Changed) && state_ == State::Running) {
         emit variableChanged(message.name, HmiProtocol::variantOfValue(message.value));
     } else if (message.verb == QLatin1String(HmiProtocol::Ended)) {
-        finishRuntime();
+        finishRuntime(QString());
     }
 }
 
 void HmiClient::onProcessFinished() {
-    // What the runtime said before it went counts first (its "ready" or "ended").
-    if (socket_->state() == QLocalSocket::ConnectedState) {
-        onReadyRead();
-    }
+    // What the runtime said before it went counts first (its "ready" or "ended"), also when the
+    // connection has closed meanwhile.
+    onReadyRead();
     if (state_ == State::Starting) {
         finishStart(false);
+    } else if (process_->exitStatus() == QProcess::CrashExit) {
+        finishRuntime(QStringLiteral("the runtime process crashed or was killed"));
+    } else if (process_->exitCode() != 0) {
+        finishRuntime(
+            QStringLiteral("the runtime process exited with status %1").arg(process_->exitCode()));
     } else {
-        finishRuntime();
+        finishRuntime(QString());  // it ended of its own accord, successfully
     }
 }
 
 void HmiClient::onConnectionLost() {
     // While starting, the runtime may simply not listen yet; the retry goes on.
     if (state_ == State::Running) {
-        finishRuntime();
+        onReadyRead();  // its "ended" may be the last thing it sent
+    }
+    if (state_ == State::Running) {
+        finishRuntime(QStringLiteral("the connection to the runtime broke"));
     }
 }
 
@@ -224,11 +250,12 @@ void HmiClient::finishStart(bool started) {
         this, [this, started] { emit startResult(started); }, Qt::QueuedConnection);
 }
 
-void HmiClient::finishRuntime() {
+void HmiClient::finishRuntime(const QString& deathCause) {
     if (state_ != State::Running) {
         return;
     }
     state_ = State::Ended;
+    deathCause_ = deathCause;
     QMetaObject::invokeMethod(
         this, [this] { emit runtimeEnded(); }, Qt::QueuedConnection);
 }

@@ -26,7 +26,7 @@ namespace kestrix {
 // folder is not private, the runtime cannot be started, exits first (a failed start, or the name
 // is served by another runtime), or does not answer in time, in which case it is ended. The
 // runtime ended event comes once, after a started runtime has carried out the stop request, or
-// when it dies or the connection drops.
+// when it dies or the connection drops (deathCause() then says which).
 //
 // Calls made before the runtime answers are kept and sent once it does. Both events are always
 // raised from the event loop, never from inside a call. Destroying the client ends a runtime that
@@ -34,10 +34,13 @@ namespace kestrix {
 class HmiClient : public HmiRuntime {
     Q_OBJECT
 public:
+    // How long a launched runtime has to answer: $KESTRIX_HMI_START_LIMIT_S seconds (a whole
+    // number from 1 on), else 10 s.
     static constexpr std::chrono::milliseconds DefaultStartTimeout{10000};
+    static std::chrono::milliseconds configuredStartTimeout();
 
     explicit HmiClient(QObject* parent = nullptr,
-                       std::chrono::milliseconds startTimeout = DefaultStartTimeout);
+                       std::chrono::milliseconds startTimeout = configuredStartTimeout());
     ~HmiClient() override;
 
     void start() override;
@@ -59,7 +62,7 @@ private:
     void onConnectionLost();
     void send(const QByteArray& line);
     void finishStart(bool started);
-    void finishRuntime();
+    void finishRuntime(const QString& deathCause);
     void endLaunchedProcess();
     void signalLaunchedGroup(int signal) const;
 

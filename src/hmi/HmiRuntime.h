@@ -24,10 +24,18 @@ public:
     // Selects the language of the HMI's texts (a Windows locale id: 1031, 1033).
     virtual void selectLanguage(int32_t localeId) = 0;
 
+    // Once runtimeEnded has come: why the runtime ended without ending in order (it crashed, was
+    // killed, exited with a status other than 0, or its connection broke), or empty when it
+    // ended in order.
+    const QString& deathCause() const { return deathCause_; }
+
 Q_SIGNALS:
     void startResult(bool started);
     void runtimeEnded();
     void variableChanged(const QString& variable, const QVariant& value);
+
+protected:
+    QString deathCause_;
 };
 
 }  // namespace kestrix

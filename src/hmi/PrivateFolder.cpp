@@ -1,6 +1,7 @@
 #include "hmi/PrivateFolder.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+
+#include "files/TrustedPath.h"
 
 namespace kestrix {
 
@@ -44,7 +47,29 @@ QString checkFolder(const QString& folder, bool madeNow) {
                      .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
     }
     ::close(descriptor);
+    if (reason.isEmpty()) {
+        // Above it too: a folder that others may rename away could be replaced as a whole.
+        const QString why = whyParentsUntrusted(folder);
+        if (!why.isEmpty()) {
+            reason = folder + QLatin1Char(' ') + why;
+        }
+    }
     return reason;
+}
+
+// The user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else ".cache" in the
+// home folder ($HOME when absolute, else the one the user database names).
+QString cacheFolder() {
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (QDir::isAbsolutePath(cache)) {
+        return cache;
+    }
+    QString home = qEnvironmentVariable("HOME");
+    if (!QDir::isAbsolutePath(home)) {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user != nullptr ? QFile::decodeName(user->pw_dir) : QString();
+    }
+    return QDir::isAbsolutePath(home) ? QDir(home).filePath(QStringLiteral(".cache")) : QString();
 }
 
 }  // namespace
@@ -54,16 +79,27 @@ QString whyNotPrivate(const QString& folder) {
 }
 
 QString privateRuntimeFolder(QString& error) {
+    // Only an absolute $XDG_RUNTIME_DIR counts; a relative one is to be ignored.
     const QString sessionFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!sessionFolder.isEmpty()) {
+    if (QDir::isAbsolutePath(sessionFolder)) {
         const QString reason = whyNotPrivate(sessionFolder);
         if (reason.isEmpty()) {
             return sessionFolder;
         }
         qWarning("kestrix: $XDG_RUNTIME_DIR is not used: %s", qPrintable(reason));
+    } else if (!sessionFolder.isEmpty()) {
+        qWarning("kestrix: $XDG_RUNTIME_DIR is not used: \"%s\" is no absolute path",
+                 qPrintable(sessionFolder));
     }
-    const QString folder =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("kestrix-%1").arg(::getuid()));
+    // In the user's own cache folder rather than in the shared temporary folder, where anyone
+    // could make a folder of the name first and so keep the runtime from starting.
+    const QString cache = cacheFolder();
+    if (cache.isEmpty()) {
+        error = QStringLiteral("there is no $XDG_RUNTIME_DIR and no home folder");
+        return {};
+    }
+    ::mkdir(QFile::encodeName(cache).constData(), S_IRWXU);
+    const QString folder = QDir(cache).filePath(QStringLiteral("kestrix"));
     // Made here with the user's rights alone; a folder of that name made by anyone else (or
     // opened up since) is never used: another user could reach or replace what lies in it.
     const bool madeNow = ::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) == 0;

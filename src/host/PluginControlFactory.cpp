@@ -11,6 +11,7 @@
 
 #include "host/Extender.h"
 #include "host/PluginSafety.h"
+#include "host/SitePluginPath.h"
 #include "log/Fault.h"
 
 namespace kestrix {
@@ -93,6 +94,11 @@ QStringList PluginControlFactory::defaultFolders() {
 QStringList PluginControlFactory::defaultFolders(const QString& programDirectory) {
     QStringList folders =
         qEnvironmentVariable("KESTRIX_PLUGIN_PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const SitePluginPath site = SitePluginPath::read();
+    if (!site.skipped.isEmpty()) {
+        qWarning("Kestrix: %s", qUtf8Printable(site.skipped));
+    }
+    folders.append(site.folders);
     folders.append(programDirectory + QStringLiteral("/plugins"));
     return folders;
 }

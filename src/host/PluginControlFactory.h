@@ -31,8 +31,9 @@ public:
 
     PluginControlFactory(const QStringList& folders, ScreenTwips twips);
 
-    // The folders of $KESTRIX_PLUGIN_PATH (colon-separated, in order), then the program's own
-    // "plugins" folder: a site's library replaces a shipped one of the same ProgID.
+    // The folders of $KESTRIX_PLUGIN_PATH (colon-separated, in order), then those of the site's
+    // list (SitePluginPath), then the program's own "plugins" folder: a site's library replaces
+    // a shipped one of the same ProgID.
     static QStringList defaultFolders();
     // The same for a program in another directory (the commissioning check looks at a line).
     static QStringList defaultFolders(const QString& programDirectory);

@@ -3,36 +3,27 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "files/TrustedPath.h"
+
 namespace kestrix {
-namespace {
-
-// Write permission for the group or for everyone lets in others than the owner (and root, who
-// may write anything anyway). A link counts by what it points to.
-bool writableByOthers(const QString& path) {
-    return (QFileInfo(path).permissions() & (QFile::WriteGroup | QFile::WriteOther)) != 0;
-}
-
-}  // namespace
 
 QString unsafePluginFolder(const QString& folder) {
     const QString name = QStringLiteral("plug-in folder \"%1\" skipped: ").arg(folder);
     if (QDir::isRelativePath(folder)) {
         return name + QStringLiteral("not an absolute path");
     }
-    if (writableByOthers(folder)) {
-        return name + QStringLiteral("writable by others than its owner and root");
+    // A folder that is not there holds nothing to load.
+    if (!QFileInfo::exists(folder)) {
+        return {};
     }
-    return {};
+    const QString why = whyUntrusted(folder);
+    return why.isEmpty() ? QString() : name + why;
 }
 
 QString unsafePluginLibrary(const QString& file) {
-    if (writableByOthers(file)) {
-        return QStringLiteral(
-                   "plug-in library \"%1\" skipped: writable by others than its owner "
-                   "and root")
-            .arg(file);
-    }
-    return {};
+    const QString why = whyUntrusted(file);
+    return why.isEmpty() ? QString()
+                         : QStringLiteral("plug-in library \"%1\" skipped: %2").arg(file, why);
 }
 
 }  // namespace kestrix

@@ -167,6 +167,33 @@ TEST_F(OperatorWindow, RuntimeEndedEndsTheProgramWhateverIsShown) {
     EXPECT_EQ(app.exitCodes, QList<int>{0});
 }
 
+// TERM while "Initialisierung fehlgeschlagen!" is shown ends the program as OK would, at once.
+TEST_F(OperatorWindow, TermWhileTheFailedStartIsShownEndsAsOkDoes) {
+    app.start = new KestrixStart(app.platform, app.forms, app.service);
+    app.start->Form_Load();
+    QList<int> endedWhileShown;
+    app.dialogs.whileOpen = [&](const FakeDialogs::Box&) {
+        app.start->EndOnSignal();
+        endedWhileShown = app.exitCodes;
+    };
+    app.runtime.finishStart(false);
+    EXPECT_EQ(endedWhileShown, QList<int>{1});
+    EXPECT_EQ(app.exitCodes, QList<int>{1});
+    EXPECT_TRUE(app.forms.isEmpty());
+}
+
+// A runtime that dies still ends the program at once, but a supervisor can tell it from an
+// orderly end, and the operator window's log says why.
+TEST_F(OperatorWindow, ARuntimeThatDiesEndsTheProgramWithAStatusOfItsOwnAndALogLine) {
+    app.activated();
+    app.runtime.dieRuntime(QStringLiteral("the runtime process crashed or was killed"));
+    EXPECT_EQ(app.exitCodes, QList<int>{3});
+    const QStringList said = app.log().filter(QStringLiteral("runtime ended without being asked"));
+    ASSERT_EQ(said.size(), 1) << app.log().join('\n').toStdString();
+    EXPECT_TRUE(said[0].startsWith(QStringLiteral("E ")));
+    EXPECT_TRUE(said[0].endsWith(QStringLiteral("the runtime process crashed or was killed")));
+}
+
 // Without Kestrix.ini the log is Kestrix.log beside it and takes neither system nor data lines;
 // fault lines it always takes.
 TEST_F(OperatorWindow, WithoutKestrixIniOnlyFaultLinesReachTheDefaultLog) {

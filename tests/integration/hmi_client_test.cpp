@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include "hmi/HmiClient.h"
 #include "hmi/Processes.h"
@@ -144,6 +146,7 @@ TEST_F(HmiClientTest, StopRequestEndsTheRuntime) {
     ASSERT_TRUE(runtime.awaitEnded());
     EXPECT_EQ(journal(), (QStringList{QStringLiteral("started"), QStringLiteral("stop-request"),
                                       QStringLiteral("ended")}));
+    EXPECT_EQ(runtime.client->deathCause(), QString()) << "an orderly end counts as a death";
 
     // Exactly once, although the runtime both said goodbye and went away.
     runEventsUntil([] { return false; }, 300ms);
@@ -159,6 +162,20 @@ TEST_F(HmiClientTest, DyingRuntimeEndsTheRuntime) {
 
     ASSERT_TRUE(runtime.awaitEnded());
     EXPECT_FALSE(journal().contains(QStringLiteral("ended")));
+    // Its connection breaks as its process exits: either tells of the death first.
+    EXPECT_FALSE(runtime.client->deathCause().isEmpty());
+}
+
+// The start limit is a setting of the runtime link; anything but a whole number of seconds
+// from 1 on leaves today's 10 s.
+TEST(HmiStartLimitTest, ComesFromTheEnvironmentWithTenSecondsOtherwise) {
+    const std::pair<const char*, std::chrono::milliseconds> cases[] = {
+        {"", 10s}, {"25", 25s}, {"1", 1s}, {"0", 10s}, {"-4", 10s}, {"2.5", 10s}, {"soon", 10s}};
+    for (const auto& [setting, limit] : cases) {
+        qputenv("KESTRIX_HMI_START_LIMIT_S", setting);
+        EXPECT_EQ(HmiClient::configuredStartTimeout(), limit) << setting;
+    }
+    qunsetenv("KESTRIX_HMI_START_LIMIT_S");
 }
 
 TEST_F(HmiClientTest, IgnoredStopRequestLeavesTheRuntimeRunningUntilStoppedFromOutside) {
@@ -232,6 +249,22 @@ TEST_F(HmiClientTest, RemoteCommandsRefuseBadInput) {
     EXPECT_NE(runRuntimeCommand({QStringLiteral("--die-after-s"), QStringLiteral("-1")}).exitCode,
               0);
     EXPECT_TRUE(journal().isEmpty());
+}
+
+TEST(HmiProgramTest, HelpAndVersionAnswerOnStandardOutputWithSuccess) {
+    for (const auto& [option, answer] :
+         {std::pair{"--help", "^usage: kestrix-hmi .*--help \\| --version"},
+          std::pair{"--version", "^kestrix-hmi \\d+\\.\\d+(\\.\\d+)*\n$"}}) {
+        QProcess process;
+        process.start(QStringLiteral(KESTRIX_HMI_PROGRAM), {QString::fromLatin1(option)});
+        ASSERT_TRUE(process.waitForFinished());
+        EXPECT_EQ(process.exitCode(), 0) << option;
+        EXPECT_TRUE(QRegularExpression(answer, QRegularExpression::DotMatchesEverythingOption)
+                        .match(QString::fromLocal8Bit(process.readAllStandardOutput()))
+                        .hasMatch())
+            << option;
+        EXPECT_TRUE(process.readAllStandardError().isEmpty()) << option;
+    }
 }
 
 }  // namespace

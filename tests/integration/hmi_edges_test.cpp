@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -46,6 +47,10 @@ protected:
             qunsetenv(name);
         }
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
+        qputenv("HOME", QFile::encodeName(home));
+        ASSERT_EQ(
+            ::mkdir(QFile::encodeName(folder.filePath(QStringLiteral(".cache"))).constData(), 0700),
+            0);
         qputenv("KESTRIX_HMI_COMMAND", KESTRIX_HMI_PROGRAM);
     }
 
@@ -72,11 +77,14 @@ protected:
                                                                           : 0;
     }
 
-    static constexpr const char* Variables[] = {"XDG_RUNTIME_DIR", "TMPDIR", "KESTRIX_HMI_SOCKET",
-                                                "KESTRIX_HMI_JOURNAL", "KESTRIX_HMI_COMMAND"};
+    static constexpr const char* Variables[] = {
+        "XDG_RUNTIME_DIR",     "XDG_CACHE_HOME",     "TMPDIR", "HOME", "KESTRIX_HMI_SOCKET",
+        "KESTRIX_HMI_JOURNAL", "KESTRIX_HMI_COMMAND"};
     QTemporaryDir folder;
     QList<std::optional<QByteArray>> saved;
-    const QString fallback = folder.filePath(QStringLiteral("kestrix-%1").arg(::getuid()));
+    // The user's home; the runtime folder's fallback lies in its cache folder.
+    const QString home = folder.path();
+    const QString fallback = folder.filePath(QStringLiteral(".cache/kestrix"));
 };
 
 TEST_F(HmiPathsTest, SocketJournalAndLockLieInTheUsersOwnFolder) {
@@ -106,6 +114,27 @@ TEST_F(HmiPathsTest, SocketJournalAndLockLieInTheUsersOwnFolder) {
     EXPECT_EQ(paths.journal, QStringLiteral("/var/tmp/line-2.journal"));
 }
 
+// Without a usable session folder the runtime's folder is one that no other user can make first:
+// not the shared temporary folder's "kestrix-<uid>", which anyone may create (here open to all,
+// or, when the tests run as root, private to another user), and not a relative
+// $XDG_RUNTIME_DIR, which names a different folder wherever a process is started.
+TEST_F(HmiPathsTest, NoOtherUserCanClaimTheFallbackFirstAndARelativeSessionFolderIsIgnored) {
+    const QString squatted = makeFolder(QStringLiteral("kestrix-%1").arg(::getuid()), 0777);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(QFile::encodeName(squatted).constData(), 0700), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(squatted).constData(), 65534, 65534), 0);
+    }
+    makeFolder(QStringLiteral("session"), 0700);
+    const QString started = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    qputenv("XDG_RUNTIME_DIR", "session");
+    const HmiPaths paths = hmiPaths();
+    QDir::setCurrent(started);
+    ASSERT_TRUE(paths.isUsable()) << paths.error.toStdString();
+    EXPECT_EQ(paths.socket, fallback + QStringLiteral("/kestrix-hmi"));
+    EXPECT_EQ(modeOf(fallback), 0700u);
+}
+
 TEST_F(HmiPathsTest, FoldersOthersCouldReachOrReplaceAreRefused) {
     auto refusal = [] {
         const HmiPaths paths = hmiPaths();
@@ -113,17 +142,23 @@ TEST_F(HmiPathsTest, FoldersOthersCouldReachOrReplaceAreRefused) {
         return paths.error.toStdString();
     };
     // The program's folder made beforehand by someone: open to others, or a link to a private one.
-    makeFolder(QFileInfo(fallback).fileName(), 0777);
+    makeFolder(QStringLiteral(".cache/kestrix"), 0777);
     EXPECT_NE(refusal().find("open to other users"), std::string::npos);
     ASSERT_TRUE(QDir(fallback).removeRecursively());
     ASSERT_TRUE(QFile::link(makeFolder(QStringLiteral("private"), 0700), fallback));
     EXPECT_NE(refusal().find("symbolic link"), std::string::npos);
     ASSERT_TRUE(QFile::remove(fallback));
     if (::geteuid() == 0) {
-        makeFolder(QFileInfo(fallback).fileName(), 0700);
+        makeFolder(QStringLiteral(".cache/kestrix"), 0700);
         ASSERT_EQ(::chown(QFile::encodeName(fallback).constData(), 65534, 65534), 0);
         EXPECT_NE(refusal().find("belongs to another user"), std::string::npos);
     }
+
+    // A private folder in a folder that anyone may rename it out of (no sticky bit).
+    const QString shared = makeFolder(QStringLiteral("shared"), 0777);
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(shared));
+    EXPECT_NE(refusal().find("others may write to and which is not sticky"), std::string::npos);
+    qunsetenv("XDG_CACHE_HOME");
 
     // A socket named by path, or by a name that leads out of the private folder.
     const QString open = makeFolder(QStringLiteral("open"), 0755);
@@ -138,7 +173,7 @@ TEST_F(HmiPathsTest, SocketAndLockAreTheUsersAloneWhateverTheUmaskAndNoLinkIsFol
     // The default place, in this test's temporary folder, with a link where the journal goes,
     // planted to make the runtime write into another file.
     const QString socket =
-        makeFolder(QFileInfo(fallback).fileName(), 0700) + QStringLiteral("/kestrix-hmi");
+        makeFolder(QStringLiteral(".cache/kestrix"), 0700) + QStringLiteral("/kestrix-hmi");
     const QString victim = folder.filePath(QStringLiteral("victim"));
     QFile(victim).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QFile::link(victim, socket + QStringLiteral(".journal")));
@@ -354,6 +389,74 @@ TEST_F(HmiEdgesTest, RuntimeOfAShellThatDiedBeforeConnectingEndsItself) {
     EXPECT_EQ(journal(),
               (QStringList{QStringLiteral("started"), QStringLiteral("shell-gone %1").arg(shellPid),
                            QStringLiteral("ended")}));
+}
+
+// A mistaken $KESTRIX_HMI_SOCKET names a file of the user's: the runtime keeps it and does not
+// start, saying why.
+TEST_F(HmiEdgesTest, AnExistingFileAtTheSocketNameIsKeptAndTheRuntimeDoesNotStart) {
+    QFile notes(socketName);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("the operator's notes\n");
+    notes.close();
+
+    const Outcome runtime = runRuntimeCommand({});
+    EXPECT_EQ(runtime.exitCode, 2);
+    EXPECT_TRUE(runtime.errorOutput.contains(QStringLiteral("is no socket of this user's")))
+        << runtime.errorOutput.toStdString();
+    ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
+    EXPECT_EQ(notes.readAll(), QByteArray("the operator's notes\n"));
+}
+
+// The lock's file names a process that does not hold the lock (the file is only text): that
+// process is not signalled, whatever the file says about its shell.
+TEST_F(HmiEdgesTest, AProcessThatTheLockFileNamesButThatHoldsNoLockIsNotSignalled) {
+    QProcess bystander;
+    bystander.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(bystander.waitForStarted());
+    const std::optional<ProcessIdentity> victim =
+        ProcessIdentity::of(static_cast<pid_t>(bystander.processId()));
+    ASSERT_TRUE(victim);
+
+    // Held here; the file names the bystander as the runtime and a shell that is gone.
+    const int lock = ::open(QFile::encodeName(socketName + QStringLiteral(".lock")).constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const QByteArray holder = QByteArray::number(victim->pid()) + ' ' +
+                              QByteArray::number(victim->startTime()) + " 2147483646 1\n";
+    ASSERT_EQ(::write(lock, holder.constData(), holder.size()), holder.size());
+
+    const Outcome runtime = runRuntimeCommand({});
+    ::close(lock);
+    EXPECT_EQ(runtime.exitCode, 2) << runtime.errorOutput.toStdString();
+    EXPECT_TRUE(victim->isRunning()) << "the bystander was signalled";
+    EXPECT_EQ(bystander.state(), QProcess::Running);
+}
+
+// A journal at its limit is cut to its newer half, whole lines, before the next line.
+TEST_F(HmiEdgesTest, TheJournalStaysWithinItsLimit) {
+    constexpr qint64 Limit = 1024 * 1024;
+    QFile old(journalPath);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    for (int line = 0; old.size() < Limit - 8; ++line) {
+        old.write(QByteArray("set Probe ") + QByteArray::number(line).rightJustified(8, '0') +
+                  '\n');
+    }
+    old.close();
+
+    RecordingClient shell;
+    shell.client->start();
+    ASSERT_TRUE(shell.awaitStartResult());
+    ASSERT_EQ(shell.startResults, QList<bool>{true});
+    const QStringList lines = journal();
+    EXPECT_LE(QFileInfo(journalPath).size(), Limit / 2 + 64);
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("set Probe ")))
+        << lines.first().toStdString();
+    EXPECT_EQ(lines.first().size(), QStringLiteral("set Probe 00000000").size());
+    EXPECT_EQ(lines.last(), QStringLiteral("started"));
+    EXPECT_EQ(QFileInfo(journalPath).permissions() &
+                  ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+              QFile::Permissions());
 }
 
 // The processes whose parent is `parent`.

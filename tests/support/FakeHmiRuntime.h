@@ -35,6 +35,10 @@ public:
 
     void finishStart(bool started) { emit startResult(started); }
     void endRuntime() { emit runtimeEnded(); }
+    void dieRuntime(const QString& why) {
+        deathCause_ = why;
+        emit runtimeEnded();
+    }
     void changeVariable(const QString& variable, const QVariant& value) {
         emit variableChanged(variable, value);
     }

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -114,12 +116,21 @@ TEST_F(FactoryTest, CorruptLibrariesCreateNoControls) {
 }
 
 TEST_F(FactoryTest, SiteFoldersComeFirstAndShadowTheShippedLibraryOfTheSameProgId) {
+    // The variable's folders, then those of the site's list, then the program's own.
     QTemporaryDir second;
+    const QString list = folder.filePath("plugin-path");
+    ASSERT_TRUE(writeFile(list, "# the line's own modules\n\n  /srv/line/plugins \n/opt/v\n"));
+    qputenv("KESTRIX_SITE_PLUGIN_PATH_FILE", list.toLocal8Bit());
     qputenv("KESTRIX_PLUGIN_PATH", (folder.path() + "::" + second.path()).toLocal8Bit());
     QStringList folders = PluginControlFactory::defaultFolders();
-    qunsetenv("KESTRIX_PLUGIN_PATH");
-    EXPECT_EQ(folders, (QStringList{folder.path(), second.path(),
+    EXPECT_EQ(folders, (QStringList{folder.path(), second.path(), "/srv/line/plugins", "/opt/v",
                                     QCoreApplication::applicationDirPath() + "/plugins"}));
+    // A list that others may write to could name any folder: it is not read.
+    ASSERT_TRUE(QFile::setPermissions(
+        list, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+    EXPECT_EQ(PluginControlFactory::defaultFolders().size(), 3);
+    qunsetenv("KESTRIX_PLUGIN_PATH");
+    qunsetenv("KESTRIX_SITE_PLUGIN_PATH_FILE");
 
     // The site's library names the ProgID in other case: it still replaces the sample.
     const QString site = TestPlugins + "/site/kestrix_test_site_ocr_plugin.so";
@@ -156,8 +167,35 @@ TEST_F(FactoryTest, TheFakeRegistryFollowsTheRealOnesProgIdRule) {
 }
 
 // A folder or library that another user may write to could carry that user's code into the
-// shell; so could a relative folder, which depends on where the shell was started.
+// shell; so could a relative folder, which depends on where the shell was started, a folder of
+// another user's, and one that lies in a folder where anyone may rename it and put another in
+// its place.
 TEST_F(FactoryTest, RelativeAndOthersWritableFoldersAndLibrariesAreSkipped) {
+    const auto makeFolderWithModule = [&](const QString& path, mode_t mode) {
+        EXPECT_TRUE(QDir().mkpath(path));
+        EXPECT_TRUE(writeFile(path + "/module.so", moduleLibrary()));
+        EXPECT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        return path;
+    };
+    const QString groupWritable = makeFolderWithModule(folder.filePath("group"), 0775);
+    const QString shared = makeFolderWithModule(folder.filePath("shared"), 0777);
+    const QString inShared = makeFolderWithModule(shared + "/mine", 0755);
+    QStringList skippedAsUnsafe{"plug-in folder \"" + groupWritable +
+                                    "\" skipped: writable by others than its owner and root",
+                                "plug-in folder \"" + inShared + "\" skipped: lies in " + shared +
+                                    ", which others may write to and which is not sticky"};
+    QStringList unsafe{groupWritable, inShared};
+    if (::geteuid() == 0) {
+        const QString foreign = makeFolderWithModule(folder.filePath("foreign"), 0755);
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+        unsafe.append(foreign);
+        skippedAsUnsafe.append("plug-in folder \"" + foreign +
+                               "\" skipped: belongs to another user (65534)");
+    }
+    PluginControlFactory unsafeFolders(unsafe, ScreenTwips{});
+    EXPECT_TRUE(unsafeFolders.registeredProgIds().isEmpty());
+    EXPECT_EQ(unsafeFolders.skipped(), skippedAsUnsafe);
+
     QTemporaryDir open;
     ASSERT_TRUE(writeFile(open.filePath("module.so"), moduleLibrary()));
     ASSERT_TRUE(QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner |

@@ -80,9 +80,9 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
 
     EXPECT_EQ(registered.lines.filter(QRegularExpression("^progid ")).size(), 9);
 
-    // Without the plug-in folder nothing is registered.
+    // Without the plug-in folder nothing is registered (the eight lines and the site's list).
     PlanRun bare = plan(QString());
-    ASSERT_EQ(bare.lines.size(), 8);
+    ASSERT_EQ(bare.lines.size(), 9);
     EXPECT_TRUE(bare.lines[1].endsWith(", unit 1, not registered"));
 }
 
@@ -97,9 +97,16 @@ TEST_F(PlanTest, NamesTheServingLibraryWhatItShadowsAndTheSkippedFolders) {
                                                        QFile::WriteOther | QFile::ExeOther));
     const QString site = buildDir + "/tests/plugins/site";
     const QString shipped = buildDir + "/Program/Kestrix/plugins";
+    // The site's folder from the site's list, searched after the variable's folders.
+    const QString list = root.filePath("plugin-path");
+    writeFile(list, "# site modules\n" + site.toLocal8Bit() + "\n" + shipped.toLocal8Bit() + "\n");
+    qputenv("KESTRIX_SITE_PLUGIN_PATH_FILE", list.toLocal8Bit());
 
-    PlanRun run = plan("plugins:" + site + ":" + open.path() + ":" + shipped);
+    PlanRun run = plan("plugins:" + open.path());
+    qunsetenv("KESTRIX_SITE_PLUGIN_PATH_FILE");
     EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.lines.contains("site plug-in folders (" + list + "): " + site + ", " + shipped))
+        << run.lines.join('\n').toStdString();
     EXPECT_TRUE(run.lines.contains("progid xkx_ocr.ocr: " + site +
                                    "/kestrix_test_site_ocr_plugin.so, shadows " + shipped +
                                    "/kestrix_module_ocr.so"))

@@ -13,6 +13,7 @@
 #include "host/ModuleCalls.h"
 #include "host/ModuleKinds.h"
 #include "host/PluginControlFactory.h"
+#include "host/SitePluginPath.h"
 #include "log/FaultScope.h"
 #include "log/LogWriter.h"
 #include "platform/Clock.h"
@@ -111,6 +112,16 @@ int printPlan(const std::vector<std::string>& arguments) {
     for (size_t i = created; i < planned.modules.size(); ++i) {
         printModule("rejected", i + 1, planned.modules[i], registry);
     }
+    // The site's list of plug-in folders, which the shell searches after $KESTRIX_PLUGIN_PATH.
+    const SitePluginPath site = SitePluginPath::read();
+    if (site.skipped.isEmpty()) {
+        std::cout << "site plug-in folders (" << text(site.file) << "): "
+                  << (site.folders.isEmpty() ? std::string("none")
+                                             : text(site.folders.join(QStringLiteral(", "))))
+                  << '\n';
+    } else {
+        std::cout << text(site.skipped) << '\n';
+    }
     printRegistry(registry);
 
     std::cout << "log file: " << text(log.LogDateiName) << '\n'
@@ -131,8 +142,12 @@ Verb planVerb() {
         "        machines: N\n"
         "        slot S: PROGID, machine M \"NAME\", unit U, registered|not registered\n"
         "        rejected S: ...          (the same for requests beyond slot 20)\n"
+        "      then the site's plug-in folders from /etc/kestrix/plugin-path:\n"
+        "        site plug-in folders (FILE): FOLDER, ...|none\n"
+        "        site plug-in list \"FILE\" skipped: REASON   (when it is not trusted)\n"
         "      then the plug-in registry, one line per ProgID and one per folder or library\n"
-        "      that the shell skips (relative, or writable by others than owner and root):\n"
+        "      that the shell skips (relative, owned by another user, writable by others than\n"
+        "      owner and root, or in a folder others may write to that is not sticky):\n"
         "        progid PROGID: LIBRARY[, shadows LIBRARY, ...]\n"
         "        plug-in folder|library \"PATH\" skipped: REASON\n"
         "      then its log settings:\n"
@@ -140,8 +155,9 @@ Verb planVerb() {
         "        log size: KB KB\n"
         "        log system lines: on|off\n"
         "        log data lines: on|off\n"
-        "      ProgIDs are looked up in the folders of $KESTRIX_PLUGIN_PATH, then in\n"
-        "      ROOT/Program/Kestrix/plugins; the first library found for a ProgID serves it.\n",
+        "      ProgIDs are looked up in the folders of $KESTRIX_PLUGIN_PATH, then in the site's\n"
+        "      folders, then in ROOT/Program/Kestrix/plugins; the first library found for a\n"
+        "      ProgID serves it.\n",
         printPlan};
 }
 

@@ -18,9 +18,11 @@
 // and progIdKey() below are that rule; the shell, its tools and its tests use nothing else.
 //
 // Order. The shell searches the folders of KESTRIX_PLUGIN_PATH (colon-separated, in order), then
-// its own "plugins" folder; the first library found for a ProgID serves it and shadows the later
-// ones. Relative folders are not searched, nor folders or libraries that anyone but their owner
-// and root may write to; each is named on standard error.
+// those listed in /etc/kestrix/plugin-path, then its own "plugins" folder; the first library
+// found for a ProgID serves it and shadows the later ones. Relative folders are not searched, nor
+// folders or libraries owned by another user than the shell's and root, writable by anyone but
+// their owner and root, or lying in a folder others may write to that is not sticky; each is
+// named on standard error.
 //
 // The control. createControl returns a QWidget whose class declares, for the shell to reach by
 // name through the meta-object (no header of the plug-in is ever included by the shell):

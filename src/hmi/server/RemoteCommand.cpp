@@ -23,6 +23,8 @@ QByteArray requestOf(const RuntimeOptions& options) {
             return P::encode(P::Get, arguments.at(0));
         case RuntimeOptions::Command::Stop:
         case RuntimeOptions::Command::Run:
+        case RuntimeOptions::Command::Help:
+        case RuntimeOptions::Command::Version:
             break;
     }
     return P::encode(P::Stop);

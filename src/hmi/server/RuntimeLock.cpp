@@ -4,9 +4,11 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <cerrno>
 #include <cstdio>
@@ -23,6 +25,43 @@ constexpr int LockPollMs = 20;
 
 // "RUNTIME-PID RUNTIME-START SHELL-PID SHELL-START", the shell's fields 0 when there is none.
 constexpr char HolderFormat[] = "%d %llu %d %llu\n";
+
+// The name of a process's program, as /proc tells it ("kestrix-hmi"); empty when it cannot be
+// read (the process is gone, or belongs to another user).
+QString programNameOf(const QString& process) {
+    QString program = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(process));
+    program.remove(QLatin1String(" (deleted)"));  // replaced on disk by an upgrade meanwhile
+    return QFileInfo(program).fileName();
+}
+
+// True when the process runs this very program: a runtime, not whatever got its id since.
+bool isRuntimeProcess(pid_t pid) {
+    const QString name = programNameOf(QString::number(pid));
+    return !name.isEmpty() && name == programNameOf(QStringLiteral("self"));
+}
+
+// True when the process holds the flock() on the file: /proc/locks lists each held lock as
+// "N: FLOCK ADVISORY WRITE PID MAJOR:MINOR:INODE 0 EOF" (a waiter's line has "->" after N:).
+bool holdsFlock(pid_t pid, const struct stat& file) {
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray wanted = QByteArray::number(static_cast<int>(pid)) + ' ' +
+                              QByteArray::number(major(file.st_dev), 16).rightJustified(2, '0') +
+                              ':' +
+                              QByteArray::number(minor(file.st_dev), 16).rightJustified(2, '0') +
+                              ':' + QByteArray::number(static_cast<qulonglong>(file.st_ino));
+    // Read whole: a file of /proc has no size to tell where it ends.
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 6 && fields.at(1) == "FLOCK" &&
+            fields.at(4) + ' ' + fields.at(5) == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -54,8 +93,19 @@ bool RuntimeLock::take(const std::optional<ProcessIdentity>& shell, pid_t& repla
             error = QStringLiteral("another runtime already serves the socket");
             return false;
         }
-        // Asked to end (and woken, should it be stopped), then killed if it does not.
+        // The lock file is only what its holder wrote: before anything is signalled, the system
+        // must confirm that the process named there holds the lock and runs this program.
         const pid_t orphan = other.runtime->pid();
+        struct stat lockFile {};
+        if (::fstat(descriptor_, &lockFile) != 0 || !holdsFlock(orphan, lockFile) ||
+            !isRuntimeProcess(orphan)) {
+            error = QStringLiteral(
+                        "the lock is held, but not by the runtime %1 that its file names; "
+                        "nothing is ended")
+                        .arg(orphan);
+            return false;
+        }
+        // Asked to end (and woken, should it be stopped), then killed if it does not.
         ::kill(orphan, SIGTERM);
         ::kill(orphan, SIGCONT);
         if (!awaitLock(ReplaceGraceMs) && other.runtime->isRunning()) {

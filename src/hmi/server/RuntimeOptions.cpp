@@ -47,6 +47,11 @@ bool RuntimeOptions::parse(const QStringList& arguments, RuntimeOptions& options
         bool takesCount = word == QLatin1String("--start-delay-ms") ||
                           word == QLatin1String("--die-after-s") ||
                           word == QLatin1String("--hang-after-s");
+        if (word == QLatin1String("--help") || word == QLatin1String("--version")) {
+            options.command = word == QLatin1String("--help") ? RuntimeOptions::Command::Help
+                                                              : RuntimeOptions::Command::Version;
+            return true;
+        }
         if (word == QLatin1String("--fail-start")) {
             options.failStart = true;
         } else if (word == QLatin1String("--ignore-stop")) {
@@ -80,10 +85,11 @@ QString RuntimeOptions::usage() {
         "usage: kestrix-hmi [--fail-start] [--start-delay-ms N] [--ignore-stop] [--die-after-s N]\n"
         "                   [--hang-after-s N]\n"
         "       kestrix-hmi set NAME VALUE | get NAME | stop\n"
+        "       kestrix-hmi --help | --version\n"
         "The socket is $KESTRIX_HMI_SOCKET (a path, or a name in the runtime folder), else\n"
-        "kestrix-hmi in the runtime folder: $XDG_RUNTIME_DIR, else kestrix-<uid> in the\n"
-        "temporary folder, the user's alone. The journal is $KESTRIX_HMI_JOURNAL, else beside\n"
-        "the socket.\n");
+        "kestrix-hmi in the runtime folder: $XDG_RUNTIME_DIR when absolute, else kestrix in\n"
+        "the cache folder ($XDG_CACHE_HOME, else ~/.cache), the user's alone. The journal is\n"
+        "$KESTRIX_HMI_JOURNAL, else beside the socket.\n");
 }
 
 }  // namespace kestrix

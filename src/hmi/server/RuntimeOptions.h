@@ -10,10 +10,11 @@ namespace kestrix {
 //     kestrix-hmi [--fail-start] [--start-delay-ms N] [--ignore-stop] [--die-after-s N]
 //                 [--hang-after-s N]
 //     kestrix-hmi set NAME VALUE | get NAME | stop
+//     kestrix-hmi --help | --version
 // Without a command it runs the runtime; the options let tests play a runtime that fails to
 // start, starts slowly, ignores the stop request, dies or hangs.
 struct RuntimeOptions {
-    enum class Command { Run, Set, Get, Stop };
+    enum class Command { Run, Set, Get, Stop, Help, Version };
 
     Command command = Command::Run;
     QStringList commandArguments;

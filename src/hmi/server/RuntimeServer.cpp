@@ -1,13 +1,17 @@
 #include "hmi/server/RuntimeServer.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "hmi/LocalPeer.h"
@@ -22,6 +26,28 @@ constexpr int FarewellMs = 1000;
 constexpr int DeathStatus = 3;
 // How often a runtime looks whether the shell that launched it is still there.
 constexpr int ShellWatchMs = 1000;
+
+// Makes room for the socket: a socket of this user's that a runtime left behind is removed (the
+// lock says no runtime serves it); anything else at the name is kept, and why the runtime cannot
+// start is returned: $KESTRIX_HMI_SOCKET may name any file of the user's by mistake.
+QString clearStaleSocket(const QString& path) {
+    struct stat status {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &status) != 0) {
+        return errno == ENOENT ? QString()
+                               : QStringLiteral("cannot examine \"%1\": %2")
+                                     .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!S_ISSOCK(status.st_mode) || status.st_uid != ::getuid()) {
+        return QStringLiteral("\"%1\" exists and is no socket of this user's; it is left as it is")
+            .arg(path);
+    }
+    if (::unlink(name.constData()) != 0 && errno != ENOENT) {
+        return QStringLiteral("cannot remove the old socket \"%1\": %2")
+            .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    return {};
+}
 
 QHash<QString, QString> initialVariables() {
     return {{QStringLiteral("Ch-1.param_client<.sprache>"), QStringLiteral("1033")}};
@@ -82,7 +108,12 @@ bool RuntimeServer::start() {
 }
 
 void RuntimeServer::comeUp() {
-    QLocalServer::removeServer(paths_.socket);
+    // Under the lock, right before listening: a socket left here now can only be a dead one's.
+    if (const QString why = clearStaleSocket(paths_.socket); !why.isEmpty()) {
+        std::fprintf(stderr, "kestrix-hmi: %s; this one does not start\n", qPrintable(why));
+        QCoreApplication::exit(2);
+        return;
+    }
     if (!server_->listen(paths_.socket)) {
         std::fprintf(stderr, "kestrix-hmi: cannot listen on \"%s\": %s\n",
                      qPrintable(paths_.socket), qPrintable(server_->errorString()));

@@ -34,8 +34,10 @@ public:
     ~RuntimeServer() override;
 
     // Claims the socket name, replacing a runtime whose shell is gone, and comes up after the
-    // start delay. Returns false, with the reason on stderr, when another runtime serves the name,
-    // the shell is gone already, or the start is to fail (--fail-start).
+    // start delay, removing the socket a runtime left behind. Returns false, with the reason on
+    // stderr, when another runtime serves the name, the shell is gone already, or the start is to
+    // fail (--fail-start); when something other than a socket of this user's lies at the name, it
+    // is left untouched and the runtime ends with status 2 as it comes up.
     bool start();
 
 private:

@@ -41,6 +41,14 @@ int main(int argc, char* argv[]) {
                      qPrintable(kestrix::RuntimeOptions::usage()));
         return 2;
     }
+    if (options.command == kestrix::RuntimeOptions::Command::Help) {
+        std::fputs(qPrintable(kestrix::RuntimeOptions::usage()), stdout);
+        return 0;
+    }
+    if (options.command == kestrix::RuntimeOptions::Command::Version) {
+        std::printf("kestrix-hmi %s\n", KESTRIX_VERSION);
+        return 0;
+    }
 
     const kestrix::HmiPaths paths = kestrix::hmiPaths();
     if (!paths.isUsable()) {
