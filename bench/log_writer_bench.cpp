@@ -51,7 +51,7 @@ void LogLine(benchmark::State& state) {
     log.LogDateiGroesse = 2000000;  // far beyond what the run writes: no reduction
     log.LogSystem = true;
     for (auto _ : state) {
-        log.WriteLogLine(LineText, true, false, false);
+        log.WriteLogLine(LineText, LogWriter::Line::System);
     }
 }
 

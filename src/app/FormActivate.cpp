@@ -9,7 +9,8 @@
 namespace kestrix {
 
 void OperatorSession::writeProgressLine(const char* marker) {
-    Log.WriteLogLine(QStringLiteral("FormActivate") + QLatin1String(marker), true, false, false);
+    Log.WriteLogLine(QStringLiteral("FormActivate") + QLatin1String(marker),
+                     LogWriter::Line::System);
 }
 
 void OperatorSession::Form_Activate() {

@@ -21,11 +21,13 @@ void OperatorSession::InternEndProgram() {
     p.step([&] { setTimerEnabled(TimerWebBrowser, false); });
     p.step([&] { setTimerEnabled(TimerLeben, false); });
     p.step([&] { setTimerEnabled(TimerErstemal, false); });
-    p.step(
-        [&] { Log.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
+    p.step([&] {
+        Log.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
+    });
     Host->TerminatePlugins(p);
-    p.step(
-        [&] { Log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
+    p.step([&] {
+        Log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
+    });
     p.step([&] { Modul::ReturnToStart(TimerWebBrowser, TimerLeben, start_, forms_); });
 }
 

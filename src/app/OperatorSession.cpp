@@ -6,6 +6,7 @@
 #include "hmi/VWSVarServer.h"
 #include "host/Extender.h"
 #include "host/PluginHost.h"
+#include "log/Fault.h"
 
 namespace kestrix {
 
@@ -59,11 +60,13 @@ OperatorSession::~OperatorSession() {
     window_.reset();
 }
 
+// A fault line like every other error line: an automation error of the runtime start control.
 void OperatorSession::WriteRuntimeDeath(const QString& why) {
-    Log.WriteLogLine(QStringLiteral("KX.VWSStart1_RuntimeEnded the HMI runtime ended without being "
-                                    "asked: ") +
-                         why,
-                     false, false, true);
+    const Fault death(ErrorNumber::AutomationError,
+                      QStringLiteral("the HMI runtime ended without being asked, ") + why,
+                      QStringLiteral("VWSStart1"));
+    Log.WriteLogLine(faultLine(death, QStringLiteral("KX.VWSStart1_RuntimeEnded")),
+                     LogWriter::Line::Error);
 }
 
 }  // namespace kestrix

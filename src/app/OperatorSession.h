@@ -55,7 +55,7 @@ public:
     // the start window.
     void InternEndProgram();
 
-    // One error line in the log: the runtime ended without being asked, and why.
+    // One fault line in the log: the runtime ended without being asked, and why.
     void WriteRuntimeDeath(const QString& why);
 
 private:

@@ -19,7 +19,7 @@ QString withSignPlace(int16_t number) {
 }
 
 void writeSystemLine(LogWriter& log, const QString& text) {
-    log.WriteLogLine(text, true, false, false);
+    log.WriteLogLine(text, LogWriter::Line::System);
 }
 
 }  // namespace

@@ -34,14 +34,14 @@ bool PluginHost::ReportEscapedFault(const Fault& fault, const QObject* receiver,
         for (PluginHost* host : hosts) {
             if (const Extender* module = host->moduleWithControl(part)) {
                 host->log_.WriteLogLine(
-                    ModuleCalls::ownCodeFaultLine(fault, module->progId(), module->name()), false,
-                    false, true);
+                    ModuleCalls::ownCodeFaultLine(fault, module->progId(), module->name()),
+                    LogWriter::Line::Error);
                 return true;
             }
         }
     }
-    hosts.back()->log_.WriteLogLine(faultLine(fault, QStringLiteral("KX.") + receiverClass), false,
-                                    false, true);
+    hosts.back()->log_.WriteLogLine(faultLine(fault, QStringLiteral("KX.") + receiverClass),
+                                    LogWriter::Line::Error);
     return true;
 }
 

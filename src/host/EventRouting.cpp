@@ -49,7 +49,7 @@ void PluginHost::reportDroppedEvents() noexcept {
         QString::number(droppedEvents_) +
             QStringLiteral(" events dropped unshown, the oldest first: more than ") +
             QString::number(MaxWaitingEvents) + QStringLiteral(" were waiting"));
-    log_.WriteLogLine(faultLine(dropped, QStringLiteral("KX.OCXEreignis")), false, false, true);
+    log_.WriteLogLine(faultLine(dropped, QStringLiteral("KX.OCXEreignis")), LogWriter::Line::Error);
     droppedEvents_ = 0;
 }
 

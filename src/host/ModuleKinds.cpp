@@ -58,11 +58,13 @@ void requestUnitsOfKind(const ModuleKind& kind, const LineSettings& line, const 
 void StartModuleKind(const ModuleKind& kind, const QString& callerSource, const LineSettings& line,
                      const Service& service, LogWriter& log, UnitRequests& requests) {
     FaultScope p(log, callerSource + QLatin1Char('.') + QLatin1String(kind.procedure));
-    p.step(
-        [&] { log.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
+    p.step([&] {
+        log.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
+    });
     requestUnitsOfKind(kind, line, service, requests, p);
-    p.step(
-        [&] { log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
+    p.step([&] {
+        log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
+    });
 }
 
 }  // namespace kestrix

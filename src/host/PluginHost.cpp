@@ -69,8 +69,9 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
         return;
     }
     FaultScope p(log_, ModuleCalls::CreateSource);
-    p.step(
-        [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), false, true, false); });
+    p.step([&] {
+        log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
+    });
     p.step([&] { SlotCount = add16(SlotCount, 1); });
     const int16_t n = SlotCount;
     p.step([&] { slotAt(n).ProgID = progId; });
@@ -80,7 +81,7 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
         p.stepOr([&] { calls_.create(n, progId, &pictureHaupt()); },
                  [&](const Fault& fault) {
                      log_.WriteLogLine(faultLine(fault, ModuleCalls::createFaultSource(progId, n)),
-                                       false, false, true);
+                                       LogWriter::Line::Error);
                      slotAt(n).CreateFailed = 1;
                  });
         if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
@@ -93,8 +94,9 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
             p.step([&] { ModuleCalls::refresh(controlOf(n)); });
         }
     }
-    p.step(
-        [&] { log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), false, true, false); });
+    p.step([&] {
+        log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
+    });
 }
 
 void PluginHost::yield() {

@@ -63,13 +63,11 @@ public:
     // Writes the ordinary fault line for a fault of this procedure.
     void report(const Fault& fault) noexcept {
         try {
-            log_.WriteLogLine(faultLine(fault, sourceString_), false, false, true);
+            log_.WriteLogLine(faultLine(fault, sourceString_), LogWriter::Line::Error);
         } catch (...) {
             // The writer swallows its own failures; nothing else may escape a procedure.
         }
     }
-
-    LogWriter& log() const { return log_; }
 
 private:
     LogWriter& log_;

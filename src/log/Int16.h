@@ -29,9 +29,6 @@ inline int16_t add16(int16_t a, int16_t b) {
 inline int16_t sub16(int16_t a, int16_t b) {
     return checked16(int64_t{a} - b);
 }
-inline int16_t mul16(int16_t a, int16_t b) {
-    return checked16(int64_t{a} * b);
-}
 
 // A floating value held in a 16-bit integer: rounded half to even, Overflow outside the range.
 inline int16_t toInt16(double value) {

@@ -38,6 +38,16 @@ public:
     // and the first such line of a log name says so in one line on stderr.
     void WriteLogLine(const QString& text, bool system, bool data, bool error) noexcept;
 
+    // The kinds of line the shell writes; each sets exactly one flag.
+    enum class Line {
+        System,  // the operator window's own start-up and timers
+        Data,    // the plug-in host's work
+        Error,   // a fault line
+    };
+    void WriteLogLine(const QString& text, Line kind) noexcept {
+        WriteLogLine(text, kind == Line::System, kind == Line::Data, kind == Line::Error);
+    }
+
     // Cuts everything up to the end of the line holding byte LogDateiGroesse × 102.4 (counted from
     // 1) off the front and puts the reduction line first: the locale's short date, "; ", its time
     // with the seconds, "; File size reduced". The log is replaced only by a complete

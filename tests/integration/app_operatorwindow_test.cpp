@@ -191,7 +191,10 @@ TEST_F(OperatorWindow, ARuntimeThatDiesEndsTheProgramWithAStatusOfItsOwnAndALogL
     const QStringList said = app.log().filter(QStringLiteral("runtime ended without being asked"));
     ASSERT_EQ(said.size(), 1) << app.log().join('\n').toStdString();
     EXPECT_TRUE(said[0].startsWith(QStringLiteral("E ")));
-    EXPECT_TRUE(said[0].endsWith(QStringLiteral("the runtime process crashed or was killed")));
+    EXPECT_TRUE(said[0].endsWith(QStringLiteral(
+        "Fault 440; the HMI runtime ended without being asked, the runtime process crashed or was "
+        "killed; VWSStart1; KX.VWSStart1_RuntimeEnded")))
+        << said[0].toStdString();
 }
 
 // Without Kestrix.ini the log is Kestrix.log beside it and takes neither system nor data lines;

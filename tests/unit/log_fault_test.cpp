@@ -138,15 +138,12 @@ int32_t faultNumberOf(const std::function<void()>& work) {
     return 0;
 }
 
-TEST(Int16, SumsDifferencesAndProductsFaultWithOverflowExactlyOutsideTheRange) {
+TEST(Int16, SumsAndDifferencesFaultWithOverflowExactlyOutsideTheRange) {
     EXPECT_EQ(add16(32766, 1), 32767);
     EXPECT_EQ(sub16(-32767, 1), -32768);
-    EXPECT_EQ(mul16(-256, 128), -32768);
     EXPECT_EQ(faultNumberOf([] { add16(32767, 1); }), ErrorNumber::Overflow);
     EXPECT_EQ(faultNumberOf([] { sub16(-32768, 1); }), ErrorNumber::Overflow);
     EXPECT_EQ(faultNumberOf([] { sub16(0, -32768); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { mul16(256, 128); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { mul16(-1, -32768); }), ErrorNumber::Overflow);
 }
 
 TEST(Int16, ConversionRoundsHalvesToEvenAndFaultsOutsideTheRange) {
