@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <QWindow>
 
@@ -77,15 +78,31 @@ void makeWideEnoughForCaption(QMessageBox& box) {
 
 }  // namespace
 
+// Where the style puts an icon on the buttons (X11 desktops do), every new button loads its icon
+// afresh, and the pixmaps drawn from it stay in Qt's pixmap cache under that icon's own key long
+// after the box is gone: some 2 KB per box. So the first icon of each button is kept and every
+// later button shows that one, which the cache already holds.
+QPushButton* QtDialogs::addButton(QMessageBox& box, QMessageBox::StandardButton which) {
+    QPushButton* button = box.addButton(which);
+    if (!button->icon().isNull()) {
+        auto kept = buttonIcons_.constFind(which);
+        if (kept == buttonIcons_.constEnd()) {
+            kept = buttonIcons_.insert(which, button->icon());
+        }
+        button->setIcon(*kept);
+    }
+    return button;
+}
+
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
     QMessageBox box(iconOf(style), title, prompt);
     bool yesNo = (style & 0x0F) == MsgBoxStyle::YesNo;
     if (yesNo) {
-        QPushButton* yes = box.addButton(QMessageBox::Yes);
-        QPushButton* no = box.addButton(QMessageBox::No);
+        QPushButton* yes = addButton(box, QMessageBox::Yes);
+        QPushButton* no = addButton(box, QMessageBox::No);
         box.setDefaultButton((style & MsgBoxStyle::DefaultButton2) ? no : yes);
     } else {
-        box.setDefaultButton(box.addButton(QMessageBox::Ok));
+        box.setDefaultButton(addButton(box, QMessageBox::Ok));
     }
     makeWideEnoughForCaption(box);
     makeTransientForAskingWindow(box);
