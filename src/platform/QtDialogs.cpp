@@ -8,6 +8,9 @@
 #include <QSpacerItem>
 #include <QWindow>
 
+// Xlib defines macros (Bool, Status, None) that clash with Qt's headers: it comes last.
+#include <X11/Xlib.h>
+
 namespace kestrix {
 
 namespace {
@@ -76,6 +79,17 @@ void makeWideEnoughForCaption(QMessageBox& box) {
                     layout->rowCount(), 0, 1, layout->columnCount());
 }
 
+// Qt names every new window to the window manager through Xlib as well as through xcb, and Xlib
+// keeps a note of each such request until it next reads from the X server itself, which Qt never
+// has it do: some 70 bytes per box, for as long as the program runs. One round trip of Xlib's own
+// after each box lets it drop them. Without an X server (offscreen) there is nothing to do.
+void letXlibForgetAnsweredRequests() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->display() != nullptr) {
+        XSync(x11->display(), False);
+    }
+}
+
 }  // namespace
 
 // Where the style puts an icon on the buttons (X11 desktops do), every new button loads its icon
@@ -107,6 +121,7 @@ int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
     makeWideEnoughForCaption(box);
     makeTransientForAskingWindow(box);
     int pressed = box.exec();
+    letXlibForgetAnsweredRequests();
     if (yesNo) {
         return pressed == QMessageBox::Yes ? MsgBoxResult::Yes : MsgBoxResult::No;
     }
