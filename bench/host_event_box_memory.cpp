@@ -18,9 +18,11 @@
 //     host_event_box_memory [modules|plain] [storm] [boxes]
 //     host_event_box_memory flow [seconds]
 
+#include <malloc.h>
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -129,7 +131,21 @@ long residentKb(const QByteArray& figure = "VmRSS") {
 
 constexpr double TargetMbPerHourOfFlow = 0.5;
 
-// The steady flow: see the head of this file.
+// The memory figures of one moment of the flow.
+struct FlowSample {
+    long rssKb = 0;
+    long anonymousKb = 0;
+    long sharedKb = 0;
+    long heapKb = 0;  // the bytes malloc has handed out and not yet got back
+
+    static FlowSample now() {
+        return {residentKb(), residentKb("RssAnon"), residentKb("RssShmem"),
+                static_cast<long>(mallinfo2().uordblks / 1024)};
+    }
+};
+
+// The steady flow: see the head of this file. Both samples are taken while the flow runs: leaving
+// the nested boxes at the end lets every waiting event show its box at once, which is not the flow.
 int measureFlow(QApplication& application, const std::vector<EventModule*>& modules, int seconds) {
     constexpr int FirstMinute = 60;
     int raised = 0;
@@ -154,29 +170,29 @@ int measureFlow(QApplication& application, const std::vector<EventModule*>& modu
         }
     });
     closer.start();
-    long before = 0;
-    long anonBefore = 0;
-    long shmemBefore = 0;
-    QTimer::singleShot(FirstMinute * 1000, [&] {
-        before = residentKb();
-        anonBefore = residentKb("RssAnon");
-        shmemBefore = residentKb("RssShmem");
-    });
+    FlowSample before;
+    FlowSample after;
+    int loopsAtEnd = 0;
+    QTimer::singleShot(FirstMinute * 1000, [&] { before = FlowSample::now(); });
     QTimer::singleShot(seconds * 1000, &application, [&] {
+        after = FlowSample::now();
+        loopsAtEnd = QThread::currentThread()->loopLevel();
         for (auto& timer : timers) {
             timer->stop();
         }
         application.exit();
     });
     application.exec();
-    const long after = residentKb();
     const double hours = (seconds - FirstMinute) / 3600.0;
-    const double mbPerHour = static_cast<double>(after - before) / 1024.0 / hours;
+    auto perHour = [hours](long kb) { return static_cast<double>(kb) / 1024.0 / hours; };
+    const double mbPerHour = perHour(after.rssKb - before.rssKb);
     std::printf(
-        "module event flow: %d events, %d boxes closed in %d s, RSS %ld KB after %d s, %ld KB "
-        "at the end (anonymous %+ld KB, shared %+ld KB): %.2f MB per hour\n",
-        raised, closed, seconds, before, FirstMinute, after, residentKb("RssAnon") - anonBefore,
-        residentKb("RssShmem") - shmemBefore, mbPerHour);
+        "module event flow: %d events, %d boxes closed in %d s, %d event loops running at the "
+        "end; RSS %ld KB after %d s, %ld KB at the end (anonymous %+ld KB, shared %+ld KB, "
+        "heap in use %+ld KB = %.2f MB per hour): %.2f MB per hour\n",
+        raised, closed, seconds, loopsAtEnd, before.rssKb, FirstMinute, after.rssKb,
+        after.anonymousKb - before.anonymousKb, after.sharedKb - before.sharedKb,
+        after.heapKb - before.heapKb, perHour(after.heapKb - before.heapKb), mbPerHour);
     kestrix::bench::printVerdict("module event flow, one box closed a second: RSS growth per hour",
                                  mbPerHour, " MB", TargetMbPerHourOfFlow);
     return 0;
@@ -258,6 +274,7 @@ int main(int argc, char** argv) {
 
     if (storm) {
         long before = 0;
+        long after = 0;
         int raised = 0;
         int open = 0;
         int deepest = 0;
@@ -288,14 +305,15 @@ int main(int argc, char** argv) {
             if (before == 0 && closed >= WarmUp) {
                 before = residentKb();
             }
+            // Measured before the exit: leaving the nested boxes shows every waiting box at once.
             if (closed >= boxes) {
+                after = residentKb();
                 going = false;
                 application.exit();
             }
         });
         sampler.start();
         application.exec();
-        const long after = residentKb();
         std::printf(
             "%s storm: %d events, %d boxes closed, %d deepest nesting, RSS %ld KB after %d, "
             "%ld KB after %d: %.2f KB per closed box\n",

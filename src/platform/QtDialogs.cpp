@@ -4,8 +4,12 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <QWindow>
+
+// Xlib defines macros (Bool, Status, None) that clash with Qt's headers: it comes last.
+#include <X11/Xlib.h>
 
 namespace kestrix {
 
@@ -75,21 +79,49 @@ void makeWideEnoughForCaption(QMessageBox& box) {
                     layout->rowCount(), 0, 1, layout->columnCount());
 }
 
+// Qt names every new window to the window manager through Xlib as well as through xcb, and Xlib
+// keeps a note of each such request until it next reads from the X server itself, which Qt never
+// has it do: some 70 bytes per box, for as long as the program runs. One round trip of Xlib's own
+// after each box lets it drop them. Without an X server (offscreen) there is nothing to do.
+void letXlibForgetAnsweredRequests() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->display() != nullptr) {
+        XSync(x11->display(), False);
+    }
+}
+
 }  // namespace
+
+// Where the style puts an icon on the buttons (X11 desktops do), every new button loads its icon
+// afresh, and the pixmaps drawn from it stay in Qt's pixmap cache under that icon's own key long
+// after the box is gone: some 2 KB per box. So the first icon of each button is kept and every
+// later button shows that one, which the cache already holds.
+QPushButton* QtDialogs::addButton(QMessageBox& box, QMessageBox::StandardButton which) {
+    QPushButton* button = box.addButton(which);
+    if (!button->icon().isNull()) {
+        auto kept = buttonIcons_.constFind(which);
+        if (kept == buttonIcons_.constEnd()) {
+            kept = buttonIcons_.insert(which, button->icon());
+        }
+        button->setIcon(*kept);
+    }
+    return button;
+}
 
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
     QMessageBox box(iconOf(style), title, prompt);
     bool yesNo = (style & 0x0F) == MsgBoxStyle::YesNo;
     if (yesNo) {
-        QPushButton* yes = box.addButton(QMessageBox::Yes);
-        QPushButton* no = box.addButton(QMessageBox::No);
+        QPushButton* yes = addButton(box, QMessageBox::Yes);
+        QPushButton* no = addButton(box, QMessageBox::No);
         box.setDefaultButton((style & MsgBoxStyle::DefaultButton2) ? no : yes);
     } else {
-        box.setDefaultButton(box.addButton(QMessageBox::Ok));
+        box.setDefaultButton(addButton(box, QMessageBox::Ok));
     }
     makeWideEnoughForCaption(box);
     makeTransientForAskingWindow(box);
     int pressed = box.exec();
+    letXlibForgetAnsweredRequests();
     if (yesNo) {
         return pressed == QMessageBox::Yes ? MsgBoxResult::Yes : MsgBoxResult::No;
     }

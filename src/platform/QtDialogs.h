@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QIcon>
+#include <QMessageBox>
+
 #include "platform/Dialogs.h"
 
 namespace kestrix {
@@ -9,6 +13,12 @@ namespace kestrix {
 class QtDialogs final : public Dialogs {
 public:
     int MsgBox(const QString& prompt, int style, const QString& title = ApplicationTitle) override;
+
+private:
+    // Adds a standard button, showing the icon the same button had the first time.
+    QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which);
+
+    QHash<QMessageBox::StandardButton, QIcon> buttonIcons_;
 };
 
 }  // namespace kestrix

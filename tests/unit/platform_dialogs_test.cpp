@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QTimer>
 #include <algorithm>
 #include <string>
@@ -110,6 +111,48 @@ INSTANTIATE_TEST_SUITE_P(
                 B::Ok,
                 MsgBoxResult::Ok}),
     [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
+
+// Where the style gives the buttons icons, box after box shows the same icon for the same button,
+// so that the pixmaps drawn from it are cached once and not again for every box.
+TEST(MessageBoxButtonIcons, EveryBoxShowsTheFirstBoxsIconForTheSameButton) {
+    struct ButtonsWithIcons : QProxyStyle {
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                      QStyleHintReturn* returned) const override {
+            return hint == SH_DialogButtonBox_ButtonsHaveIcons
+                       ? 1
+                       : QProxyStyle::styleHint(hint, option, widget, returned);
+        }
+    };
+    ensureApplication();
+    const QString styleBefore = QApplication::style()->name();
+    QApplication::setStyle(new ButtonsWithIcons);
+    QList<qint64> iconKeys;
+    QTimer operatorAtTheBox;
+    QObject::connect(&operatorAtTheBox, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            for (QMessageBox::StandardButton which : {B::Ok, B::Yes, B::No}) {
+                if (QAbstractButton* button = box->button(which)) {
+                    iconKeys << (button->icon().isNull() ? 0 : button->icon().cacheKey());
+                }
+            }
+            box->done(QMessageBox::Ok);
+        }
+    });
+    operatorAtTheBox.start(10);
+
+    QtDialogs dialogs;
+    for (int box = 0; box < 2; ++box) {
+        dialogs.MsgBox(QStringLiteral("1 Alarm"), MsgBoxStyle::OkOnly);
+        dialogs.MsgBox(QStringLiteral("Are you sure?"), MsgBoxStyle::YesNo);
+    }
+    QApplication::setStyle(styleBefore);
+
+    ASSERT_EQ(iconKeys.size(), 6);  // Ok; Yes, No; Ok; Yes, No
+    EXPECT_NE(iconKeys[0], 0);
+    EXPECT_NE(iconKeys[1], iconKeys[0]);
+    EXPECT_NE(iconKeys[2], iconKeys[1]);
+    EXPECT_EQ(iconKeys.mid(3), iconKeys.mid(0, 3));
+}
 
 }  // namespace
 }  // namespace kestrix
