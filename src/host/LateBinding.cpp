@@ -80,6 +80,8 @@ QVariant wholeNumberFor(const QVariant& value, QMetaType type, std::pair<double,
     return whole;
 }
 
+}  // namespace
+
 // The value converted to the meta type of a parameter or property; Type mismatch (13) when it
 // does not convert.
 QVariant convertedTo(const QVariant& value, QMetaType type) {
@@ -96,6 +98,8 @@ QVariant convertedTo(const QVariant& value, QMetaType type) {
     }
     return converted;
 }
+
+namespace {
 
 // The member an access by name reaches: without arguments a property (writable for an
 // assignment, readable for a read), else the member function of that name taking the arguments,

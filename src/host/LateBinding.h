@@ -48,6 +48,11 @@ QVariant call(QObject* control, const QString& member, const QVariantList& argum
 QString memberReached(QObject* control, const QString& member, qsizetype argumentCount,
                       bool assignment);
 
+// The value converted to the meta type of a parameter or property as every access converts it:
+// whole numbers rounded half to even and Overflow (6) where they do not fit, Type mismatch (13)
+// where the value does not convert.
+QVariant convertedTo(const QVariant& value, QMetaType type);
+
 // The dispatch ids the control declares and the member each names, in declaration order.
 std::vector<std::pair<int32_t, QString>> dispIds(QObject* control);
 

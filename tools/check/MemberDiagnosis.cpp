@@ -11,43 +11,28 @@
 namespace kestrix::check {
 namespace {
 
-enum class Kind { WholeNumber, Text, Boolean };
-
-// What the shell passes to a member: Init gets (unit, machine, machine name, True), the others
-// True alone.
-std::vector<std::pair<Kind, const char*>> argumentsOf(const ModuleCalls::Member& call) {
-    std::vector<std::pair<Kind, const char*>> passed;
+// What the shell passes to a member, as a value of its kind: Init gets (unit, machine, machine
+// name, True), the others True alone.
+std::vector<std::pair<QVariant, const char*>> argumentsOf(const ModuleCalls::Member& call) {
+    std::vector<std::pair<QVariant, const char*>> passed;
     if (call.arguments == 3) {
-        passed = {{Kind::WholeNumber, "a 16-bit integer (the unit)"},
-                  {Kind::WholeNumber, "a 16-bit integer (the machine number)"},
-                  {Kind::Text, "a string (the machine name)"}};
+        passed = {{QVariant::fromValue<int16_t>(1), "a 16-bit integer (the unit)"},
+                  {QVariant::fromValue<int16_t>(1), "a 16-bit integer (the machine number)"},
+                  {QStringLiteral("Machine 1"), "a string (the machine name)"}};
     }
     if (call.assignment) {
-        passed.emplace_back(Kind::Boolean, "True (the value)");
+        passed.emplace_back(true, "True (the value)");
     }
     return passed;
 }
 
-bool takes(QMetaType parameter, Kind kind) {
-    switch (parameter.id()) {
-        case QMetaType::QVariant:
-            return true;
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Float:
-        case QMetaType::Double:
-            return kind != Kind::Text;
-        case QMetaType::Bool:
-        case QMetaType::QString:
-            return true;
-        default:
-            return false;
+// Whether a parameter of that type takes the value, by the shell's own conversion rule.
+bool takes(QMetaType parameter, const QVariant& value) {
+    try {
+        LateBinding::convertedTo(value, parameter);
+        return true;
+    } catch (const Fault&) {
+        return false;
     }
 }
 
