@@ -15,6 +15,13 @@ class ControlFactory {
 public:
     virtual ~ControlFactory() = default;
     virtual Extender* Add(const QString& progId, const QString& name, QWidget* container) = 0;
+    // The same for a plug-in module of the operator window; a factory may run modules apart from
+    // the shell's own controls (in processes of their own).
+    virtual Extender* AddModule(const QString& progId, const QString& name, QWidget* container) {
+        return Add(progId, name, container);
+    }
+    // The operator window is about to create its modules: a factory may get ready for them.
+    virtual void prepareModules() {}
     // Whether a control of this ProgID can be asked for (the registry knows it).
     virtual bool isRegistered(const QString& progId) const = 0;
 };

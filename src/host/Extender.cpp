@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/LateBinding.h"
+#include "host/RemoteControl.h"
 #include "log/Fault.h"
 
 namespace kestrix {
@@ -245,6 +246,17 @@ Extender::Extender(QWidget* control, QString progId, QString name, ScreenTwips t
     forwardEvents();
 }
 
+Extender::Extender(QWidget* frame, RemoteControl* remote, QString progId, QString name,
+                   ScreenTwips twips)
+    : QObject(frame),
+      control_(frame),
+      progId_(std::move(progId)),
+      name_(std::move(name)),
+      twips_(twips),
+      remote_(remote) {
+    remote_->setParent(this);
+}
+
 void Extender::forwardEvents() {
     if (control_ != nullptr) {
         relay_ = new EventRelay(this);
@@ -255,6 +267,23 @@ void Extender::forwardEvents() {
 void Extender::releaseWaitingEvents() {
     if (relay_ != nullptr) {
         relay_->release();
+    }
+    if (remote_ != nullptr) {
+        remote_->releaseWaitingEvents();
+    }
+}
+
+void Extender::restart() {
+    if (remote_ == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    remote_->restart();
+    placeRemote();
+}
+
+void Extender::placeRemote() {
+    if (remote_ != nullptr && control_ != nullptr) {
+        remote_->place(control_->size(), !control_->isHidden());
     }
 }
 
@@ -269,12 +298,19 @@ QVariant Extender::get(const QString& member) {
         return Height();
     if (member == VisibleName)
         return Visible();
+    if (remote_ != nullptr) {
+        return remote_->get(member);
+    }
     return namingControl(progId_, [&] { return LateBinding::get(control_, member); });
 }
 
 void Extender::let(const QString& member, const QVariant& value, const QVariantList& arguments) {
     bool ownMember = member == LeftName || member == TopName || member == WidthName ||
                      member == HeightName || member == VisibleName;
+    if (!ownMember && remote_ != nullptr) {
+        remote_->let(member, value, arguments);
+        return;
+    }
     if (!ownMember) {
         namingControl(progId_, [&] { LateBinding::let(control_, member, value, arguments); });
         return;
@@ -295,10 +331,17 @@ void Extender::let(const QString& member, const QVariant& value, const QVariantL
 }
 
 void Extender::letId(int dispId, const QVariant& value) {
+    if (remote_ != nullptr) {
+        remote_->letId(dispId, value);
+        return;
+    }
     namingControl(progId_, [&] { LateBinding::letId(control_, dispId, value); });
 }
 
 QVariant Extender::callId(int dispId, const QVariantList& arguments) {
+    if (remote_ != nullptr) {
+        return remote_->callId(dispId, arguments);
+    }
     return namingControl(progId_, [&] { return LateBinding::callId(control_, dispId, arguments); });
 }
 
@@ -331,15 +374,18 @@ void Extender::setTop(double twips) {
 void Extender::setWidth(double twips) {
     QWidget* control = liveControl(control_);
     control->resize(pixelsOf(twips, twips_.x), control->height());
+    placeRemote();
 }
 
 void Extender::setHeight(double twips) {
     QWidget* control = liveControl(control_);
     control->resize(control->width(), pixelsOf(twips, twips_.y));
+    placeRemote();
 }
 
 void Extender::setVisible(bool visible) {
     liveControl(control_)->setVisible(visible);
+    placeRemote();
 }
 
 double AbsoluteHoeheOf(Extender& module) {

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "host/EventInfo.h"
+#include "log/Fault.h"
 #include "platform/Screen.h"
 
 namespace kestrix {
 
 class EventRelay;
+class RemoteControl;
 
 // The host's handle on one hosted control. Left, Top, Width, Height and Visible are its own
 // (geometry in twips, converted with the screen's factors); every other member goes late-bound to
@@ -25,6 +27,10 @@ class Extender : public QObject {
     Q_OBJECT
 public:
     Extender(QWidget* control, QString progId, QString name, ScreenTwips twips);
+    // A control in a process of its own: the frame takes its place in the window and the remote
+    // side (which the extender then owns) its members.
+    Extender(QWidget* frame, RemoteControl* remote, QString progId, QString name,
+             ScreenTwips twips);
 
     // The signals of a control's class that arrive as its events, in declaration order.
     static std::vector<QMetaMethod> eventsOf(const QMetaObject& control);
@@ -57,17 +63,30 @@ public:
     // return at once and later ones from other threads are not delivered (the end has begun).
     void releaseWaitingEvents();
 
+    // Whether the control runs in a process of its own, and starting it afresh there (the
+    // operator's "Restart"); a control in this process cannot be restarted (91).
+    bool isRemote() const { return remote_ != nullptr; }
+    void restart();
+
 Q_SIGNALS:
     void ObjectEvent(const kestrix::EventInfo& info);
+    // A control in a process of its own was stopped (it died or did not answer): the fault says
+    // why. Its frame stays in its place and shows the operator a "Restart" button.
+    void Stopped(const kestrix::Fault& fault);
+    // The operator asks for a stopped control to be started afresh.
+    void RestartRequested();
 
 private:
     void forwardEvents();
+    // Tells a control in a process of its own where its frame is now.
+    void placeRemote();
 
     QPointer<QWidget> control_;
     QString progId_;
     QString name_;
     ScreenTwips twips_;
-    EventRelay* relay_ = nullptr;  // a child
+    EventRelay* relay_ = nullptr;      // a child
+    RemoteControl* remote_ = nullptr;  // a child
 };
 
 // A module's AbsoluteHoehe as the layout reads it: the height in twips that the module reports;

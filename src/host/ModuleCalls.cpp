@@ -44,7 +44,7 @@ QString ModuleCalls::ownCodeFaultLine(const Fault& fault, const QString& progId,
 }
 
 Extender* ModuleCalls::create(int16_t n, const QString& progId, QWidget* pictureHaupt) {
-    Extender* module = controls_.Add(progId, controlName(n), pictureHaupt);
+    Extender* module = controls_.AddModule(progId, controlName(n), pictureHaupt);
     sinks_.hold(n, module);
     return module;
 }

@@ -194,6 +194,11 @@ bool PluginControlFactory::isRegistered(const QString& progId) const {
     return libraries_.contains(progIdKey(progId));
 }
 
+QString PluginControlFactory::libraryOf(const QString& progId) const {
+    auto registration = libraries_.find(progIdKey(progId));
+    return registration == libraries_.end() ? QString() : registration->second.registration.library;
+}
+
 QStringList PluginControlFactory::registeredProgIds() const {
     QStringList progIds;
     for (const auto& [key, library] : libraries_) {

@@ -46,6 +46,8 @@ public:
     // or it delivers no control.
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override;
     bool isRegistered(const QString& progId) const override;
+    // The library file that serves the ProgID, or nothing when none does.
+    QString libraryOf(const QString& progId) const;
     QStringList registeredProgIds() const;
     // Every registered ProgID with its libraries, in the order of the ProgIDs.
     std::vector<Registration> registrations() const;

@@ -40,6 +40,7 @@ PluginHost::~PluginHost() {
 void PluginHost::attach(QWidget* pictureHaupt, Extender* scrollBar) {
     pictureHaupt_ = pictureHaupt;
     scrollBar_ = scrollBar;
+    controls_.prepareModules();
     disconnect(scrollBarEvents_);
     scrollBarEvents_ = {};
     if (scrollBar != nullptr) {
@@ -75,7 +76,12 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     p.step([&] { SlotCount = add16(SlotCount, 1); });
     const int16_t n = SlotCount;
     p.step([&] { slotAt(n).ProgID = progId; });
-    p.step([&] { slotAt(n).Machine = machine; });
+    p.step([&] {
+        PluginSlot& requested = slotAt(n);
+        requested.Machine = machine;
+        requested.Unit = unit;  // kept for a restart
+        requested.MachineName = machineName;
+    });
     if (p.test([&] { return n >= 1 && n <= ModuleCalls::SlotCount; })) {
         // The sink holds the control before Init, so events raised while it starts are shown.
         p.stepOr([&] { calls_.create(n, progId, &pictureHaupt()); },
@@ -85,7 +91,10 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
                      slotAt(n).CreateFailed = 1;
                  });
         if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
-            p.step([&] { slotAt(n).Control = sinks_.held(n); });
+            p.step([&] {
+                slotAt(n).Control = sinks_.held(n);
+                watchRemote(n);
+            });
         }
     }
     if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
@@ -97,6 +106,50 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     p.step([&] {
         log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
     });
+}
+
+void PluginHost::watchRemote(int16_t n) {
+    Extender* module = slotAt(n).Control;
+    if (module == nullptr || !module->isRemote()) {
+        return;
+    }
+    connect(module, &Extender::Stopped, this,
+            [this, n](const Fault& fault) { ModuleStopped(n, fault); });
+    connect(module, &Extender::RestartRequested, this, [this, n] {
+        RunningProcedures::Running running(procedures_);
+        RestartModule(n);
+    });
+}
+
+void PluginHost::ModuleStopped(int16_t n, const Fault& fault) {
+    log_.WriteLogLine(faultLine(fault, QStringLiteral("KX.") + ModuleCalls::controlName(n)),
+                      LogWriter::Line::Error);
+}
+
+// Once the end has begun no module starts again.
+void PluginHost::RestartModule(int16_t n) {
+    if (terminated_) {
+        return;
+    }
+    FaultScope p(log_, ModuleCalls::CreateSource);
+    p.step([&] {
+        log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
+    });
+    p.step([&] { controlOf(n).restart(); });
+    const PluginSlot& restarted = slotAt(n);
+    p.step([&] {
+        ModuleCalls::init(controlOf(n), restarted.Unit, restarted.Machine, restarted.MachineName);
+    });
+    if (!terminated_) {
+        p.step([&] { ModuleCalls::refresh(controlOf(n)); });
+    }
+    p.step([&] {
+        log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
+    });
+    if (!terminated_) {
+        StackTop = 0;
+        PositioniereObjekte();
+    }
 }
 
 void PluginHost::yield() {

@@ -100,6 +100,13 @@ public:
                                    const QString& receiverClass);
 
 private:
+    // A module in a process of its own reports its stop, and the operator's "Restart" of it.
+    void watchRemote(int16_t n);
+    // The stop's fault line, under the module's ProgID and control name.
+    void ModuleStopped(int16_t n, const Fault& fault);
+    // Starts a stopped module afresh, logged like its creation: Init and Refresh as then, then the
+    // layout again (its height may have changed).
+    void RestartModule(int16_t n);
     // The hosts alive, in the order they were made; on the window's thread only.
     static std::vector<PluginHost*>& liveHosts();
     // The module whose control is this object, or null.
