@@ -9,13 +9,44 @@
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
+#include "config/InstallationRoot.h"
+#include "config/ModuleIsolation.h"
 #include "config/Service.h"
 #include "hmi/HmiClient.h"
 #include "host/PluginControlFactory.h"
+#include "isolation/ProcessControlFactory.h"
 #include "platform/Clock.h"
 #include "platform/QProcessRunner.h"
 #include "platform/QtDialogs.h"
 #include "platform/x11/X11Desktop.h"
+
+namespace {
+
+// Where the modules run: Kestrix.ini's setting, unless the display cannot show a window of
+// another process inside the shell's (offscreen, say).
+kestrix::ModuleIsolation moduleIsolation(const QString& programDirectory) {
+    kestrix::ModuleIsolationSetting setting;
+    try {
+        setting = kestrix::readModuleIsolation(
+            kestrix::kestrixIniOf(kestrix::installationRootOf(programDirectory)));
+    } catch (...) {
+        return setting.isolation;  // no root above the program: the defaults
+    }
+    if (!setting.complaint.isEmpty()) {
+        std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(setting.complaint));
+    }
+    if (setting.isolation == kestrix::ModuleIsolation::Process &&
+        QGuiApplication::platformName() != QLatin1String("xcb")) {
+        std::fprintf(stderr,
+                     "Kestrix: modules run in the shell's process: the display (%s) cannot embed "
+                     "windows of other processes\n",
+                     qUtf8Printable(QGuiApplication::platformName()));
+        return kestrix::ModuleIsolation::InProcess;
+    }
+    return setting.isolation;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     kestrix::KestrixApplication application(argc, argv);
@@ -26,7 +57,14 @@ int main(int argc, char** argv) {
     kestrix::ScreenTwips twips = kestrix::ScreenTwips::ofPrimaryScreen();
     kestrix::QtDialogs dialogs;
     kestrix::X11Desktop desktop;
-    kestrix::PluginControlFactory controls(kestrix::PluginControlFactory::defaultFolders(), twips);
+    const QString programDirectory = QCoreApplication::applicationDirPath();
+    kestrix::PluginControlFactory registry(kestrix::PluginControlFactory::defaultFolders(), twips);
+    kestrix::ProcessControlFactory isolated(
+        registry, programDirectory + QStringLiteral("/kestrix-module"), twips);
+    kestrix::ControlFactory& controls =
+        moduleIsolation(programDirectory) == kestrix::ModuleIsolation::Process
+            ? static_cast<kestrix::ControlFactory&>(isolated)
+            : registry;
     kestrix::HmiClient runtime;
     kestrix::SystemClock clock;
     kestrix::QProcessRunner processes;
@@ -37,7 +75,7 @@ int main(int argc, char** argv) {
                                clock,
                                processes,
                                twips,
-                               QCoreApplication::applicationDirPath(),
+                               programDirectory,
                                [](int exitCode) {
                                    std::fflush(nullptr);
                                    std::_Exit(exitCode);

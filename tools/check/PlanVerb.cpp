@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "config/ActivationSettings.h"
+#include "config/InstallationRoot.h"
+#include "config/ModuleIsolation.h"
 #include "config/Service.h"
 #include "host/ModuleCalls.h"
 #include "host/ModuleKinds.h"
@@ -124,6 +126,17 @@ int printPlan(const std::vector<std::string>& arguments) {
     }
     printRegistry(registry);
 
+    // Where the modules run; an X display is needed to embed the windows of their processes.
+    const ModuleIsolationSetting isolation = readModuleIsolation(kestrixIniOf(root));
+    std::cout << "modules run: " << text(isolationName(isolation.isolation))
+              << (isolation.isolation == ModuleIsolation::Process
+                      ? " (each in a process of its own; in the shell's own process where the "
+                        "display cannot embed them)"
+                      : " (all in the shell's own process)")
+              << '\n';
+    if (!isolation.complaint.isEmpty()) {
+        std::cout << text(isolation.complaint) << '\n';
+    }
     std::cout << "log file: " << text(log.LogDateiName) << '\n'
               << "log size: " << log.LogDateiGroesse << " KB\n"
               << "log system lines: " << (log.LogSystem ? "on" : "off") << '\n'

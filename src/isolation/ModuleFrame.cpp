@@ -1,0 +1,55 @@
+#include "isolation/ModuleFrame.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+
+namespace kestrix {
+
+ModuleFrame::ModuleFrame(QWidget* parent)
+    : QWidget(parent),
+      embedding_(new QWidget(this)),
+      panel_(new QWidget(this)),
+      text_(new QLabel(panel_)) {
+    // The module's window covers the embedding window whole; it paints nothing of its own.
+    embedding_->setAttribute(Qt::WA_NativeWindow);
+    embedding_->setAttribute(Qt::WA_NoSystemBackground);
+    embedding_->setAttribute(Qt::WA_OpaquePaintEvent);
+
+    // "Restart" in the panel's top left corner, then one line: what stopped and why.
+    panel_->setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(panel_);
+    layout->setContentsMargins(PanelMargin, PanelMargin, PanelMargin, PanelMargin);
+    auto* restart = new QPushButton(QStringLiteral("Restart"), panel_);
+    layout->addWidget(restart, 0, Qt::AlignTop);
+    text_->setTextFormat(Qt::PlainText);
+    layout->addWidget(text_, 1, Qt::AlignTop);
+    panel_->hide();
+    connect(restart, &QPushButton::clicked, this, &ModuleFrame::RestartClicked);
+}
+
+WId ModuleFrame::embeddingWindow() {
+    return embedding_->winId();
+}
+
+void ModuleFrame::showModule() {
+    panel_->hide();
+    embedding_->show();
+}
+
+void ModuleFrame::showStopped(const QString& progId, const QString& cause, int heightPixels) {
+    text_->setText(QStringLiteral("%1 stopped: %2").arg(progId, cause));
+    embedding_->hide();
+    panel_->show();
+    panel_->raise();
+    resize(width(), heightPixels > 0 ? heightPixels : panel_->sizeHint().height());
+}
+
+void ModuleFrame::resizeEvent(QResizeEvent* event) {
+    embedding_->setGeometry(QRect(QPoint(0, 0), event->size()));
+    panel_->setGeometry(QRect(QPoint(0, 0), event->size()));
+    QWidget::resizeEvent(event);
+}
+
+}  // namespace kestrix

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace kestrix {
+
+// A module's place in the operator window when the module runs in a process of its own: a
+// native window into which that process puts the module's window, or, once the module has been
+// stopped, a plain panel with its ProgID, "stopped", the cause and a "Restart" button.
+class ModuleFrame : public QWidget {
+    Q_OBJECT
+public:
+    // The panel's margin in pixels: "Restart" stands this far from its top left corner.
+    static constexpr int PanelMargin = 8;
+
+    explicit ModuleFrame(QWidget* parent);
+
+    // The native window that takes the module's window.
+    WId embeddingWindow();
+    void showModule();
+    // The panel, as high as the module was (or as the panel needs, when that is not known).
+    void showStopped(const QString& progId, const QString& cause, int heightPixels);
+
+Q_SIGNALS:
+    void RestartClicked();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QWidget* embedding_;
+    QWidget* panel_;
+    QLabel* text_;
+};
+
+}  // namespace kestrix

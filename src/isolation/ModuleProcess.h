@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QObject>
+#include <QProcess>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+#include "host/EventInfo.h"
+#include "isolation/ModuleMessage.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+
+class ModuleChannel;
+
+// The shell's side of one module's process: the module host program, started in a process group
+// of its own that dies with the shell (and is ended with it), and the private channel to it.
+//
+// Calls wait for their answer in the event loop, so the window stays alive, and the module's
+// events that arrive meanwhile are shown. A process that dies, closes its channel, sends what is
+// no message, or does not answer a call within the answer limit is stopped: its group ended
+// (TERM, then KILL a second later), every waiting call released, and Stopped says why.
+class ModuleProcess : public QObject {
+    Q_OBJECT
+public:
+    // How long a call may go unanswered, from KESTRIX_MODULE_ANSWER_LIMIT_S (seconds), 10 unless
+    // set to a whole number from 1 to 3600. Time in which an event of the module is being shown
+    // does not count: the module waits for the shell then.
+    static int answerLimitSeconds();
+
+    explicit ModuleProcess(const QString& program, QObject* parent = nullptr);
+    ~ModuleProcess() override;
+
+    // Sends the call and waits for its answer: its values, or nothing when the module was stopped
+    // before or while it waited. A fault of the module's is raised. The member names the call in
+    // the cause of a stop.
+    std::optional<QVariantList> call(ModuleMessage::Kind kind, const QVariantList& values,
+                                     const QString& member);
+    // Sends a message that has no answer.
+    void send(ModuleMessage::Kind kind, const QVariantList& values);
+
+    bool isStopped() const { return stopped_; }
+    // Why it was stopped.
+    const QString& cause() const { return cause_; }
+    void stop(const QString& cause);
+    // The end has begun: from now on the module's events are not shown (a waiting one returns at
+    // once), and the calls waiting now return without their answer, so that the procedures
+    // that made them can finish before the program ends.
+    void releaseEvents();
+
+Q_SIGNALS:
+    // An event of the module; when the handler returns, the module's emit returns.
+    void EventRaised(const kestrix::EventInfo& info);
+    // A fault escaped the module's own code (its timer, say) in its process.
+    void OwnFault(const kestrix::Fault& fault);
+    // The control's size in its process changed.
+    void Resized(QSize size);
+    void Stopped(const QString& cause);
+
+private:
+    struct WaitingCall {
+        uint32_t number;
+        QString member;
+        QEventLoop* loop;
+        std::optional<QVariantList> answer;
+        std::optional<Fault> fault;
+        bool released = false;
+    };
+
+    void start(const QString& program);
+    void received(const ModuleMessage& message);
+    void answered(const ModuleMessage& message);
+    void showEvent(const ModuleMessage& message);
+    void channelClosed(bool unreadable);
+    void processFinished(int exitCode, QProcess::ExitStatus status);
+    void processError(QProcess::ProcessError error);
+    // The limit runs while a call waits and no event of the module is being shown.
+    void restartAnswerLimit();
+    void answerLimitReached();
+    // TERM to the process group now, KILL after a second if it is still there.
+    void endProcessGroup();
+    void signalGroup(int signal);
+
+    QProcess process_;
+    ModuleChannel* channel_ = nullptr;
+    std::vector<WaitingCall*> waiting_;  // innermost last
+    uint32_t lastCall_ = 0;
+    int eventsShown_ = 0;
+    QTimer answerLimit_;
+    bool stopped_ = false;
+    QString cause_;
+    bool released_ = false;
+};
+
+}  // namespace kestrix

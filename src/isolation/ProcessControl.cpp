@@ -1,0 +1,174 @@
+#include "isolation/ProcessControl.h"
+
+#include "host/Extender.h"
+#include "host/PluginHost.h"
+#include "isolation/ModuleFrame.h"
+#include "isolation/ModuleProcess.h"
+#include "isolation/ProcessControlFactory.h"
+
+namespace kestrix {
+namespace {
+
+const QString AbsoluteHoehe = QStringLiteral("AbsoluteHoehe");
+
+QString dispatchName(int dispId) {
+    return QStringLiteral("member %1").arg(dispId);
+}
+
+}  // namespace
+
+ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, QString progId,
+                               QString name, ModuleFrame* frame, ScreenTwips twips)
+    : factory_(factory),
+      library_(std::move(library)),
+      progId_(std::move(progId)),
+      name_(std::move(name)),
+      frame_(frame),
+      twips_(twips) {
+    connect(frame, &ModuleFrame::RestartClicked, this, [this] {
+        if (Extender* module = extender()) {
+            Q_EMIT module->RestartRequested();
+        }
+    });
+}
+
+Extender* ProcessControl::extender() const {
+    return qobject_cast<Extender*>(parent());
+}
+
+void ProcessControl::create(ModuleProcess* process) {
+    process->setParent(this);
+    process_ = process;
+    connect(process, &ModuleProcess::EventRaised, this, [this](const EventInfo& info) {
+        if (Extender* module = extender()) {
+            Q_EMIT module->ObjectEvent(info);
+        }
+    });
+    connect(process, &ModuleProcess::OwnFault, this, [this](const Fault& fault) {
+        PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
+    });
+    connect(process, &ModuleProcess::Stopped, this, &ProcessControl::stopped);
+    // The control decides its own height, as it would in the window; the frame follows it.
+    connect(process, &ModuleProcess::Resized, this, [this](QSize size) {
+        if (frame_ != nullptr && size.isValid()) {
+            frame_->resize(size);
+        }
+    });
+
+    creating_ = true;
+    std::optional<QVariantList> created;
+    try {
+        created = process->call(ModuleMessage::Kind::Create,
+                                {library_, progId_, name_,
+                                 QVariant::fromValue(static_cast<qulonglong>(
+                                     frame_ != nullptr ? frame_->embeddingWindow() : 0))},
+                                QStringLiteral("its creation"));
+    } catch (const Fault& fault) {
+        process->stop(fault.description());
+        creating_ = false;
+        throw;
+    }
+    creating_ = false;
+    if (!created) {
+        throw Fault(ErrorNumber::CannotCreateObject,
+                    Fault::standardDescription(ErrorNumber::CannotCreateObject) +
+                        QStringLiteral(": the module's process stopped: ") + process->cause());
+    }
+    if (frame_ != nullptr) {
+        const QSize size(created->value(0).toInt(), created->value(1).toInt());
+        if (size.isValid()) {
+            frame_->resize(size);
+        }
+        frame_->showModule();
+    }
+}
+
+std::optional<QVariantList> ProcessControl::call(ModuleMessage::Kind kind,
+                                                 const QVariantList& values,
+                                                 const QString& member) {
+    if (process_ == nullptr || process_->isStopped()) {
+        return std::nullopt;
+    }
+    return process_->call(kind, values, member);
+}
+
+QVariant ProcessControl::get(const QString& member) {
+    std::optional<QVariantList> answer = call(ModuleMessage::Kind::Get, {member}, member);
+    if (!answer) {
+        return member.compare(AbsoluteHoehe, Qt::CaseInsensitive) == 0 ? stoppedHeight()
+                                                                       : QVariant();
+    }
+    const QVariant value = answer->value(0);
+    if (member.compare(AbsoluteHoehe, Qt::CaseInsensitive) == 0) {
+        lastHeight_ = value;
+    }
+    return value;
+}
+
+void ProcessControl::let(const QString& member, const QVariant& value,
+                         const QVariantList& arguments) {
+    call(ModuleMessage::Kind::Let, {member, value, QVariant(arguments)}, member);
+}
+
+void ProcessControl::letId(int dispId, const QVariant& value) {
+    call(ModuleMessage::Kind::LetId, {dispId, value}, dispatchName(dispId));
+}
+
+QVariant ProcessControl::callId(int dispId, const QVariantList& arguments) {
+    std::optional<QVariantList> answer =
+        call(ModuleMessage::Kind::CallId, {dispId, QVariant(arguments)}, dispatchName(dispId));
+    return answer ? answer->value(0) : QVariant();
+}
+
+void ProcessControl::place(QSize size, bool visible) {
+    size_ = size;
+    visible_ = visible;
+    if (process_ != nullptr && !process_->isStopped()) {
+        process_->send(ModuleMessage::Kind::Place, {size.width(), size.height(), visible});
+    }
+}
+
+// The old process, if it still runs, goes on ending; a new one takes the module's place.
+void ProcessControl::restart() {
+    if (process_ != nullptr) {
+        process_->disconnect(this);
+        process_->stop(QStringLiteral("restarted"));
+        process_->deleteLater();
+    }
+    create(factory_.takeProcess());
+    place(size_, visible_);
+}
+
+void ProcessControl::releaseWaitingEvents() {
+    if (process_ != nullptr) {
+        process_->releaseEvents();
+    }
+}
+
+// A stop while the control is being created is the creation's fault, which its caller reports.
+void ProcessControl::stopped(const QString& cause) {
+    if (frame_ != nullptr) {
+        frame_->showStopped(progId_, cause, lastHeight_ ? twips_.toPixelsY(stoppedHeight()) : 0);
+    }
+    if (creating_) {
+        return;
+    }
+    if (Extender* module = extender()) {
+        Q_EMIT module->Stopped(Fault(
+            ErrorNumber::AutomationError,
+            QStringLiteral("the module in slot %1 stopped: %2").arg(name_.mid(1), cause), progId_));
+    }
+}
+
+double ProcessControl::stoppedHeight() const {
+    if (lastHeight_) {
+        bool ok = false;
+        const double twips = lastHeight_->toDouble(&ok);
+        if (ok) {
+            return twips;
+        }
+    }
+    return frame_ != nullptr ? frame_->height() * double{twips_.y} : 0.0;  // the panel's own
+}
+
+}  // namespace kestrix

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+#include "host/RemoteControl.h"
+#include "isolation/ModuleMessage.h"
+#include "platform/Screen.h"
+
+namespace kestrix {
+
+class Extender;
+class ModuleFrame;
+class ModuleProcess;
+class ProcessControlFactory;
+
+// One module in a process of its own, as its extender reaches it: every late-bound member is a
+// call to that process. Once the process is stopped the frame shows why, the extender reports the
+// stop once, and the module's members are quiet: assignments do nothing, reads give nothing but
+// AbsoluteHoehe, which keeps the module's last height so that its slot keeps its place.
+class ProcessControl final : public RemoteControl {
+public:
+    ProcessControl(ProcessControlFactory& factory, QString library, QString progId, QString name,
+                   ModuleFrame* frame, ScreenTwips twips);
+
+    // Creates the control in a started process, its window in the frame. A refusal of the
+    // module's (an unknown library, a constructor that throws) is raised as its fault; a process
+    // that stops meanwhile is Cannot create object (429) with the cause.
+    void create(ModuleProcess* process);
+
+    QVariant get(const QString& member) override;
+    void let(const QString& member, const QVariant& value, const QVariantList& arguments) override;
+    void letId(int dispId, const QVariant& value) override;
+    QVariant callId(int dispId, const QVariantList& arguments) override;
+    void place(QSize size, bool visible) override;
+    void restart() override;
+    void releaseWaitingEvents() override;
+
+private:
+    Extender* extender() const;
+    std::optional<QVariantList> call(ModuleMessage::Kind kind, const QVariantList& values,
+                                     const QString& member);
+    void stopped(const QString& cause);
+    double stoppedHeight() const;
+
+    ProcessControlFactory& factory_;
+    QString library_;
+    QString progId_;
+    QString name_;
+    QPointer<ModuleFrame> frame_;
+    ScreenTwips twips_;
+    QPointer<ModuleProcess> process_;
+    bool creating_ = false;
+    std::optional<QVariant> lastHeight_;
+    QSize size_;
+    bool visible_ = false;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,79 @@
+#include "isolation/ProcessControlFactory.h"
+
+#include <QWidget>
+
+#include "host/Extender.h"
+#include "host/PluginControlFactory.h"
+#include "isolation/ModuleFrame.h"
+#include "isolation/ModuleProcess.h"
+#include "isolation/ProcessControl.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+
+ProcessControlFactory::ProcessControlFactory(PluginControlFactory& registry,
+                                             QString moduleHostProgram, ScreenTwips twips)
+    : registry_(registry), moduleHostProgram_(std::move(moduleHostProgram)), twips_(twips) {}
+
+ProcessControlFactory::~ProcessControlFactory() = default;
+
+Extender* ProcessControlFactory::Add(const QString& progId, const QString& name,
+                                     QWidget* container) {
+    return registry_.Add(progId, name, container);
+}
+
+// An unknown ProgID faults as in the shell's own process, without a process started for it.
+Extender* ProcessControlFactory::AddModule(const QString& progId, const QString& name,
+                                           QWidget* container) {
+    if (container == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    const QString library = registry_.libraryOf(progId);
+    if (library.isEmpty()) {
+        raiseFault(ErrorNumber::CannotCreateObject);
+    }
+    auto* frame = new ModuleFrame(container);
+    frame->setObjectName(name);
+    frame->hide();  // the host places and shows it later
+    auto control = std::make_unique<ProcessControl>(*this, library, progId, name, frame, twips_);
+    try {
+        control->create(takeProcess());
+    } catch (...) {
+        control.reset();
+        delete frame;
+        throw;
+    }
+    return new Extender(frame, control.release(), progId, name, twips_);
+}
+
+bool ProcessControlFactory::isRegistered(const QString& progId) const {
+    return registry_.isRegistered(progId);
+}
+
+void ProcessControlFactory::prepareModules() {
+    prepared_ = true;
+    startSpares();
+}
+
+ModuleProcess* ProcessControlFactory::takeProcess() {
+    prepared_ = true;
+    std::unique_ptr<ModuleProcess> process;
+    if (spares_.empty()) {
+        process = std::make_unique<ModuleProcess>(moduleHostProgram_);
+    } else {
+        process = std::move(spares_.front());
+        spares_.pop_front();
+    }
+    startSpares();
+    return process.release();
+}
+
+// A spare that died while it waited is replaced.
+void ProcessControlFactory::startSpares() {
+    std::erase_if(spares_, [](const auto& spare) { return spare->isStopped(); });
+    while (prepared_ && spares_.size() < static_cast<size_t>(Spares)) {
+        spares_.push_back(std::make_unique<ModuleProcess>(moduleHostProgram_));
+    }
+}
+
+}  // namespace kestrix

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <memory>
+
+#include "host/ControlFactory.h"
+#include "platform/Screen.h"
+
+namespace kestrix {
+
+class ModuleProcess;
+class PluginControlFactory;
+
+// Creates the operator window's modules each in a process of its own (the module host program),
+// their windows embedded in the window's plug-in area; the shell's own controls (the scroll bar)
+// come from the registry in the shell's process as before. The registry also says which library
+// serves a ProgID, without loading it in the shell.
+//
+// A few module processes are started ahead, as spares, so that creating a module does not wait
+// for a process to start: when a module takes one, the next spare starts beside it.
+class ProcessControlFactory final : public ControlFactory {
+public:
+    static constexpr int Spares = 2;
+
+    ProcessControlFactory(PluginControlFactory& registry, QString moduleHostProgram,
+                          ScreenTwips twips);
+    ~ProcessControlFactory() override;
+
+    Extender* Add(const QString& progId, const QString& name, QWidget* container) override;
+    Extender* AddModule(const QString& progId, const QString& name, QWidget* container) override;
+    bool isRegistered(const QString& progId) const override;
+    void prepareModules() override;
+
+    // A started module process (a spare when there is one); the caller owns it.
+    ModuleProcess* takeProcess();
+
+private:
+    void startSpares();
+
+    PluginControlFactory& registry_;
+    QString moduleHostProgram_;
+    ScreenTwips twips_;
+    std::deque<std::unique_ptr<ModuleProcess>> spares_;
+    bool prepared_ = false;
+};
+
+}  // namespace kestrix

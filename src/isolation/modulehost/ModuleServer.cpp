@@ -1,0 +1,167 @@
+#include "ModuleServer.h"
+
+#include <QEvent>
+#include <QEventLoop>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/Extender.h"
+
+namespace kestrix {
+
+ModuleServer::ModuleServer(int channelDescriptor) : channel_(channelDescriptor) {
+    connect(&channel_, &ModuleChannel::Received, this, &ModuleServer::received);
+    // Without the shell there is nobody to show the module to, and nothing to wait for.
+    connect(&channel_, &ModuleChannel::Closed, this, [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    });
+}
+
+ModuleServer::~ModuleServer() = default;
+
+void ModuleServer::received(const ModuleMessage& message) {
+    using Kind = ModuleMessage::Kind;
+    switch (message.kind) {
+        case Kind::Create:
+            answer(message, [&] { return create(message.values); });
+            break;
+        case Kind::Get:
+            answer(message,
+                   [&] { return QVariantList{control().get(message.values.value(0).toString())}; });
+            break;
+        case Kind::Let:
+            answer(message, [&] {
+                control().let(message.values.value(0).toString(), message.values.value(1),
+                              message.values.value(2).toList());
+                return QVariantList{};
+            });
+            break;
+        case Kind::LetId:
+            answer(message, [&] {
+                control().letId(message.values.value(0).toInt(), message.values.value(1));
+                return QVariantList{};
+            });
+            break;
+        case Kind::CallId:
+            answer(message, [&] {
+                return QVariantList{control().callId(message.values.value(0).toInt(),
+                                                     message.values.value(1).toList())};
+            });
+            break;
+        case Kind::Place:
+            place(message.values);
+            break;
+        case Kind::EventDone:
+            eventDone(message.number);
+            break;
+        case Kind::Release:
+            if (control_ != nullptr) {
+                control_->releaseWaitingEvents();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+template <class Work>
+void ModuleServer::answer(const ModuleMessage& message, Work&& work) {
+    QVariantList values;
+    try {
+        values = work();
+    } catch (...) {
+        const Fault fault = currentFault();
+        channel_.send({ModuleMessage::Kind::Fault,
+                       message.number,
+                       {fault.number(), fault.description(), fault.source()}});
+        return;
+    }
+    channel_.send({ModuleMessage::Kind::Answer, message.number, values});
+}
+
+// The window is a child of the shell's frame from the start, so no window manager ever sees it.
+QVariantList ModuleServer::create(const QVariantList& values) {
+    const QString library = values.value(0).toString();
+    const QString progId = values.value(1).toString();
+    const QString name = values.value(2).toString();
+    const auto frame = static_cast<WId>(values.value(3).toULongLong());
+    registry_ =
+        std::make_unique<PluginControlFactory>(QStringList(), ScreenTwips::ofPrimaryScreen());
+    registry_->registerLibrary(library);
+    window_ = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+    window_->setWindowTitle(progId);
+    Extender* control = registry_->Add(progId, name, window_.get());
+    control_ = control;
+    connect(control, &Extender::ObjectEvent, this, &ModuleServer::forwardEvent);
+    control->control()->installEventFilter(this);
+    window_->resize(control->control()->size());
+    if (frame != 0) {
+        frame_.reset(QWindow::fromWinId(frame));
+        window_->winId();
+        window_->windowHandle()->setParent(frame_.get());
+    }
+    const QSize size = control->control()->size();
+    return {size.width(), size.height()};
+}
+
+// The window is as large as the control, and the shell's frame follows.
+bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && control_ != nullptr && watched == control_->control()) {
+        const QSize size = control_->control()->size();
+        window_->setGeometry(QRect(QPoint(0, 0), size));
+        channel_.send({ModuleMessage::Kind::Resized, 0, {size.width(), size.height()}});
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+Extender& ModuleServer::control() {
+    if (control_ == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
+    }
+    return *control_;
+}
+
+void ModuleServer::place(const QVariantList& values) {
+    if (control_ == nullptr || control_->control() == nullptr || window_ == nullptr) {
+        return;
+    }
+    const QSize size(values.value(0).toInt(), values.value(1).toInt());
+    const bool visible = values.value(2).toBool();
+    control_->control()->setGeometry(QRect(QPoint(0, 0), size));
+    window_->setGeometry(QRect(QPoint(0, 0), control_->control()->size()));
+    control_->control()->setVisible(visible);
+    if (visible && window_->isHidden()) {
+        window_->show();
+    }
+}
+
+void ModuleServer::forwardEvent(const EventInfo& info) {
+    if (!channel_.isOpen()) {
+        return;
+    }
+    QEventLoop loop;
+    WaitingEvent waiting{++lastEvent_, &loop};
+    waitingEvents_.push_back(&waiting);
+    channel_.send({ModuleMessage::Kind::Event, waiting.number, {info.Name, info.Parameters}});
+    if (!waiting.done) {
+        loop.exec();
+    }
+    std::erase(waitingEvents_, &waiting);
+}
+
+void ModuleServer::eventDone(uint32_t number) {
+    for (WaitingEvent* waiting : waitingEvents_) {
+        if (waiting->number == number) {
+            waiting->done = true;
+            waiting->loop->quit();
+        }
+    }
+}
+
+void ModuleServer::reportOwnFault(const Fault& fault) {
+    channel_.send(
+        {ModuleMessage::Kind::OwnFault, 0, {fault.number(), fault.description(), fault.source()}});
+}
+
+}  // namespace kestrix

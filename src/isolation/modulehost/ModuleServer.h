@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
+#include <memory>
+#include <vector>
+
+#include "host/EventInfo.h"
+#include "host/PluginControlFactory.h"
+#include "isolation/ModuleChannel.h"
+#include "log/Fault.h"
+
+class QEventLoop;
+
+namespace kestrix {
+
+class Extender;
+
+// The module host's side of the channel: creates the one control the shell asks for, in a window
+// of its own that it places into the shell's frame, and serves the shell's calls on it through
+// the same extender and late binding as the shell's own process would. The control's events go
+// to the shell, and each emit returns when the shell says its box has been closed; the host
+// serves the shell's calls meanwhile. When the shell is gone the host ends.
+class ModuleServer : public QObject {
+    Q_OBJECT
+public:
+    explicit ModuleServer(int channelDescriptor);
+    ~ModuleServer() override;
+
+    // A fault that escaped the module's own code, for the shell's log.
+    void reportOwnFault(const Fault& fault);
+
+private:
+    struct WaitingEvent {
+        uint32_t number;
+        QEventLoop* loop;
+        bool done = false;
+    };
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void received(const ModuleMessage& message);
+    // Runs one call of the shell's and answers it with its values or its fault.
+    template <class Work>
+    void answer(const ModuleMessage& message, Work&& work);
+    QVariantList create(const QVariantList& values);
+    Extender& control();
+    void place(const QVariantList& values);
+    void forwardEvent(const EventInfo& info);
+    void eventDone(uint32_t number);
+
+    ModuleChannel channel_;
+    std::unique_ptr<PluginControlFactory> registry_;
+    std::unique_ptr<QWindow> frame_;  // the shell's, holding the window
+    std::unique_ptr<QWidget> window_;
+    QPointer<Extender> control_;
+    std::vector<WaitingEvent*> waitingEvents_;
+    uint32_t lastEvent_ = 0;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,78 @@
+// kestrix-module: runs one plug-in module of the operator window in a process of its own. The
+// shell starts it with the private channel as a descriptor; it is not meant to be run by hand.
+
+#include <cxxabi.h>
+#include <QApplication>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "ModuleServer.h"
+#include "log/Fault.h"
+
+namespace kestrix {
+namespace {
+
+// An exception that escapes the module's own code (its timer's slot, say) is the module's fault:
+// the shell logs it, and the module goes on as it would in the shell's own process.
+class ModuleHostApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    void serve(ModuleServer* server) { server_ = server; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (abi::__forced_unwind&) {
+            throw;  // a thread being cancelled must unwind
+        } catch (...) {
+            report(currentFault());
+            return false;
+        }
+    }
+
+private:
+    void report(const Fault& fault) {
+        if (QThread::currentThread() == thread()) {
+            if (server_ != nullptr) {
+                server_->reportOwnFault(fault);
+            }
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, fault] { report(fault); }, Qt::QueuedConnection);
+    }
+
+    ModuleServer* server_ = nullptr;
+};
+
+int usage() {
+    std::fputs(
+        "usage: kestrix-module --channel DESCRIPTOR\n"
+        "Runs one plug-in module for the kestrix shell, which starts it.\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+}  // namespace kestrix
+
+int main(int argc, char** argv) {
+    if (argc != 3 || std::strcmp(argv[1], "--channel") != 0) {
+        return kestrix::usage();
+    }
+    char* end = nullptr;
+    const long descriptor = std::strtol(argv[2], &end, 10);
+    if (end == argv[2] || *end != '\0' || descriptor < 0 || descriptor > 1024) {
+        return kestrix::usage();
+    }
+    kestrix::ModuleHostApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrix module"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    kestrix::ModuleServer server(static_cast<int>(descriptor));
+    application.serve(&server);
+    return QApplication::exec();
+}
