@@ -1,8 +1,9 @@
 # The end-to-end tests run the programs and plug-ins of this build.
 foreach(target e2e_app_startup_test e2e_app_line_test e2e_app_layout_test e2e_app_storm_test
-    e2e_app_soak_test)
+    e2e_app_soak_test e2e_app_isolation_test)
   if(TARGET ${target})
-    add_dependencies(${target} kestrix kestrix-hmi kestrix-watched-window holvig_scrollbar)
+    add_dependencies(${target} kestrix kestrix-hmi kestrix-module kestrix-watched-window
+      holvig_scrollbar)
     foreach(kind ${KESTRIX_MODULE_KIND_FOLDERS})
       add_dependencies(${target} kestrix_module_${kind})
     endforeach()
@@ -15,4 +16,14 @@ if(TARGET e2e_app_storm_test AND TARGET kestrix_test_eventstorm_plugin)
   target_compile_definitions(e2e_app_storm_test PRIVATE
     KESTRIX_EVENTSTORM_PLUGIN="${KESTRIX_STANDIN_PLUGIN_DIR}/kestrix_test_eventstorm_plugin.so"
     KESTRIX_SLOWSTART_PLUGIN="${KESTRIX_STANDIN_PLUGIN_DIR}/kestrix_test_slowstart_plugin.so")
+endif()
+# The line whose modules misbehave in processes of their own.
+if(TARGET e2e_app_isolation_test)
+  foreach(standin ${KESTRIX_ISOLATION_STANDINS})
+    string(REGEX REPLACE ":.*" "" control "${standin}")
+    string(TOLOWER ${control} name)
+    add_dependencies(e2e_app_isolation_test kestrix_test_isolated${name}_plugin)
+  endforeach()
+  target_compile_definitions(e2e_app_isolation_test PRIVATE
+    KESTRIX_ISOLATION_PLUGIN_DIR="${KESTRIX_ISOLATION_PLUGIN_DIR}")
 endif()

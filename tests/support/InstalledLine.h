@@ -28,7 +28,8 @@ public:
                               QStringLiteral("/Program/Kestrix");
         const QString program = root.programDirectory();
         QDir().mkpath(program + QStringLiteral("/plugins"));
-        for (const char* name : {"kestrix", "kestrix-hmi", "kestrix-watched-window"}) {
+        for (const char* name :
+             {"kestrix", "kestrix-hmi", "kestrix-module", "kestrix-watched-window"}) {
             QFile::copy(built + QLatin1Char('/') + QLatin1String(name),
                         program + QLatin1Char('/') + QLatin1String(name));
         }

@@ -72,6 +72,14 @@ kestrix_add_test_plugin(eventstorm test_eventstorm_plugin.cpp XKX_OCR.OCR
   ${KESTRIX_STANDIN_PLUGIN_DIR})
 kestrix_add_test_plugin(slowstart test_slowstart_plugin.cpp XKX_Xmelt.Xmelt
   ${KESTRIX_STANDIN_PLUGIN_DIR})
+foreach(standin ${KESTRIX_ISOLATION_STANDINS})
+  string(REPLACE ":" ";" standin "${standin}")
+  list(GET standin 0 control)
+  list(GET standin 1 progid)
+  string(TOLOWER ${control} name)
+  kestrix_add_test_plugin(isolated${name} test_misbehaving_plugin.cpp ${progid}
+    ${KESTRIX_ISOLATION_PLUGIN_DIR} KESTRIX_TEST_CONTROL=${control}Module)
+endforeach()
 
 foreach(test host_factory_test host_scrollbar_test)
   if(TARGET ${label}_${test})

@@ -22,7 +22,7 @@ struct PlanRun {
 
     // The lines of the plan without those of the plug-in registry.
     QStringList slotsAndLog() const {
-        return lines.filter(QRegularExpression("^(machines:|slot |rejected |log )"));
+        return lines.filter(QRegularExpression("^(machines:|slot |rejected |modules run|log )"));
     }
 };
 
@@ -66,7 +66,8 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
           "[Machine2]\r\nMachineName=Packer 2\r\nOCRNumberOfModules=1\r\n"
           "HotMeltTankNumberOfTanks=1\r\n");
     write("Program/Kestrix/Kestrix.ini",
-          "[Project]\r\nLogFileName=/var/log/line.log\r\nLogFileSize=5\r\nLogFileData=true\r\n");
+          "[Project]\r\nLogFileName=/var/log/line.log\r\nLogFileSize=5\r\nLogFileData=true\r\n"
+          "[Modules]\r\nIsolation=InProcess\r\n");
 
     PlanRun registered = plan(buildDir + "/Program/Kestrix/plugins");
     EXPECT_EQ(registered.exitCode, 0) << registered.err.toStdString();
@@ -75,14 +76,21 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
                            "slot 1: XKX_Xmelt.Xmelt, machine 2 \"Packer 2\", unit 1, registered",
                            "slot 2: XKX_OCR.OCR, machine 1 \"Packer 1\", unit 1, registered",
                            "slot 3: XKX_OCR.OCR, machine 2 \"Packer 2\", unit 1, registered",
+                           "modules run: inprocess (all in the shell's own process)",
                            "log file: /var/log/line.log", "log size: 100 KB",
                            "log system lines: off", "log data lines: on"}));
 
     EXPECT_EQ(registered.lines.filter(QRegularExpression("^progid ")).size(), 9);
 
-    // Without the plug-in folder nothing is registered (the eight lines and the site's list).
+    // Without the plug-in folder nothing is registered (the nine lines and the site's list); a
+    // value that is no isolation keeps the processes and says so.
+    write("Program/Kestrix/Kestrix.ini", "[Modules]\r\nIsolation=threads\r\n");
     PlanRun bare = plan(QString());
-    ASSERT_EQ(bare.lines.size(), 9);
+    ASSERT_EQ(bare.lines.size(), 11);
+    EXPECT_TRUE(bare.lines.contains(
+        "modules run: process (each in a process of its own; in the shell's own process where "
+        "the display cannot embed them)"));
+    EXPECT_TRUE(bare.lines.filter("Isolation=threads is neither").size() == 1);
     EXPECT_TRUE(bare.lines[1].endsWith(", unit 1, not registered"));
 }
 

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -105,6 +106,16 @@ public:
     void Init(short, short, const QString&, bool) override {
         QTimer::singleShot(100, this,
                            [] { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); });
+    }
+};
+
+// Ends its process by exit(3) a second after Init, as a driver that gives up would.
+class ExitingModule : public ContractModule {
+    Q_OBJECT
+public:
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        QTimer::singleShot(1000, this, [] { std::exit(3); });
     }
 };
 

@@ -1,0 +1,163 @@
+// A line of 20 modules, each in a process of its own, under a real X server with a window manager:
+// two end their process, two crash, two hang in Init, two throw from their own timer and two emit
+// from a thread of their own, while the other ten run on. The shell stays, the operator restarts a
+// stopped module, and "End" ends the shell with no module process left behind.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "InstalledLine.h"
+#include "isolation/ModuleFrame.h"
+
+namespace kestrix {
+namespace {
+
+// Slots 1–10 are the misbehaving kinds, two machines each; 11–20 the line's own modules.
+QByteArray lineOfTwenty() {
+    QByteArray ini = "[Project]\nNumberOfMachines=4\n";
+    for (const char* machine : {"[Machine1]\n", "[Machine2]\n"}) {
+        ini += machine;
+        ini +=
+            "HotMeltTankNumberOfTanks=1\nOCRNumberOfModules=1\nStampInspectionSystems=1\n"
+            "LEDwithDirtyFilter=1\nTopFoldSystems=1\nStampInspectionBoxerSystems=1\n"
+            "TarvoSystems=1\nClosureStampInspectionSystems=1\n";
+    }
+    ini +=
+        "[Machine3]\nStampInspectionBoxerSystems=1\nTarvoSystems=1\n"
+        "ClosureStampInspectionSystems=1\n[Machine4]\nClosureStampInspectionSystems=1\n";
+    return ini;
+}
+
+class ModulesInProcesses : public InstalledLineTest {
+protected:
+    ModulesInProcesses() : InstalledLineTest(lineOfTwenty()) {
+        line.environment.insert(QStringLiteral("KESTRIX_MODULE_ANSWER_LIMIT_S"),
+                                QStringLiteral("2"));
+        for (const auto& [built, standIn] :
+             {std::pair{"xmelt", "exiting"}, std::pair{"ocr", "crashing"},
+              std::pair{"stamp", "hanging"}, std::pair{"dirtyfilter", "timerthrowing"},
+              std::pair{"topfold", "threademitting"}}) {
+            line.replacePlugin(
+                QStringLiteral("kestrix_module_%1.so").arg(QLatin1String(built)),
+                QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR "/kestrix_test_isolated%1_plugin.so")
+                    .arg(QLatin1String(standIn)));
+        }
+    }
+
+    // The module processes of this line that are still there.
+    int moduleProcesses() const {
+        const QString program = line.program("kestrix-module");
+        int count = 0;
+        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == program) {
+                ++count;
+            }
+        }
+        return count;
+    }
+
+    // The stop lines of slot n: faults under its control name that say it stopped.
+    QStringList stopLines(int n) const {
+        return line.log()
+            .filter(QStringLiteral("; KX.O%1").arg(n))
+            .filter(QStringLiteral("the module in slot %1 stopped: ").arg(n));
+    }
+
+    // Answers every event box that opens until the condition holds; the number answered.
+    int answerBoxesUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
+        int answered = 0;
+        InstalledLine::waitUntil(
+            [&] {
+                if (line.answerBox(QStringLiteral("Return"), 50)) {
+                    ++answered;
+                }
+                return condition();
+            },
+            milliseconds);
+        return answered;
+    }
+};
+
+TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
+    line.startShell();
+    const auto allStopped = [&] {
+        for (int n = 1; n <= 6; ++n) {
+            if (stopLines(n).isEmpty()) {
+                return false;
+            }
+        }
+        return line.logHas(QStringLiteral("S KX.TimerErstemal_Timer En "));
+    };
+    // The thread emitters' three events each are shown, one box each.
+    EXPECT_EQ(answerBoxesUntil(allStopped) + answerBoxesUntil([] { return false; }, 3000), 6);
+    ASSERT_TRUE(allStopped()) << line.log().join('\n').toStdString();
+    ASSERT_EQ(line.shell.state(), QProcess::Running);
+
+    // One line per stop, naming the ProgID, the slot and the cause.
+    const std::pair<const char*, const char*> causes[] = {
+        {"XKX_Xmelt.Xmelt", "its process ended with exit status 3"},
+        {"XKX_OCR.OCR", "its process ended on signal 11 (Segmentation fault)"},
+        {"XKX_StampInspection.Stamp", "did not answer Init within 2 s"}};
+    for (int n = 1; n <= 6; ++n) {
+        const auto& [progId, cause] = causes[(n - 1) / 2];
+        const QStringList lines = stopLines(n);
+        ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines[0],
+                  QStringLiteral("F Fault 440; the module in slot %1 stopped: %2; %3; KX.O%1")
+                      .arg(n)
+                      .arg(QLatin1String(cause), QLatin1String(progId)));
+    }
+    // A module's own timer that throws is a fault line of the module's; the module runs on.
+    for (int n : {7, 8}) {
+        EXPECT_EQ(line.log()
+                      .filter(QStringLiteral("relay stuck; XKX_DirtyFilterKeyence."
+                                             "DirtyFilter; KX.O%1")
+                                  .arg(n))
+                      .size(),
+                  1);
+        EXPECT_TRUE(stopLines(n).isEmpty());
+    }
+    for (int n = 9; n <= 20; ++n) {
+        EXPECT_TRUE(stopLines(n).isEmpty()) << n;
+    }
+    EXPECT_GE(moduleProcesses(), 14);
+
+    // "Restart" on slot 1's panel starts it afresh, logged like a creation; it ends again.
+    const QString window = line.operatorWindow();
+    ASSERT_FALSE(window.isEmpty());
+    const int creations = line.log().count(QStringLiteral("D KX.NeuesObjekt An "));
+    const int corner = 3 + ModuleFrame::PanelMargin + 6;
+    line.clickAt(window, corner, corner);
+    ASSERT_TRUE(InstalledLine::waitUntil([&] { return stopLines(1).size() == 2; }, 15000))
+        << line.log().join('\n').toStdString();
+    EXPECT_EQ(line.log().count(QStringLiteral("D KX.NeuesObjekt An ")), creations + 1);
+    EXPECT_EQ(line.shell.state(), QProcess::Running);
+
+    // "End", answered Yes: the shell ends with 0 and takes every module process with it.
+    line.clickAt(window, 40, 580);
+    ASSERT_TRUE(line.answerBox(QStringLiteral("Return")));
+    ASSERT_TRUE(line.shell.waitForFinished(30000));
+    EXPECT_EQ(line.shell.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(line.shell.exitCode(), 0);
+    EXPECT_TRUE(InstalledLine::waitUntil([&] { return moduleProcesses() == 0; }, 5000))
+        << moduleProcesses() << " module processes outlived the shell";
+}
+
+// A shell killed outright takes its module processes with it all the same.
+TEST_F(ModulesInProcesses, NoModuleProcessOutlivesAKilledShell) {
+    line.root.writeProgramIni(
+        "[Project]\nNumberOfMachines=1\n[Machine1]\nTarvoSystems=1\n"
+        "ClosureStampInspectionSystems=1\n");
+    line.startShell();
+    ASSERT_TRUE(line.waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
+    EXPECT_GE(moduleProcesses(), 2);
+    line.shell.kill();
+    line.shell.waitForFinished(5000);
+    EXPECT_TRUE(InstalledLine::waitUntil([&] { return moduleProcesses() == 0; }, 5000))
+        << moduleProcesses() << " module processes outlived the shell";
+}
+
+}  // namespace
+}  // namespace kestrix
