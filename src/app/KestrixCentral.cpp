@@ -9,6 +9,7 @@
 
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
+#include "hmi/HmiLanguage.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSVarServer.h"
 #include "host/ControlFactory.h"
@@ -140,7 +141,7 @@ void KestrixCentral::buildDesign() {
     SpracheGeandert = new VWSVarServer(platform_.runtime, this);
     SpracheGeandert->setObjectName(QStringLiteral("SpracheGeandert"));
     SpracheGeandert->hide();
-    SpracheGeandert->setProperty("VWItem", QStringLiteral("Ch-1.param_client<.sprache>"));
+    SpracheGeandert->setProperty("VWItem", QString::fromLatin1(HmiLanguage::Variable));
 }
 
 void KestrixCentral::showLogButtonRed() {
