@@ -30,11 +30,13 @@ void OperatorSession::SpracheGeandert_Change(const QVariant& value) {
     FaultScope p(Log, QStringLiteral("KX.SpracheGeandert_Change"));
     if (p.test([&] { return isGerman(value); })) {
         p.step([&] {
-            LateBinding::letId(window_->VWLanguage, LanguageDispId, QVariant(HmiLanguage::German));
+            LateBinding::letId(window_->VWLanguage(), LanguageDispId,
+                               QVariant(HmiLanguage::German));
         });
     } else {
         p.step([&] {
-            LateBinding::letId(window_->VWLanguage, LanguageDispId, QVariant(HmiLanguage::English));
+            LateBinding::letId(window_->VWLanguage(), LanguageDispId,
+                               QVariant(HmiLanguage::English));
         });
     }
 }

@@ -37,34 +37,36 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
     }
     EXPECT_GT(iconColours.size(), 1);
 
-    EXPECT_EQ(w.PictureRahmen->geometry(), QRect(3, 3, 753, 526));
-    EXPECT_EQ(w.PictureHaupt->parentWidget(), w.PictureRahmen);
-    EXPECT_EQ(w.PictureHaupt->geometry(), QRect(0, 0, 749, 2));
-    EXPECT_EQ(w.PictureHaupt->palette().color(QPalette::Window), QColor(220, 220, 220));
-    EXPECT_EQ(w.StatusLabel->parentWidget(), w.PictureRahmen);
-    EXPECT_EQ(w.StatusLabel->geometry(), QRect(10, 10, 268, 24));
-    EXPECT_EQ(w.StatusLabel->text(), QStringLiteral("Status"));
-    EXPECT_EQ(w.StatusLabel->font().family(), QStringLiteral("Lucida Sans Unicode"));
-    EXPECT_DOUBLE_EQ(w.StatusLabel->font().pointSizeF(), 9.75);
+    auto* pictureRahmen = w.findChild<QWidget*>(QStringLiteral("PictureRahmen"));
+    ASSERT_NE(pictureRahmen, nullptr);
+    EXPECT_EQ(pictureRahmen->geometry(), QRect(3, 3, 753, 526));
+    EXPECT_EQ(w.PictureHaupt()->parentWidget(), pictureRahmen);
+    EXPECT_EQ(w.PictureHaupt()->geometry(), QRect(0, 0, 749, 2));
+    EXPECT_EQ(w.PictureHaupt()->palette().color(QPalette::Window), QColor(220, 220, 220));
+    EXPECT_EQ(w.StatusLabel()->parentWidget(), pictureRahmen);
+    EXPECT_EQ(w.StatusLabel()->geometry(), QRect(10, 10, 268, 24));
+    EXPECT_EQ(w.StatusLabel()->text(), QStringLiteral("Status"));
+    EXPECT_EQ(w.StatusLabel()->font().family(), QStringLiteral("Lucida Sans Unicode"));
+    EXPECT_DOUBLE_EQ(w.StatusLabel()->font().pointSizeF(), 9.75);
     // The plug-in area lies in front of the label.
-    const QObjectList& rahmen = w.PictureRahmen->children();
-    EXPECT_GT(rahmen.indexOf(w.PictureHaupt), rahmen.indexOf(w.StatusLabel));
+    const QObjectList& rahmen = pictureRahmen->children();
+    EXPECT_GT(rahmen.indexOf(w.PictureHaupt()), rahmen.indexOf(w.StatusLabel()));
 
-    ASSERT_TRUE(w.ScrollBar);
-    EXPECT_EQ(w.ScrollBar->control()->geometry(), QRect(759, 3, 38, 526));
-    EXPECT_TRUE(w.ScrollBar->Visible());
+    ASSERT_TRUE(w.ScrollBar());
+    EXPECT_EQ(w.ScrollBar()->control()->geometry(), QRect(759, 3, 38, 526));
+    EXPECT_TRUE(w.ScrollBar()->Visible());
 
-    EXPECT_EQ(w.cmdHide->geometry(), QRect(3, 533, 73, 29));
-    EXPECT_EQ(w.cmdEnd->geometry(), QRect(3, 565, 73, 29));
-    EXPECT_EQ(w.cmdError->geometry(), QRect(683, 533, 73, 29));
-    EXPECT_EQ(w.cmdHide->text(), QStringLiteral("Hide"));
-    EXPECT_EQ(w.cmdEnd->text(), QStringLiteral("End"));
-    EXPECT_EQ(w.cmdError->text(), QStringLiteral("Log File"));
-    EXPECT_EQ(w.cmdError->palette().color(QPalette::Button), QColor(192, 192, 192));
+    EXPECT_EQ(w.cmdHide()->geometry(), QRect(3, 533, 73, 29));
+    EXPECT_EQ(w.cmdEnd()->geometry(), QRect(3, 565, 73, 29));
+    EXPECT_EQ(w.cmdError()->geometry(), QRect(683, 533, 73, 29));
+    EXPECT_EQ(w.cmdHide()->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(w.cmdEnd()->text(), QStringLiteral("End"));
+    EXPECT_EQ(w.cmdError()->text(), QStringLiteral("Log File"));
+    EXPECT_EQ(w.cmdError()->palette().color(QPalette::Button), QColor(192, 192, 192));
 
     // Tab order: cmdHide, cmdEnd, PictureRahmen, ScrollBar, PictureHaupt, cmdError.
-    QList<QWidget*> order{w.cmdHide,      w.cmdEnd,  w.PictureRahmen, w.ScrollBar->control(),
-                          w.PictureHaupt, w.cmdError};
+    QList<QWidget*> order{w.cmdHide(),      w.cmdEnd(),  pictureRahmen, w.ScrollBar()->control(),
+                          w.PictureHaupt(), w.cmdError()};
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget* next = order[i - 1]->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus && next != order[i]) {
@@ -81,8 +83,8 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
         EXPECT_EQ(found->interval(), interval) << timer;
         EXPECT_FALSE(found->isActive()) << timer;
     }
-    EXPECT_FALSE(w.VWLanguage->isVisible());
-    EXPECT_FALSE(w.SpracheGeandert->isVisible());
+    EXPECT_FALSE(w.VWLanguage()->isVisible());
+    EXPECT_FALSE(w.SpracheGeandert()->isVisible());
     EXPECT_EQ(app.runtime.subscriptions,
               QStringList{QStringLiteral("Ch-1.param_client<.sprache>")});
 }
@@ -319,9 +321,9 @@ TEST_F(OperatorWindow, AProgramDirectoryTooHighUpFaultsAndTurnsTheLogButtonRed) 
               std::string::npos)
         << said;
     // The root stays what the first cut left; the fault line itself cannot be written yet.
-    EXPECT_EQ(app.window().cmdError->palette().color(QPalette::Button), QColor(255, 0, 0));
+    EXPECT_EQ(app.window().cmdError()->palette().color(QPalette::Button), QColor(255, 0, 0));
     // Drawn solid red, beside its caption, as a plain button with that background.
-    const QImage button = app.window().cmdError->grab().toImage();
+    const QImage button = app.window().cmdError()->grab().toImage();
     EXPECT_EQ(button.pixelColor(5, button.height() / 2), QColor(255, 0, 0));
     EXPECT_TRUE(app.armed("TimerErstemal"));
 }
