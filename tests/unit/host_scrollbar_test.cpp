@@ -11,10 +11,6 @@
 
 namespace kestrix::test {
 
-QApplication& application() {
-    return ensureApplication();
-}
-
 constexpr int RangeMax = 0x68030002;
 constexpr int PageSize = 0x68030001;
 constexpr int EnabledFlag = 0x68030006;
@@ -44,7 +40,7 @@ protected:
         return result;
     }
 
-    QApplication& app = application();
+    QApplication& app = ensureApplication();
     QWidget window;
     PluginControlFactory factory{{QStringLiteral(KESTRIX_PRODUCT_PLUGIN_DIR)}, ScreenTwips{}};
     Extender* bar = nullptr;
