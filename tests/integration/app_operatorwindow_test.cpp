@@ -152,7 +152,7 @@ TEST_F(OperatorWindow, FailedStartTellsTheOperatorAndEnds) {
     EXPECT_EQ(app.dialogs.boxes[0].style, MsgBoxStyle::OkOnly | MsgBoxStyle::Critical);
     EXPECT_EQ(app.dialogs.boxes[0].title, QStringLiteral("Kestrix"));
     EXPECT_EQ(app.session(), nullptr);
-    EXPECT_TRUE(app.forms.isEmpty());
+    EXPECT_TRUE(app.forms.forms().isEmpty());
     EXPECT_EQ(app.exitCodes, QList<int>{1});
 }
 
@@ -189,7 +189,7 @@ TEST_F(OperatorWindow, TermWhileTheFailedStartIsShownEndsAsOkDoes) {
     app.runtime.finishStart(false);
     EXPECT_EQ(endedWhileShown, QList<int>{1});
     EXPECT_EQ(app.exitCodes, QList<int>{1});
-    EXPECT_TRUE(app.forms.isEmpty());
+    EXPECT_TRUE(app.forms.forms().isEmpty());
 }
 
 // A runtime that dies still ends the program at once, but a supervisor can tell it from an
