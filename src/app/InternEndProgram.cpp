@@ -1,7 +1,6 @@
 // The one way the operator window ends its work.
 
 #include "app/LoadedForms.h"
-#include "app/Modul.h"
 #include "app/OperatorSession.h"
 #include "host/ModuleCalls.h"
 #include "host/PluginHost.h"
@@ -28,7 +27,7 @@ void OperatorSession::InternEndProgram() {
     p.step([&] {
         Log.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
     });
-    p.step([&] { Modul::ReturnToStart(TimerWebBrowser, TimerLeben, start_, forms_); });
+    p.step([&] { returnToStart_(); });
 }
 
 }  // namespace kestrix

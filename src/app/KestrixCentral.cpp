@@ -9,6 +9,7 @@
 
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
+#include "hmi/HmiLanguage.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSVarServer.h"
 #include "host/ControlFactory.h"
@@ -58,6 +59,10 @@ KestrixCentral::KestrixCentral(Platform& platform, LoadedForms& forms)
 
 KestrixCentral::~KestrixCentral() = default;
 
+Extender* KestrixCentral::ScrollBar() const {
+    return scrollBar_.data();
+}
+
 void KestrixCentral::placeInTwips(QWidget* control, double left, double top, double width,
                                   double height) {
     const ScreenTwips& twips = platform_.twips;
@@ -73,37 +78,37 @@ void KestrixCentral::buildDesign() {
     setFixedSize(platform_.twips.toPixelsX(12000), platform_.twips.toPixelsY(9000));
     setBackColour(this, ButtonFace);
 
-    PictureRahmen = new QWidget(this);
-    PictureRahmen->setObjectName(QStringLiteral("PictureRahmen"));
-    placeInTwips(PictureRahmen, 45, 45, 11295, 7890);
-    setBackColour(PictureRahmen, ButtonFace);
-    PictureRahmen->setFocusPolicy(Qt::TabFocus);
+    auto* pictureRahmen = new QWidget(this);
+    pictureRahmen->setObjectName(QStringLiteral("PictureRahmen"));
+    placeInTwips(pictureRahmen, 45, 45, 11295, 7890);
+    setBackColour(pictureRahmen, ButtonFace);
+    pictureRahmen->setFocusPolicy(Qt::TabFocus);
 
     // The status label lies behind the plug-in area, which covers it once modules are laid out.
-    StatusLabel = new QLabel(QStringLiteral("Status"), PictureRahmen);
-    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
-    placeInTwips(StatusLabel, 150, 150, 4020, 360);
-    setBackColour(StatusLabel, ButtonFace);
+    statusLabel_ = new QLabel(QStringLiteral("Status"), pictureRahmen);
+    statusLabel_->setObjectName(QStringLiteral("StatusLabel"));
+    placeInTwips(statusLabel_, 150, 150, 4020, 360);
+    setBackColour(statusLabel_, ButtonFace);
     QFont statusFont(QStringLiteral("Lucida Sans Unicode"));
     statusFont.setPointSizeF(9.75);
     statusFont.setWeight(QFont::Normal);
-    StatusLabel->setFont(statusFont);
+    statusLabel_->setFont(statusFont);
 
-    PictureHaupt = new QWidget(PictureRahmen);
-    PictureHaupt->setObjectName(QStringLiteral("PictureHaupt"));
-    placeInTwips(PictureHaupt, 0, 0, ModuleCalls::PictureHauptWidthTwips, 30);
-    setBackColour(PictureHaupt, PluginArea);
-    PictureHaupt->setFocusPolicy(Qt::TabFocus);
-    PictureHaupt->raise();
+    pictureHaupt_ = new QWidget(pictureRahmen);
+    pictureHaupt_->setObjectName(QStringLiteral("PictureHaupt"));
+    placeInTwips(pictureHaupt_, 0, 0, ModuleCalls::PictureHauptWidthTwips, 30);
+    setBackColour(pictureHaupt_, PluginArea);
+    pictureHaupt_->setFocusPolicy(Qt::TabFocus);
+    pictureHaupt_->raise();
 
     try {
-        ScrollBar = platform_.controls.Add(QStringLiteral("HolvigScrollBar.ScrollBar"),
-                                           QStringLiteral("ScrollBar"), this);
-        ScrollBar->setLeft(11385);
-        ScrollBar->setTop(45);
-        ScrollBar->setWidth(570);
-        ScrollBar->setHeight(7890);
-        ScrollBar->setVisible(true);
+        scrollBar_ = platform_.controls.Add(QStringLiteral("HolvigScrollBar.ScrollBar"),
+                                            QStringLiteral("ScrollBar"), this);
+        scrollBar_->setLeft(11385);
+        scrollBar_->setTop(45);
+        scrollBar_->setWidth(570);
+        scrollBar_->setHeight(7890);
+        scrollBar_->setVisible(true);
     } catch (const Fault& fault) {
         // Without its scroll bar the window still works; the layout reports the missing control.
         qWarning("Kestrix: the scroll bar control cannot be created: %s",
@@ -117,38 +122,38 @@ void KestrixCentral::buildDesign() {
         setBackColour(button, ButtonFace);
         return button;
     };
-    cmdHide = makeButton("cmdHide", "Hide", 45, 7995);
-    cmdEnd = makeButton("cmdEnd", "End", 45, 8475);
-    cmdError = makeButton("cmdError", "Log File", 10245, 7995);
+    cmdHide_ = makeButton("cmdHide", "Hide", 45, 7995);
+    cmdEnd_ = makeButton("cmdEnd", "End", 45, 8475);
+    cmdError_ = makeButton("cmdError", "Log File", 10245, 7995);
 
     // Tab order: cmdHide, cmdEnd, PictureRahmen, ScrollBar, PictureHaupt, cmdError (the label
     // takes no focus).
-    QList<QWidget*> tabOrder{cmdHide, cmdEnd, PictureRahmen};
-    if (ScrollBar && ScrollBar->control()) {
-        ScrollBar->control()->setFocusPolicy(Qt::TabFocus);
-        tabOrder.append(ScrollBar->control());
+    QList<QWidget*> tabOrder{cmdHide_, cmdEnd_, pictureRahmen};
+    if (scrollBar_ && scrollBar_->control()) {
+        scrollBar_->control()->setFocusPolicy(Qt::TabFocus);
+        tabOrder.append(scrollBar_->control());
     }
-    tabOrder.append({PictureHaupt, cmdError});
+    tabOrder.append({pictureHaupt_, cmdError_});
     for (qsizetype i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
-    cmdHide->setFocus();
+    cmdHide_->setFocus();
 
-    VWLanguage = new VWSLangSelect(platform_.runtime, this);
-    VWLanguage->setObjectName(QStringLiteral("VWLanguage"));
-    VWLanguage->hide();
-    SpracheGeandert = new VWSVarServer(platform_.runtime, this);
-    SpracheGeandert->setObjectName(QStringLiteral("SpracheGeandert"));
-    SpracheGeandert->hide();
-    SpracheGeandert->setProperty("VWItem", QStringLiteral("Ch-1.param_client<.sprache>"));
+    vwLanguage_ = new VWSLangSelect(platform_.runtime, this);
+    vwLanguage_->setObjectName(QStringLiteral("VWLanguage"));
+    vwLanguage_->hide();
+    spracheGeandert_ = new VWSVarServer(platform_.runtime, this);
+    spracheGeandert_->setObjectName(QStringLiteral("SpracheGeandert"));
+    spracheGeandert_->hide();
+    spracheGeandert_->setProperty("VWItem", QString::fromLatin1(HmiLanguage::Variable));
 }
 
 void KestrixCentral::showLogButtonRed() {
-    setBackColour(cmdError, LogButtonRed);
+    setBackColour(cmdError_, LogButtonRed);
     // The style shades a button's face from its palette colour (a light red). A style sheet with
     // a border of its own draws the face in the colour itself, raised, and sunken while pressed,
     // as a plain button with that colour looks.
-    cmdError->setStyleSheet(QStringLiteral(
+    cmdError_->setStyleSheet(QStringLiteral(
         "QPushButton { background-color: rgb(255, 0, 0); border: 2px outset rgb(255, 0, 0); }"
         "QPushButton:pressed { border-style: inset; }"));
 }

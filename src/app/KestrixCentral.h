@@ -24,16 +24,15 @@ public:
     KestrixCentral(Platform& platform, LoadedForms& forms);
     ~KestrixCentral() override;
 
-    // The design's controls.
-    QWidget* PictureRahmen = nullptr;
-    QWidget* PictureHaupt = nullptr;
-    QLabel* StatusLabel = nullptr;
-    QPointer<Extender> ScrollBar;  // empty when the scroll-bar control cannot be created
-    QPushButton* cmdHide = nullptr;
-    QPushButton* cmdEnd = nullptr;
-    QPushButton* cmdError = nullptr;
-    VWSLangSelect* VWLanguage = nullptr;
-    VWSVarServer* SpracheGeandert = nullptr;
+    // The design's controls that the session works.
+    QWidget* PictureHaupt() const { return pictureHaupt_; }
+    QLabel* StatusLabel() const { return statusLabel_; }
+    Extender* ScrollBar() const;  // null when the scroll-bar control cannot be created
+    QPushButton* cmdHide() const { return cmdHide_; }
+    QPushButton* cmdEnd() const { return cmdEnd_; }
+    QPushButton* cmdError() const { return cmdError_; }
+    VWSLangSelect* VWLanguage() const { return vwLanguage_; }
+    VWSVarServer* SpracheGeandert() const { return spracheGeandert_; }
 
     // The "Log File" button turns red at the first fault line and stays red.
     void showLogButtonRed();
@@ -56,6 +55,15 @@ private:
 
     Platform& platform_;
     LoadedForms& forms_;
+
+    QWidget* pictureHaupt_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QPointer<Extender> scrollBar_;  // empty when the scroll-bar control cannot be created
+    QPushButton* cmdHide_ = nullptr;
+    QPushButton* cmdEnd_ = nullptr;
+    QPushButton* cmdError_ = nullptr;
+    VWSLangSelect* vwLanguage_ = nullptr;
+    VWSVarServer* spracheGeandert_ = nullptr;
 
     // How long the first showing waits for the window manager's activation before it activates
     // the window itself.

@@ -6,6 +6,7 @@
 
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
+#include "app/Modul.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
 #include "app/StartPlacement.h"
@@ -105,7 +106,8 @@ void KestrixStart::VWSStart1_StartResult(bool started) {
             return;  // the runtime has its stop request; its end ends the program
         }
         if (!session_) {
-            session_ = new OperatorSession(platform_, forms_, service_, *this);
+            session_ = new OperatorSession(platform_, forms_, service_,
+                                           [this] { Modul::ReturnToStart(*this, forms_); });
         }
         KestrixCentral& central = session_->window();
         platform_.desktop.AllowMinimise(&central);

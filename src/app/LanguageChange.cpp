@@ -3,6 +3,7 @@
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
 #include "app/OperatorSession.h"
+#include "hmi/HmiLanguage.h"
 #include "hmi/VWSLangSelect.h"
 #include "host/LateBinding.h"
 #include "log/FaultScope.h"
@@ -11,17 +12,15 @@ namespace kestrix {
 
 namespace {
 
-constexpr int32_t German = 1031;
-constexpr int32_t English = 1033;
 // The language selection's property that selects the HMI's language.
 constexpr int LanguageDispId = 32;
 
-// Whether the variable's new value is the number 1031, whatever numeric type carries it. A
+// Whether the variable's new value is German's locale id, whatever numeric type carries it. A
 // value that is no number is not German.
 bool isGerman(const QVariant& value) {
     bool isNumber = false;
     const double number = value.toDouble(&isNumber);
-    return isNumber && number == German;
+    return isNumber && number == HmiLanguage::German;
 }
 
 }  // namespace
@@ -30,9 +29,15 @@ void OperatorSession::SpracheGeandert_Change(const QVariant& value) {
     RunningProcedures::Running running(forms_.procedures());
     FaultScope p(Log, QStringLiteral("KX.SpracheGeandert_Change"));
     if (p.test([&] { return isGerman(value); })) {
-        p.step([&] { LateBinding::letId(window_->VWLanguage, LanguageDispId, QVariant(German)); });
+        p.step([&] {
+            LateBinding::letId(window_->VWLanguage(), LanguageDispId,
+                               QVariant(HmiLanguage::German));
+        });
     } else {
-        p.step([&] { LateBinding::letId(window_->VWLanguage, LanguageDispId, QVariant(English)); });
+        p.step([&] {
+            LateBinding::letId(window_->VWLanguage(), LanguageDispId,
+                               QVariant(HmiLanguage::English));
+        });
     }
 }
 

@@ -26,7 +26,6 @@ public:
     void unload(QWidget* form);
     // The loaded windows in load order.
     QList<QWidget*> forms() const;
-    bool isEmpty() const { return forms().isEmpty(); }
 
     // Records that this window became the program's active window; true when the program's
     // active window was another one before (a window's activation handler runs only then, not

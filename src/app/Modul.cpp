@@ -4,7 +4,6 @@
 
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
-#include "app/OperatorSession.h"
 #include "platform/ProcessRunner.h"
 
 namespace kestrix {
@@ -18,10 +17,7 @@ void letPendingEventsRun() {
 
 }  // namespace
 
-void ReturnToStart(QTimer& timerWebBrowser, QTimer& timerLeben, KestrixStart& start,
-                   LoadedForms& forms) {
-    setTimerEnabled(timerWebBrowser, false);
-    setTimerEnabled(timerLeben, false);
+void ReturnToStart(KestrixStart& start, LoadedForms& forms) {
     start.show();
     letPendingEventsRun();
     // Unloading hides a window at once and destroys it only when no procedure is running, so the

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QTimer;
-
 namespace kestrix {
 
 class KestrixStart;
@@ -15,10 +13,10 @@ class ProcessRunner;
 // another program while the windows keep working. Neither traps a fault: its caller's does.
 namespace Modul {
 
-// The operator window's watcher and life-sign timers off, the start window shown, every other
-// window unloaded, then the runtime asked to stop. Afterwards only the start window is left.
-void ReturnToStart(QTimer& timerWebBrowser, QTimer& timerLeben, KestrixStart& start,
-                   LoadedForms& forms);
+// The start window shown, every other window unloaded, then the runtime asked to stop.
+// Afterwards only the start window is left. The operator window has switched its timers off
+// before.
+void ReturnToStart(KestrixStart& start, LoadedForms& forms);
 
 // Starts the program with these arguments and waits for its end in slices of 100 ms, letting
 // pending window events run after each slice. Returns at once when it cannot be started.

@@ -1,5 +1,7 @@
 #include "app/OperatorSession.h"
 
+#include <utility>
+
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
@@ -19,17 +21,17 @@ void setTimerEnabled(QTimer& timer, bool enabled) {
 }
 
 OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service& service,
-                                 KestrixStart& start)
+                                 std::function<void()> returnToStart)
     : platform_(platform),
       forms_(forms),
       service_(service),
-      start_(start),
+      returnToStart_(std::move(returnToStart)),
       Log(platform.clock),
       window_(std::make_unique<KestrixCentral>(platform, forms)) {
     KestrixCentral& w = *window_;
     Host = std::make_unique<PluginHost>(Log, platform_.dialogs, platform_.controls, service_,
                                         Settings.Line, platform_.twips, forms_.procedures());
-    Host->attach(w.PictureHaupt, w.ScrollBar.data());
+    Host->attach(w.PictureHaupt(), w.ScrollBar());
     Log.onErrorLine = [&w] { w.showLogButtonRed(); };
 
     TimerErstemal.setObjectName(QStringLiteral("TimerErstemal"));
@@ -44,10 +46,10 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
 
     connect(&w, &KestrixCentral::Activated, this, &OperatorSession::Form_Activate);
     connect(&w, &KestrixCentral::CloseRequested, this, &OperatorSession::cmdEnd_Click);
-    connect(w.cmdHide, &QPushButton::clicked, this, &OperatorSession::cmdHide_Click);
-    connect(w.cmdEnd, &QPushButton::clicked, this, &OperatorSession::cmdEnd_Click);
-    connect(w.cmdError, &QPushButton::clicked, this, &OperatorSession::cmdError_Click);
-    connect(w.SpracheGeandert, &VWSVarServer::Change, this,
+    connect(w.cmdHide(), &QPushButton::clicked, this, &OperatorSession::cmdHide_Click);
+    connect(w.cmdEnd(), &QPushButton::clicked, this, &OperatorSession::cmdEnd_Click);
+    connect(w.cmdError(), &QPushButton::clicked, this, &OperatorSession::cmdError_Click);
+    connect(w.SpracheGeandert(), &VWSVarServer::Change, this,
             [this](const QVariant& value) { SpracheGeandert_Change(value); });
 
     forms_.load(window_.get(), this);

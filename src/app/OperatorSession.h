@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "config/ActivationSettings.h"
@@ -14,7 +15,6 @@
 namespace kestrix {
 
 class KestrixCentral;
-class KestrixStart;
 class LoadedForms;
 class PluginHost;
 class Service;
@@ -32,8 +32,10 @@ struct Platform;
 class OperatorSession : public QObject {
     Q_OBJECT
 public:
-    // Builds the window and loads it into the program's list of windows.
-    OperatorSession(Platform& platform, LoadedForms& forms, Service& service, KestrixStart& start);
+    // Builds the window and loads it into the program's list of windows. At the end of the
+    // window's work, returnToStart hands the program back to the start window.
+    OperatorSession(Platform& platform, LoadedForms& forms, Service& service,
+                    std::function<void()> returnToStart);
     ~OperatorSession() override;
 
     KestrixCentral& window() const { return *window_; }
@@ -64,7 +66,7 @@ private:
     Platform& platform_;
     LoadedForms& forms_;
     Service& service_;
-    KestrixStart& start_;
+    std::function<void()> returnToStart_;
 
     // The log; its settings are LogDateiName, LogDateiGroesse, LogSystem and Logdaten.
     LogWriter Log;

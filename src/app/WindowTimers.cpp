@@ -47,9 +47,9 @@ void OperatorSession::TimerErstemal_Timer() {
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" En ")); });
     } else {
         p.step([&] {
-            window_->StatusLabel->setText(QStringLiteral("starting in ") +
-                                          withSignPlace(sub16(5, StartTicks)) +
-                                          QStringLiteral(" sec."));
+            window_->StatusLabel()->setText(QStringLiteral("starting in ") +
+                                            withSignPlace(sub16(5, StartTicks)) +
+                                            QStringLiteral(" sec."));
         });
         p.step([&] { StartTicks = add16(StartTicks, 1); });
     }

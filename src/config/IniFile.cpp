@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/OpenFile.h"
+
 namespace kestrix {
 
 namespace {
@@ -145,31 +147,14 @@ std::string valueOf(std::string_view rawValue) {
     return std::string(value.substr(0, IniValueCapacity));
 }
 
-// Closes a file descriptor when the reading is over, however it ends.
-class OpenFile {
-public:
-    explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
-    ~OpenFile() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    int descriptor() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
-
 // The whole content of a regular file, in one buffer the size of the file. Anything else (a
 // directory, a pipe that could block, a device without end) is refused.
 bool readRegularFile(const std::string& path, std::string& content) {
     if (path.find('\0') != std::string::npos) {
         return false;
     }
-    OpenFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    OpenFile file;
+    file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
     if (file.descriptor() < 0 || ::fstat(file.descriptor(), &status) != 0 ||
         !S_ISREG(status.st_mode)) {

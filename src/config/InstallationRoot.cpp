@@ -8,7 +8,7 @@ QString cutAtLastSeparator(const QString& path) {
     qsizetype separator = path.lastIndexOf(QLatin1Char('/'));
     if (separator < 0) {
         // Taking the text left of a separator that is not there: an invalid length.
-        throw Fault(5, QStringLiteral("Invalid procedure call or argument"));
+        raiseFault(ErrorNumber::InvalidProcedureCall);
     }
     return path.left(separator);
 }

@@ -15,6 +15,8 @@ Fault Fault::ofNumber(int32_t number, QString source) {
 
 QString Fault::standardDescription(int32_t number) {
     switch (number) {
+        case ErrorNumber::InvalidProcedureCall:
+            return QStringLiteral("Invalid procedure call or argument");
         case ErrorNumber::Overflow:
             return QStringLiteral("Overflow");
         case ErrorNumber::OutOfMemory:

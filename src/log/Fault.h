@@ -7,6 +7,7 @@ namespace kestrix {
 
 // The classic run-time error numbers, so that fault lines read the same on every platform.
 namespace ErrorNumber {
+inline constexpr int32_t InvalidProcedureCall = 5;
 inline constexpr int32_t Overflow = 6;
 inline constexpr int32_t OutOfMemory = 7;
 inline constexpr int32_t SubscriptOutOfRange = 9;

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/OpenFile.h"
 #include "log/Int16.h"
 #include "platform/Clock.h"
 
@@ -43,31 +44,6 @@ constexpr int MaxFreshNames = 8;
 constexpr int FreshNameLength = 12;
 // A reduced copy untouched for this long (seconds) is a leftover: no writer is at work on it.
 constexpr time_t LeftCopyAge = 60;
-
-// An open file, closed when it goes out of scope.
-class OpenFile {
-public:
-    OpenFile() = default;
-    ~OpenFile() { reset(); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    bool isOpen() const { return descriptor_ >= 0; }
-    int descriptor() const { return descriptor_; }
-
-    // Closes the file held so far, keeping errno as it was, and holds `descriptor` instead.
-    void reset(int descriptor = -1) {
-        if (descriptor_ >= 0) {
-            const int error = errno;
-            ::close(descriptor_);
-            errno = error;
-        }
-        descriptor_ = descriptor;
-    }
-
-private:
-    int descriptor_ = -1;
-};
 
 void appendTwoDigits(std::string& line, int value) {
     value = ((value % 100) + 100) % 100;

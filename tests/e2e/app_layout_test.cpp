@@ -61,14 +61,14 @@ protected:
 
 TEST_F(Layout, ModulesStandStackedWithOnePixelGapsAndTheScrollBarMovesThem) {
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil(
+    ASSERT_TRUE(waitUntil(
         [&] { return line.log().contains(QStringLiteral("S KX.TimerErstemal_Timer En ")); }));
     const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
 
     // Tops 0, 161, 322, 443, 564 in the plug-in area: the gaps follow each 160, 160, 120, 120 px
     // module; the fourth gap lies below the visible frame.
-    EXPECT_TRUE(InstalledLine::waitUntil(
+    EXPECT_TRUE(waitUntil(
         [&] {
             return gapRows(window) == QList<int>{FrameTop + 160, FrameTop + 321, FrameTop + 442};
         },
@@ -91,7 +91,7 @@ TEST_F(Layout, ModulesStandStackedWithOnePixelGapsAndTheScrollBarMovesThem) {
                                          QStringLiteral("click"), QStringLiteral("1")});
     const QList<int> scrolled{FrameTop + 160 - 152, FrameTop + 321 - 152, FrameTop + 442 - 152,
                               FrameTop + 563 - 152};
-    EXPECT_TRUE(InstalledLine::waitUntil([&] { return gapRows(window) == scrolled; }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return gapRows(window) == scrolled; }, 5000))
         << "gaps at "
         << QStringList([&] {
                QStringList rows;

@@ -40,14 +40,13 @@ TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses
     // the window still exists, so the shell goes on.
     const QString watcherTick = QStringLiteral("S KX.TimerWebBrowser_Timer En ");
     line.tellWatchedWindow("hide");
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return !line.run(QStringLiteral("xprop"),
                          {QStringLiteral("-id"), watched, QStringLiteral("WM_STATE")})
                     .contains(QStringLiteral("Normal"));
     }));
     const qsizetype ticksBefore = line.log().count(watcherTick);
-    ASSERT_TRUE(
-        InstalledLine::waitUntil([&] { return line.log().count(watcherTick) >= ticksBefore + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return line.log().count(watcherTick) >= ticksBefore + 2; }));
     EXPECT_FALSE(line.shell.waitForFinished(100)) << "the shell ended while it was hidden";
     EXPECT_FALSE(logHas(QStringLiteral("D KX.InternEndProgram An ")));
     line.tellWatchedWindow("show");
@@ -79,8 +78,8 @@ TEST_F(Line, CreatesTheModulesAfterTheCountdownAndEndsWhenTheWatchedWindowCloses
     // The language follows the HMI variable.
     line.run(line.hmi(), {QStringLiteral("set"), LanguageVariable, QStringLiteral("1031")});
     line.run(line.hmi(), {QStringLiteral("set"), LanguageVariable, QStringLiteral("1036")});
-    EXPECT_TRUE(InstalledLine::waitUntil(
-        [&] { return line.journal().contains(QStringLiteral("language 1033")); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return line.journal().contains(QStringLiteral("language 1033")); }));
     EXPECT_TRUE(line.journal().contains(QStringLiteral("language 1031")));
     EXPECT_LT(line.journal().indexOf(QStringLiteral("language 1031")),
               line.journal().indexOf(QStringLiteral("language 1033")));
@@ -138,17 +137,17 @@ TEST_F(Line, LogFileOpensTheEditorWhileTheWindowKeepsTicking) {
     line.root.writeKestrixIni("[Project]\nLogFileSystem=TRUE\nLogFileName=" + logName.toUtf8() +
                               "\n");
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil(
+    ASSERT_TRUE(waitUntil(
         [&] { return logTexts(logName).contains(QStringLiteral("S FormActivate En ")); }));
     const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
 
     // "Log File" sits at 10245, 7995 twips: pixel 683, 533.
     clickAt(window, 700, 545);
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return QFile::exists(arguments); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(arguments); }, 10000));
     const qsizetype ticksBefore =
         logTexts(logName).count(QStringLiteral("S KX.TimerLeben_Timer 100En "));
-    EXPECT_TRUE(InstalledLine::waitUntil(
+    EXPECT_TRUE(waitUntil(
         [&] {
             return logTexts(logName).count(QStringLiteral("S KX.TimerLeben_Timer 100En ")) >=
                    ticksBefore + 2;

@@ -29,20 +29,18 @@ protected:
         Windows windows{line.openWatchedWindow(QStringLiteral("Vwwebbrowser")), {}};
         EXPECT_FALSE(windows.watched.isEmpty());
         line.startShell();
-        EXPECT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
+        EXPECT_TRUE(waitUntil([&] { return activationDone(); })) << "no activation";
         windows.operatorWindow = line.operatorWindow();
         EXPECT_FALSE(windows.operatorWindow.isEmpty());
-        EXPECT_TRUE(
-            InstalledLine::waitUntil([&] { return line.activeWindow() == windows.watched; }, 5000));
-        EXPECT_TRUE(
-            InstalledLine::waitUntil([&] { return line.isIconic(windows.operatorWindow); }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return line.activeWindow() == windows.watched; }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return line.isIconic(windows.operatorWindow); }, 5000));
         return windows;
     }
 };
 
 TEST_F(StartUp, TheRuntimeStartsAndTheOperatorWindowOpens) {
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return activationDone(); })) << "no activation";
+    ASSERT_TRUE(waitUntil([&] { return activationDone(); })) << "no activation";
     EXPECT_EQ(line.journal().value(0), QStringLiteral("started"));
     EXPECT_FALSE(line.operatorWindow().isEmpty());
 
@@ -58,7 +56,7 @@ TEST_F(StartUp, AFailedStartIsReportedAndEndsTheProgram) {
                             line.hmi() + QStringLiteral(" --fail-start"));
     line.startShell();
     QString box;
-    ASSERT_TRUE(InstalledLine::waitUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
         box = line.messageBox();
         return !box.isEmpty();
     })) << "no message box";
@@ -90,12 +88,12 @@ TEST_F(StartUpUnderIcewm, TheOperatorWindowMinimisesBehindTheWatchedWindowAndHid
 
     // The operator brings the window back and clicks "Hide" (45, 7995 twips: pixel 3, 533).
     line.clickAt(operatorWindow, 40, 545);
-    EXPECT_TRUE(InstalledLine::waitUntil([&] { return line.activeWindow() == watched; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return line.activeWindow() == watched; }, 5000));
 
     // "End" asks in a box of the operator window's own (45, 8475 twips: pixel 3, 565).
     line.clickAt(operatorWindow, 40, 580);
     QString box;
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return !(box = line.messageBox()).isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !(box = line.messageBox()).isEmpty(); }));
     EXPECT_EQ(line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}), box);
     EXPECT_TRUE(
         line.run(QStringLiteral("xprop"),

@@ -133,7 +133,7 @@ TEST_F(EndingOnTheLine, AnEventStormStopsAtSixteenOpenBoxesAndTermEndsIt) {
         "[Machine4]\nOCRNumberOfModules=1\n[Machine5]\nOCRNumberOfModules=1\n");
     line.startShell();
     ASSERT_TRUE(line.waitForLog(QStringLiteral("D KX.NeuesObjekt En ")));
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return line.messageBoxes().size() >= 16; }, 15000))
+    ASSERT_TRUE(waitUntil([&] { return line.messageBoxes().size() >= 16; }, 15000))
         << "the boxes did not pile up";
     // Two more seconds of storm: some 200 more events wait, none opens a box.
     QThread::msleep(2000);

@@ -75,7 +75,7 @@ TEST_F(OperatorWindowAtWork, CountsDownFiveSecondsThenStartsTheModulesOnce) {
     QStringList shown;
     for (int tick = 0; tick < 5; ++tick) {
         session->TimerErstemal_Timer();
-        shown.append(app.window().StatusLabel->text());
+        shown.append(app.window().StatusLabel()->text());
     }
     EXPECT_EQ(shown,
               (QStringList{"starting in  5 sec.", "starting in  4 sec.", "starting in  3 sec.",
@@ -84,7 +84,7 @@ TEST_F(OperatorWindowAtWork, CountsDownFiveSecondsThenStartsTheModulesOnce) {
 
     session->TimerErstemal_Timer();
     EXPECT_FALSE(app.armed("TimerErstemal"));
-    EXPECT_EQ(app.window().StatusLabel->text(), QStringLiteral("starting in  1 sec."));
+    EXPECT_EQ(app.window().StatusLabel()->text(), QStringLiteral("starting in  1 sec."));
     // Hot-melt tanks first, then OCR modules; machine before unit.
     const std::vector<ControlCall>& calls = app.testControls.journal->calls;
     QStringList initialised;
@@ -97,7 +97,7 @@ TEST_F(OperatorWindowAtWork, CountsDownFiveSecondsThenStartsTheModulesOnce) {
     EXPECT_EQ(app.testControls.addCalls.at(0).progId, QStringLiteral("XKX_Xmelt.Xmelt"));
     EXPECT_EQ(app.testControls.addCalls.at(1).progId, QStringLiteral("XKX_OCR.OCR"));
     for (const auto& control : app.testControls.controls) {
-        EXPECT_TRUE(control->isVisibleTo(app.window().PictureHaupt));
+        EXPECT_TRUE(control->isVisibleTo(app.window().PictureHaupt()));
     }
     const QStringList timerLines = logLinesContaining(QStringLiteral("KX.TimerErstemal_Timer"));
     EXPECT_EQ(timerLines.first(), QStringLiteral("S KX.TimerErstemal_Timer An "));
@@ -256,7 +256,7 @@ TEST_F(OperatorWindowAtWork, EndingInsideTheStartSequenceStopsItAtItsNextStep) {
         }
         auto endNow = [&] {
             if (way == std::string("End answered Yes")) {
-                harness.window().cmdEnd->click();
+                harness.window().cmdEnd()->click();
             } else {
                 harness.desktop.closeWindow(QStringLiteral("Vwwebbrowser"));
                 ending->TimerWebBrowser_Timer();
@@ -344,7 +344,7 @@ TEST_F(OperatorWindowAtWork, AFaultEscapingAModulesOwnTimerIsAFaultLineAndTheWin
     }
     EXPECT_FALSE(session.isNull());
     app.dialogs.answers = {MsgBoxResult::Yes};
-    app.window().cmdEnd->click();
+    app.window().cmdEnd()->click();
     AppHarness::processEvents();
     EXPECT_TRUE(session.isNull());
     EXPECT_EQ(app.runtime.stopRequests, 1);
@@ -367,7 +367,7 @@ TEST_F(AppTest, WithoutTheOperatorWindowAnEscapedFaultIsOneLineOnStderr) {
 TEST_F(OperatorWindowAtWork, EndAsksFirstAndNoLeavesEverything) {
     activated();
     app.dialogs.answers = {MsgBoxResult::No};
-    app.window().cmdEnd->click();
+    app.window().cmdEnd()->click();
     ASSERT_EQ(app.dialogs.boxes.size(), 1);
     EXPECT_EQ(app.dialogs.boxes[0].prompt, QStringLiteral("Are you sure to close the Kestrix ?"));
     EXPECT_EQ(app.dialogs.boxes[0].style, 20);
@@ -387,7 +387,7 @@ TEST_F(OperatorWindowAtWork, EndAnsweredYesTheCloseBoxAndTermEndAlike) {
         harness.dialogs.answers = {MsgBoxResult::Yes};
         atNextYield([&] { harness.start->EndOnSignal(); });
         if (way == std::string("End")) {
-            harness.window().cmdEnd->click();
+            harness.window().cmdEnd()->click();
         } else if (way == std::string("close box")) {
             harness.window().close();
         } else {
@@ -452,7 +452,7 @@ TEST_F(OperatorWindowAtWork, LogFileWaitsOnThroughAnEndAndReturnsAtOnceWithoutAn
     app.dialogs.answers = {MsgBoxResult::Yes};
     app.processes.duringWait = [&](int) {
         if (app.processes.waits.size() == 3) {
-            app.window().cmdEnd->click();
+            app.window().cmdEnd()->click();
         }
         AppHarness::processEvents();
         EXPECT_FALSE(session.isNull());

@@ -19,7 +19,7 @@ namespace {
 
 using OperatorWindow = AppTest;
 
-TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
+TEST_F(OperatorWindow, HasItsDesignedControlsSideBySideInsideTheWindow) {
     app.startOperatorWindow();
     KestrixCentral& w = app.window();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrix"));
@@ -37,34 +37,44 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
     }
     EXPECT_GT(iconColours.size(), 1);
 
-    EXPECT_EQ(w.PictureRahmen->geometry(), QRect(3, 3, 753, 526));
-    EXPECT_EQ(w.PictureHaupt->parentWidget(), w.PictureRahmen);
-    EXPECT_EQ(w.PictureHaupt->geometry(), QRect(0, 0, 749, 2));
-    EXPECT_EQ(w.PictureHaupt->palette().color(QPalette::Window), QColor(220, 220, 220));
-    EXPECT_EQ(w.StatusLabel->parentWidget(), w.PictureRahmen);
-    EXPECT_EQ(w.StatusLabel->geometry(), QRect(10, 10, 268, 24));
-    EXPECT_EQ(w.StatusLabel->text(), QStringLiteral("Status"));
-    EXPECT_EQ(w.StatusLabel->font().family(), QStringLiteral("Lucida Sans Unicode"));
-    EXPECT_DOUBLE_EQ(w.StatusLabel->font().pointSizeF(), 9.75);
+    auto* pictureRahmen = w.findChild<QWidget*>(QStringLiteral("PictureRahmen"));
+    ASSERT_NE(pictureRahmen, nullptr);
+    EXPECT_EQ(w.PictureHaupt()->parentWidget(), pictureRahmen);
+    EXPECT_EQ(w.PictureHaupt()->palette().color(QPalette::Window), QColor(220, 220, 220));
+    EXPECT_EQ(w.StatusLabel()->parentWidget(), pictureRahmen);
+    EXPECT_EQ(w.StatusLabel()->text(), QStringLiteral("Status"));
+    EXPECT_EQ(w.StatusLabel()->font().family(), QStringLiteral("Lucida Sans Unicode"));
+    EXPECT_DOUBLE_EQ(w.StatusLabel()->font().pointSizeF(), 9.75);
     // The plug-in area lies in front of the label.
-    const QObjectList& rahmen = w.PictureRahmen->children();
-    EXPECT_GT(rahmen.indexOf(w.PictureHaupt), rahmen.indexOf(w.StatusLabel));
+    const QObjectList& rahmen = pictureRahmen->children();
+    EXPECT_GT(rahmen.indexOf(w.PictureHaupt()), rahmen.indexOf(w.StatusLabel()));
 
-    ASSERT_TRUE(w.ScrollBar);
-    EXPECT_EQ(w.ScrollBar->control()->geometry(), QRect(759, 3, 38, 526));
-    EXPECT_TRUE(w.ScrollBar->Visible());
+    ASSERT_TRUE(w.ScrollBar());
+    EXPECT_TRUE(w.ScrollBar()->Visible());
 
-    EXPECT_EQ(w.cmdHide->geometry(), QRect(3, 533, 73, 29));
-    EXPECT_EQ(w.cmdEnd->geometry(), QRect(3, 565, 73, 29));
-    EXPECT_EQ(w.cmdError->geometry(), QRect(683, 533, 73, 29));
-    EXPECT_EQ(w.cmdHide->text(), QStringLiteral("Hide"));
-    EXPECT_EQ(w.cmdEnd->text(), QStringLiteral("End"));
-    EXPECT_EQ(w.cmdError->text(), QStringLiteral("Log File"));
-    EXPECT_EQ(w.cmdError->palette().color(QPalette::Button), QColor(192, 192, 192));
+    // Every control lies inside the window (the label and the plug-in area inside the frame), and
+    // none covers another.
+    EXPECT_TRUE(pictureRahmen->rect().contains(w.StatusLabel()->geometry()));
+    EXPECT_TRUE(pictureRahmen->rect().contains(w.PictureHaupt()->geometry()));
+    const QList<QWidget*> placed{pictureRahmen, w.ScrollBar()->control(), w.cmdHide(), w.cmdEnd(),
+                                 w.cmdError()};
+    for (qsizetype i = 0; i < placed.size(); ++i) {
+        const std::string name = placed[i]->objectName().toStdString();
+        EXPECT_TRUE(w.rect().contains(placed[i]->geometry())) << name;
+        for (qsizetype j = i + 1; j < placed.size(); ++j) {
+            EXPECT_FALSE(placed[i]->geometry().intersects(placed[j]->geometry()))
+                << name << " and " << placed[j]->objectName().toStdString();
+        }
+    }
+
+    EXPECT_EQ(w.cmdHide()->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(w.cmdEnd()->text(), QStringLiteral("End"));
+    EXPECT_EQ(w.cmdError()->text(), QStringLiteral("Log File"));
+    EXPECT_EQ(w.cmdError()->palette().color(QPalette::Button), QColor(192, 192, 192));
 
     // Tab order: cmdHide, cmdEnd, PictureRahmen, ScrollBar, PictureHaupt, cmdError.
-    QList<QWidget*> order{w.cmdHide,      w.cmdEnd,  w.PictureRahmen, w.ScrollBar->control(),
-                          w.PictureHaupt, w.cmdError};
+    QList<QWidget*> order{w.cmdHide(),      w.cmdEnd(),  pictureRahmen, w.ScrollBar()->control(),
+                          w.PictureHaupt(), w.cmdError()};
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget* next = order[i - 1]->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus && next != order[i]) {
@@ -81,8 +91,8 @@ TEST_F(OperatorWindow, HasItsDesignedControlsInPixelsAtFifteenTwips) {
         EXPECT_EQ(found->interval(), interval) << timer;
         EXPECT_FALSE(found->isActive()) << timer;
     }
-    EXPECT_FALSE(w.VWLanguage->isVisible());
-    EXPECT_FALSE(w.SpracheGeandert->isVisible());
+    EXPECT_FALSE(w.VWLanguage()->isVisible());
+    EXPECT_FALSE(w.SpracheGeandert()->isVisible());
     EXPECT_EQ(app.runtime.subscriptions,
               QStringList{QStringLiteral("Ch-1.param_client<.sprache>")});
 }
@@ -142,7 +152,7 @@ TEST_F(OperatorWindow, FailedStartTellsTheOperatorAndEnds) {
     EXPECT_EQ(app.dialogs.boxes[0].style, MsgBoxStyle::OkOnly | MsgBoxStyle::Critical);
     EXPECT_EQ(app.dialogs.boxes[0].title, QStringLiteral("Kestrix"));
     EXPECT_EQ(app.session(), nullptr);
-    EXPECT_TRUE(app.forms.isEmpty());
+    EXPECT_TRUE(app.forms.forms().isEmpty());
     EXPECT_EQ(app.exitCodes, QList<int>{1});
 }
 
@@ -179,7 +189,7 @@ TEST_F(OperatorWindow, TermWhileTheFailedStartIsShownEndsAsOkDoes) {
     app.runtime.finishStart(false);
     EXPECT_EQ(endedWhileShown, QList<int>{1});
     EXPECT_EQ(app.exitCodes, QList<int>{1});
-    EXPECT_TRUE(app.forms.isEmpty());
+    EXPECT_TRUE(app.forms.forms().isEmpty());
 }
 
 // A runtime that dies still ends the program at once, but a supervisor can tell it from an
@@ -319,9 +329,9 @@ TEST_F(OperatorWindow, AProgramDirectoryTooHighUpFaultsAndTurnsTheLogButtonRed) 
               std::string::npos)
         << said;
     // The root stays what the first cut left; the fault line itself cannot be written yet.
-    EXPECT_EQ(app.window().cmdError->palette().color(QPalette::Button), QColor(255, 0, 0));
+    EXPECT_EQ(app.window().cmdError()->palette().color(QPalette::Button), QColor(255, 0, 0));
     // Drawn solid red, beside its caption, as a plain button with that background.
-    const QImage button = app.window().cmdError->grab().toImage();
+    const QImage button = app.window().cmdError()->grab().toImage();
     EXPECT_EQ(button.pixelColor(5, button.height() / 2), QColor(255, 0, 0));
     EXPECT_TRUE(app.armed("TimerErstemal"));
 }

@@ -263,18 +263,18 @@ private:
                 tick("TimerWebBrowser", &OperatorSession::TimerWebBrowser_Timer);
                 break;
             case Action::End:
-                click([this] { session_->window().cmdEnd->click(); });
+                click([this] { session_->window().cmdEnd()->click(); });
                 break;
             case Action::CloseBox:
                 click([this] { session_->window().close(); });
                 break;
             case Action::Hide:
-                click([this] { session_->window().cmdHide->click(); });
+                click([this] { session_->window().cmdHide()->click(); });
                 break;
             case Action::LogFile: {
                 const int kind = draw(3);  // ends at once, after a while, when closed
                 app.processes.slicesToRun = kind == 0 ? 0 : kind == 1 ? 1 + draw(6) : 1000000;
-                click([this] { session_->window().cmdError->click(); });
+                click([this] { session_->window().cmdError()->click(); });
                 break;
             }
             case Action::CloseEditors:
@@ -363,10 +363,10 @@ private:
     // The scroll bar moved to a position, or dragged across several; some positions arrive
     // while the refresh runs.
     void scroll(bool drag) {
-        if (!windowUsable() || !session_->window().ScrollBar) {
+        if (!windowUsable() || !session_->window().ScrollBar()) {
             return;
         }
-        auto* bar = session_->window().ScrollBar->control()->findChild<QScrollBar*>();
+        auto* bar = session_->window().ScrollBar()->control()->findChild<QScrollBar*>();
         if (bar == nullptr) {
             return;
         }

@@ -485,13 +485,13 @@ TEST(HmiShellCrashTest, RuntimeOfAKilledShellEndsItselfAndAHungOneIsReplacedByTh
 
     // Killed: its runtime finds its shell gone, says so and ends.
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return startedCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return startedCount() == 1; }));
     const qint64 firstShell = line.shell.processId();
     line.shell.kill();
     line.shell.waitForFinished();
     const QStringList endOfFirst{QStringLiteral("shell-gone %1").arg(firstShell),
                                  QStringLiteral("ended")};
-    EXPECT_TRUE(InstalledLine::waitUntil([&] {
+    EXPECT_TRUE(waitUntil([&] {
         const QStringList journal = line.journal();
         return journal.mid(journal.size() - 2) == endOfFirst;
     })) << line.journal().join('\n').toStdString();
@@ -500,20 +500,20 @@ TEST(HmiShellCrashTest, RuntimeOfAKilledShellEndsItselfAndAHungOneIsReplacedByTh
     line.environment.insert(QStringLiteral("KESTRIX_HMI_COMMAND"),
                             line.hmi() + QStringLiteral(" --hang-after-s 1"));
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return startedCount() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return startedCount() == 2; }));
     const QList<pid_t> runtimes = childrenOf(static_cast<pid_t>(line.shell.processId()));
     ASSERT_EQ(runtimes.size(), 1);
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return line.journal().contains("hanging"); }));
+    ASSERT_TRUE(waitUntil([&] { return line.journal().contains("hanging"); }));
     line.shell.kill();
     line.shell.waitForFinished();
 
     line.environment.remove(QStringLiteral("KESTRIX_HMI_COMMAND"));  // the runtime beside it
     line.startShell();
-    ASSERT_TRUE(InstalledLine::waitUntil([&] { return startedCount() == 3; }))
+    ASSERT_TRUE(waitUntil([&] { return startedCount() == 3; }))
         << line.journal().join('\n').toStdString();
     EXPECT_TRUE(line.journal().contains(QStringLiteral("replaced %1").arg(runtimes.first())))
         << line.journal().join('\n').toStdString();
-    EXPECT_TRUE(InstalledLine::waitUntil([&] { return !ProcessIdentity::of(runtimes.first()); }));
+    EXPECT_TRUE(waitUntil([&] { return !ProcessIdentity::of(runtimes.first()); }));
 }
 
 }  // namespace

@@ -9,11 +9,10 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <QUuid>
-#include <functional>
 
 #include "TempRoot.h"
+#include "WaitUntil.h"
 #include "XServer.h"
 
 namespace kestrix {
@@ -194,17 +193,6 @@ public:
         return run(QStringLiteral("xprop"),
                    {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")})
             .contains(QStringLiteral("Iconic"));
-    }
-
-    // Waits until the condition holds, up to the given time; true when it did.
-    static bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
-        for (int waited = 0; waited < milliseconds; waited += 50) {
-            if (condition()) {
-                return true;
-            }
-            QThread::msleep(50);
-        }
-        return condition();
     }
 
     TempRoot root;

@@ -1,7 +1,8 @@
 #pragma once
 
-// Shared by the log writer's tests: the moment they write at and the locale whose forms they know
-// by heart (files are read and written with TestFiles.h).
+// Shared by the log writer's tests: the moment they write at, the locale whose forms they know
+// by heart and the numbered lines they fill logs with (files are read and written with
+// TestFiles.h).
 
 #include <QByteArray>
 #include <QLocale>
@@ -19,5 +20,27 @@ inline QLocale germanLocale() {
     return QLocale(QLocale::German, QLocale::Germany);
 }
 inline const QByteArray FridayReductionLine = "27.03.26; 09:41:05; File size reduced\r\n";
+
+// The text of line `number` that makes a system line of `length` bytes on Friday: "line 000042 "
+// filled up with x. Each number gives a different line.
+inline QByteArray numberedText(long number, qsizetype length) {
+    const QByteArray text =
+        "line " + QByteArray::number(qlonglong{number}).rightJustified(6, '0') + ' ';
+    return text.leftJustified(length - 22, 'x', true);
+}
+
+// That line as the log holds it: flag, stamp, text and CRLF.
+inline QByteArray numberedLine(long number, qsizetype length) {
+    return "S 09:41:05 03.27.26 " + numberedText(number, length) + "\r\n";
+}
+
+// `count` such lines, numbered from `first`.
+inline QByteArray numberedLines(long first, long count, qsizetype length) {
+    QByteArray lines;
+    for (long number = first; number < first + count; ++number) {
+        lines += numberedLine(number, length);
+    }
+    return lines;
+}
 
 }  // namespace kestrix::logtest

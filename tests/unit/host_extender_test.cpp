@@ -14,10 +14,6 @@
 
 namespace kestrix::test {
 
-QApplication& application() {
-    return ensureApplication();
-}
-
 // Modules of one vendor share a base class; its events are the modules' events too.
 class VendorBase : public QWidget {
     Q_OBJECT
@@ -50,7 +46,7 @@ protected:
         });
     }
 
-    QApplication& app = application();  // before any widget
+    QApplication& app = ensureApplication();  // before any widget
     QWidget container;
     Module* module = new Module;
     Extender* extender = new Extender(module, "XKX_Test.Module", "O3", ScreenTwips{15.0f, 15.0f});

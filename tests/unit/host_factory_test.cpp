@@ -21,10 +21,6 @@
 
 namespace kestrix::test {
 
-QApplication& application() {
-    return ensureApplication();
-}
-
 const QString TestPlugins = QStringLiteral(KESTRIX_TEST_PLUGIN_DIR);
 const QString ProductPlugins = QStringLiteral(KESTRIX_PRODUCT_PLUGIN_DIR);
 const QString ModuleLibrary = TestPlugins + QStringLiteral("/kestrix_test_module_plugin.so");
@@ -42,7 +38,7 @@ QByteArray moduleLibrary() {
 
 class FactoryTest : public ::testing::Test {
 protected:
-    QApplication& app = application();
+    QApplication& app = ensureApplication();
     QWidget container;
     QTemporaryDir folder;
 };

@@ -11,10 +11,6 @@
 
 namespace kestrix::test {
 
-QApplication& application() {
-    return ensureApplication();
-}
-
 // A control with the kinds of members the host reaches late-bound.
 class Gauge : public QWidget {
     Q_OBJECT
@@ -40,7 +36,7 @@ public:
 
 class LateBindingTest : public ::testing::Test {
 protected:
-    QApplication& app = application();  // before any widget
+    QApplication& app = ensureApplication();  // before any widget
     Gauge gauge;
 };
 

@@ -7,17 +7,10 @@
 
 #include "TestApplication.h"
 #include "host/Extender.h"
+#include "host/LateBinding.h"
 #include "host/PluginControlFactory.h"
 
 namespace kestrix::test {
-
-QApplication& application() {
-    return ensureApplication();
-}
-
-constexpr int RangeMax = 0x68030002;
-constexpr int PageSize = 0x68030001;
-constexpr int EnabledFlag = 0x68030006;
 
 // The operator window's scroll bar, created through its real plug-in library.
 class ScrollBarTest : public ::testing::Test {
@@ -27,6 +20,20 @@ protected:
                           &window);
         QObject::connect(bar, &Extender::ObjectEvent,
                          [this](const EventInfo& info) { events.push_back(info); });
+        rangeMax = dispIdOf(QStringLiteral("max"));
+        pageSize = dispIdOf(QStringLiteral("pageupdo"));
+        enabledFlag = dispIdOf(QStringLiteral("enabled"));
+    }
+
+    // The dispatch id the control declares for one of its members.
+    int dispIdOf(const QString& member) const {
+        for (const auto& [id, name] : LateBinding::dispIds(bar->control())) {
+            if (name == member) {
+                return id;
+            }
+        }
+        ADD_FAILURE() << "the scroll bar declares no dispatch id for " << member.toStdString();
+        return 0;
     }
 
     // The bar the operator moves.
@@ -44,30 +51,34 @@ protected:
         return result;
     }
 
-    QApplication& app = application();
+    QApplication& app = ensureApplication();
     QWidget window;
     PluginControlFactory factory{{QStringLiteral(KESTRIX_PRODUCT_PLUGIN_DIR)}, ScreenTwips{}};
     Extender* bar = nullptr;
     std::vector<EventInfo> events;
+    // The members the host's layout reaches by dispatch id.
+    int rangeMax = 0;
+    int pageSize = 0;
+    int enabledFlag = 0;
 };
 
 TEST_F(ScrollBarTest, StartsAtTheTopWithItsStoredRange) {
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->get("min").toInt(), 1);
-    EXPECT_EQ(bar->callId(RangeMax).toInt(), 2);  // stored "max"
-    EXPECT_EQ(bar->callId(PageSize).toInt(), 2);  // stored "pageupdo"
+    EXPECT_EQ(bar->callId(rangeMax).toInt(), 2);  // stored "max"
+    EXPECT_EQ(bar->callId(pageSize).toInt(), 2);  // stored "pageupdo"
     EXPECT_EQ(handle()->orientation(), Qt::Vertical);
     EXPECT_EQ(handle()->value(), 1);
 }
 
 TEST_F(ScrollBarTest, DispatchIdsSetRangeMaximumPageSizeAndEnabledFlag) {
-    bar->letId(EnabledFlag, false);
-    bar->letId(RangeMax, QVariant::fromValue<short>(1003));
-    bar->letId(PageSize, QVariant::fromValue<short>(526));
+    bar->letId(enabledFlag, false);
+    bar->letId(rangeMax, QVariant::fromValue<short>(1003));
+    bar->letId(pageSize, QVariant::fromValue<short>(526));
     EXPECT_EQ(bar->get("max").toInt(), 1003);
-    EXPECT_EQ(bar->callId(PageSize).toInt(), 526);
+    EXPECT_EQ(bar->callId(pageSize).toInt(), 526);
     EXPECT_FALSE(bar->control()->isEnabled());
-    bar->letId(EnabledFlag, true);
+    bar->letId(enabledFlag, true);
     EXPECT_TRUE(handle()->isEnabled());
 
     // Positions run from 1 (the top) to where the last page is in view.
@@ -75,16 +86,16 @@ TEST_F(ScrollBarTest, DispatchIdsSetRangeMaximumPageSizeAndEnabledFlag) {
     EXPECT_EQ(handle()->maximum(), 1003 - 526 + 1);
 
     // A stack that fits the view cannot scroll.
-    bar->letId(RangeMax, QVariant::fromValue<short>(299));
-    bar->letId(PageSize, QVariant::fromValue<short>(299));
+    bar->letId(rangeMax, QVariant::fromValue<short>(299));
+    bar->letId(pageSize, QVariant::fromValue<short>(299));
     handle()->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(handle()->value(), 1);
     EXPECT_TRUE(events.empty());
 }
 
 TEST_F(ScrollBarTest, MovingTheBarRaisesNeuePosWithTheNewPosition) {
-    bar->letId(RangeMax, QVariant::fromValue<short>(1003));
-    bar->letId(PageSize, QVariant::fromValue<short>(526));
+    bar->letId(rangeMax, QVariant::fromValue<short>(1003));
+    bar->letId(pageSize, QVariant::fromValue<short>(526));
 
     handle()->triggerAction(QAbstractSlider::SliderPageStepAdd);  // one page down, clamped
     handle()->triggerAction(QAbstractSlider::SliderSingleStepSub);
@@ -96,10 +107,10 @@ TEST_F(ScrollBarTest, MovingTheBarRaisesNeuePosWithTheNewPosition) {
 }
 
 TEST_F(ScrollBarTest, AShrinkingRangeMovesThePositionAndSaysSo) {
-    bar->letId(RangeMax, QVariant::fromValue<short>(1003));
-    bar->letId(PageSize, QVariant::fromValue<short>(526));
+    bar->letId(rangeMax, QVariant::fromValue<short>(1003));
+    bar->letId(pageSize, QVariant::fromValue<short>(526));
     handle()->triggerAction(QAbstractSlider::SliderToMaximum);
-    bar->letId(RangeMax, QVariant::fromValue<short>(600));
+    bar->letId(rangeMax, QVariant::fromValue<short>(600));
     EXPECT_EQ(positions(), (std::vector<int>{478, 600 - 526 + 1}));
 }
 

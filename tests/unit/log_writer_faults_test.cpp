@@ -35,27 +35,12 @@ namespace kestrix {
 namespace {
 
 using logtest::Friday;
+using logtest::numberedLine;
+using logtest::numberedLines;
+using logtest::numberedText;
 
 constexpr int LimitKb = 10;
 constexpr qsizetype LineLength = 64;
-
-// The text the writer process gives line `number`, and the whole line it becomes in the log.
-QByteArray numberedText(long number) {
-    return "line " + QByteArray::number(qlonglong{number}).rightJustified(6, '0') + ' ' +
-           QByteArray(30, 'x');
-}
-
-QByteArray numberedLine(long number) {
-    return "S 09:41:05 03.27.26 " + numberedText(number) + "\r\n";
-}
-
-QByteArray numberedLines(long first, long last) {
-    QByteArray lines;
-    for (long number = first; number <= last; ++number) {
-        lines += numberedLine(number);
-    }
-    return lines;
-}
 
 // A running log_writer_child, with the read end of its standard output.
 class WriterProcess {
@@ -165,7 +150,7 @@ protected:
         log.LogDateiName = logPath();
         log.LogDateiGroesse = LimitKb;
         log.LogSystem = true;
-        log.WriteLogLine(QString::fromLatin1(numberedText(number)), true, false, false);
+        log.WriteLogLine(QString::fromLatin1(numberedText(number, LineLength)), true, false, false);
     }
 
     QTemporaryDir dir;
@@ -173,7 +158,7 @@ protected:
 };
 
 TEST_F(LogWriterFaultsTest, ReducedCopyThatCannotBeCompletedLeavesTheLogAsItWas) {
-    const QByteArray before = numberedLines(1, 480);  // 30 KB, three times the limit
+    const QByteArray before = numberedLines(1, 480, LineLength);  // 30 KB, three times the limit
     writeFile(logPath(), before);
 
     // The process may write 8 KB per file: its line fails, its copy breaks off at 8 KB.
@@ -186,12 +171,12 @@ TEST_F(LogWriterFaultsTest, ReducedCopyThatCannotBeCompletedLeavesTheLogAsItWas)
     // Byte 1024 ends line 16: everything from line 17 on stays.
     writeLaterLine(481);
     EXPECT_EQ(readFile(logPath()),
-              logtest::FridayReductionLine + before.mid(1024) + numberedLine(481));
+              logtest::FridayReductionLine + before.mid(1024) + numberedLine(481, LineLength));
     EXPECT_FALSE(QFile::exists(temporaryPath()));
 }
 
 TEST_F(LogWriterFaultsTest, LineThatDidNotFitIsWrittenOnceTheReductionHasMadeRoom) {
-    const QByteArray before = numberedLines(1, 161);  // just over the limit
+    const QByteArray before = numberedLines(1, 161, LineLength);  // just over the limit
     writeFile(logPath(), before);
 
     // Room for 10 bytes of the line; the reduced copy is a kilobyte shorter than the log.
@@ -199,11 +184,11 @@ TEST_F(LogWriterFaultsTest, LineThatDidNotFitIsWrittenOnceTheReductionHasMadeRoo
     const int status = limited.waitForEnd();
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(readFile(logPath()),
-              logtest::FridayReductionLine + before.mid(1024) + numberedLine(162));
+              logtest::FridayReductionLine + before.mid(1024) + numberedLine(162, LineLength));
 }
 
 TEST_F(LogWriterFaultsTest, LineCutShortByTheFileSizeLimitIsTakenBack) {
-    const QByteArray before = numberedLines(1, 50);
+    const QByteArray before = numberedLines(1, 50, LineLength);
     writeFile(logPath(), before);
 
     WriterProcess limited(logPath(), 51, 1, before.size() + 10);  // room for 10 bytes of it
@@ -361,12 +346,13 @@ TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsT
     for (const Squatter squatter :
          {Squatter::Pipe, Squatter::Folder, Squatter::Link, Squatter::StaleFile}) {
         SCOPED_TRACE(::testing::Message() << "squatter " << static_cast<int>(squatter));
-        writeFile(logPath(), numberedLines(1, 159));
+        writeFile(logPath(), numberedLines(1, 159, LineLength));
         LogWriter log(clock, logtest::germanLocale());
         log.LogDateiName = logPath();
         log.LogDateiGroesse = LimitKb;
         log.LogSystem = true;
-        log.WriteLogLine(QString::fromLatin1(numberedText(160)), true, false, false);  // 10240
+        log.WriteLogLine(QString::fromLatin1(numberedText(160, LineLength)), true, false,
+                         false);  // 10240
         ASSERT_EQ(::chmod(QFile::encodeName(logPath()).constData(), 0600), 0);
         switch (squatter) {
             case Squatter::Pipe:
@@ -385,7 +371,8 @@ TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsT
         }
 
         auto overTheLimit = std::async(std::launch::async, [&] {
-            log.WriteLogLine(QString::fromLatin1(numberedText(161)), true, false, false);
+            log.WriteLogLine(QString::fromLatin1(numberedText(161, LineLength)), true, false,
+                             false);
         });
         if (overTheLimit.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             const int reader = ::open(squat.constData(), O_RDONLY | O_NONBLOCK);
@@ -395,7 +382,7 @@ TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsT
         }
 
         EXPECT_EQ(readFile(logPath()),
-                  logtest::FridayReductionLine + numberedLines(1, 161).mid(1024));
+                  logtest::FridayReductionLine + numberedLines(1, 161, LineLength).mid(1024));
         struct stat reduced {};
         ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &reduced), 0);
         EXPECT_EQ(reduced.st_mode & 07777, 0666 & ~umask);
@@ -422,7 +409,7 @@ constexpr long WriterNumbers = 100000;
     for (; position + LineLength <= log.size(); position += LineLength) {
         const QByteArray line = log.mid(position, LineLength);
         const long number = line.mid(25, 6).toLong();
-        if (line != numberedLine(number)) {
+        if (line != numberedLine(number, LineLength)) {
             return ::testing::AssertionFailure()
                    << "unexpected line at byte " << position << ": " << line.constData();
         }
@@ -502,7 +489,7 @@ struct LogState {
     while (position < log.size()) {
         const QByteArray line = log.mid(position, LineLength);
         const long number = line.mid(25, 6).toLong();
-        if (line != numberedLine(number) || (expected != 0 && number != expected)) {
+        if (line != numberedLine(number, LineLength) || (expected != 0 && number != expected)) {
             return ::testing::AssertionFailure()
                    << "unexpected line at byte " << position << ": " << line.constData();
         }

@@ -19,17 +19,7 @@ namespace {
 
 using logtest::Friday;
 using logtest::FridayReductionLine;
-
-// `count` CRLF lines of exactly `length` bytes each, every one different from the others.
-QByteArray numberedLines(int count, int length, int firstNumber = 1) {
-    QByteArray lines;
-    for (int n = firstNumber; n < firstNumber + count; ++n) {
-        QByteArray line = "old line " + QByteArray::number(n) + ' ';
-        line = line.leftJustified(length - 2, static_cast<char>('a' + n % 26), true) + "\r\n";
-        lines += line;
-    }
-    return lines;
-}
+using logtest::numberedLines;
 
 class LogWriterTest : public ::testing::Test {
 protected:
@@ -125,7 +115,7 @@ TEST_F(LogWriterTest, SystemAndDataLinesPassOnlyWhenTheirSettingIsOn) {
 }
 
 TEST_F(LogWriterTest, FilteredLineDoesNotCheckTheSizeEvenOfAnOversizedLog) {
-    const QByteArray oversized = numberedLines(110, 100);
+    const QByteArray oversized = numberedLines(1, 110, 100);
     writeFile(logPath(), oversized);
     log.WriteLogLine("filtered", true, false, false);
     EXPECT_EQ(logContent(), oversized);
@@ -152,7 +142,7 @@ TEST_F(LogWriterTest, OwnerThatThrowsOnTheErrorSignalDoesNotStopTheLine) {
 // --- The size limit and the reduction -----------------------------------------------------------
 
 TEST_F(LogWriterTest, LogOfExactlyTheLimitStaysAndOneByteMoreIsReduced) {
-    const QByteArray before = numberedLines(102, 100);  // 10200 bytes; the limit is 10240
+    const QByteArray before = numberedLines(1, 102, 100);  // 10200 bytes; the limit is 10240
     writeFile(logPath(), before);
     log.WriteLogLine(QString(18, 'a'), false, false, true);  // a line of 40 bytes: 10240
     EXPECT_EQ(logContent(), before + "E 09:41:05 03.27.26 " + QByteArray(18, 'a') + "\r\n");
@@ -163,7 +153,7 @@ TEST_F(LogWriterTest, LogOfExactlyTheLimitStaysAndOneByteMoreIsReduced) {
 }
 
 TEST_F(LogWriterTest, ReductionDropsEverythingUpToTheLineHoldingByte1024AndKeepsTheRestAsItIs) {
-    const QByteArray before = numberedLines(102, 100);  // byte 1024 lies in line 11 (1001..1100)
+    const QByteArray before = numberedLines(1, 102, 100);  // byte 1024 lies in line 11 (1001..1100)
     writeFile(logPath(), before);
     log.LogSystem = true;
     log.WriteLogLine("KX.TimerLeben_Timer An ", true, false, false);  // 10245 bytes: over
@@ -178,7 +168,7 @@ TEST_F(LogWriterTest, ReductionDropsEverythingUpToTheLineHoldingByte1024AndKeeps
 }
 
 TEST_F(LogWriterTest, ReducedLogEndingInAnUnfinishedLineKeepsItAsItIs) {
-    const QByteArray before = numberedLines(20, 100) + "unfinished";
+    const QByteArray before = numberedLines(1, 20, 100) + "unfinished";
     writeFile(logPath(), before);
     log.ReduceLogFile();
     EXPECT_EQ(logContent(), FridayReductionLine + before.mid(1100));
@@ -194,7 +184,7 @@ class LogReductionCutTest : public LogWriterTest, public ::testing::WithParamInt
 TEST_P(LogReductionCutTest, LineEndingOnTheCutByteGoesAndTheNextLineStays) {
     const CutCase cut = GetParam();
     log.LogDateiGroesse = cut.limitKb;
-    const QByteArray before = numberedLines(1, cut.cutByte) + numberedLines(3, 50, 2);
+    const QByteArray before = numberedLines(1, 1, cut.cutByte) + numberedLines(2, 3, 50);
     writeFile(logPath(), before);
     log.ReduceLogFile();
     EXPECT_EQ(logContent(), FridayReductionLine + before.mid(cut.cutByte));
@@ -203,7 +193,7 @@ TEST_P(LogReductionCutTest, LineEndingOnTheCutByteGoesAndTheNextLineStays) {
 TEST_P(LogReductionCutTest, LineStartingOnTheCutByteGoesWhole) {
     const CutCase cut = GetParam();
     log.LogDateiGroesse = cut.limitKb;
-    const QByteArray before = numberedLines(1, cut.cutByte - 1) + numberedLines(3, 50, 2);
+    const QByteArray before = numberedLines(1, 1, cut.cutByte - 1) + numberedLines(2, 3, 50);
     writeFile(logPath(), before);
     log.ReduceLogFile();
     EXPECT_EQ(logContent(), FridayReductionLine + before.mid(cut.cutByte - 1 + 50));

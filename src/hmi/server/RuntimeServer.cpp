@@ -14,6 +14,7 @@
 #include <cstring>
 #include <utility>
 
+#include "hmi/HmiLanguage.h"
 #include "hmi/LocalPeer.h"
 
 namespace kestrix {
@@ -50,7 +51,7 @@ QString clearStaleSocket(const QString& path) {
 }
 
 QHash<QString, QString> initialVariables() {
-    return {{QStringLiteral("Ch-1.param_client<.sprache>"), QStringLiteral("1033")}};
+    return {{QString::fromLatin1(HmiLanguage::Variable), QString::number(HmiLanguage::English)}};
 }
 
 }  // namespace

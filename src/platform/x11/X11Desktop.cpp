@@ -347,10 +347,6 @@ X11Desktop::X11Desktop() {
 
 X11Desktop::~X11Desktop() = default;
 
-bool X11Desktop::hasDisplay() const {
-    return x_ != nullptr;
-}
-
 WindowHandle X11Desktop::FindWindowA(const QString& title) {
     if (!x_) {
         return 0;

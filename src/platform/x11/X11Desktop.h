@@ -19,8 +19,6 @@ public:
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
-    bool hasDisplay() const;
-
     WindowHandle FindWindowA(const QString& title) override;
     // Brings the window to the front and gives it the input focus: on X, bringing a window
     // forward and activating it are the one request.
