@@ -62,8 +62,8 @@ Extender* PluginHost::ObjWithEvent(int n) const {
 // Slot numbers only grow: a request beyond slot 20 still takes its number and faults on every
 // step that addresses its slot, while the 20 slots stay as they are. A module created after the
 // others were terminated would never be terminated, so once the end has begun none is created;
-// Init may show a box and so let the end begin, and then Refresh is not called either; the end
-// marker is written all the same.
+// the creation (of a module in a process of its own) or Init may let the end begin, and then the
+// calls after it are not made; the end marker is written all the same.
 void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
                              const QString& machineName) {
     if (terminated_) {
@@ -97,7 +97,8 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
             });
         }
     }
-    if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
+    // A creation that waited for the module's process may have let the end begin.
+    if (p.test([&] { return slotAt(n).CreateFailed != 1; }) && !terminated_) {
         p.step([&] { ModuleCalls::init(controlOf(n), unit, machine, machineName); });
         if (!terminated_) {
             p.step([&] { ModuleCalls::refresh(controlOf(n)); });

@@ -8,6 +8,7 @@ namespace kestrix {
 // told before any sink lets go; once slot and sink are empty no event of it reaches the host.
 void PluginHost::TerminatePlugins(FaultScope& p) {
     terminated_ = true;
+    controls_.endModules();
     reportDroppedEvents();
     // A module that stops its own threads in Terminate must not find one of them waiting in an
     // emit for the window: from here on such emits return without a box.

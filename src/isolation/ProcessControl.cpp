@@ -69,6 +69,10 @@ void ProcessControl::create(ModuleProcess* process) {
         throw;
     }
     creating_ = false;
+    // Released because the end has begun: the module is not shown, only terminated.
+    if (!created && !process->isStopped()) {
+        return;
+    }
     if (!created) {
         throw Fault(ErrorNumber::CannotCreateObject,
                     Fault::standardDescription(ErrorNumber::CannotCreateObject) +

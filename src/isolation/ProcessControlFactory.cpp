@@ -65,7 +65,17 @@ ModuleProcess* ProcessControlFactory::takeProcess() {
         spares_.pop_front();
     }
     startSpares();
+    std::erase(handedOut_, nullptr);
+    handedOut_.emplace_back(process.get());
     return process.release();
+}
+
+void ProcessControlFactory::endModules() {
+    for (const QPointer<ModuleProcess>& process : handedOut_) {
+        if (process != nullptr) {
+            process->releaseEvents();
+        }
+    }
 }
 
 // A spare that died while it waited is replaced.

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "host/ControlFactory.h"
 #include "platform/Screen.h"
@@ -31,6 +33,7 @@ public:
     Extender* AddModule(const QString& progId, const QString& name, QWidget* container) override;
     bool isRegistered(const QString& progId) const override;
     void prepareModules() override;
+    void endModules() override;
 
     // A started module process (a spare when there is one); the caller owns it.
     ModuleProcess* takeProcess();
@@ -42,6 +45,7 @@ private:
     QString moduleHostProgram_;
     ScreenTwips twips_;
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
+    std::vector<QPointer<ModuleProcess>> handedOut_;
     bool prepared_ = false;
 };
 

@@ -31,7 +31,8 @@ void expectTheEndInTheMiddleOfTheStart(InstalledLine& line) {
     const QStringList log = line.log();
     const qsizetype end = log.indexOf(QStringLiteral("D KX.InternEndProgram An "));
     const qsizetype started = log.indexOf(QStringLiteral("S KX.TimerErstemal_Timer En "));
-    EXPECT_GT(started, end) << "the end came after the start of the modules, not in its middle";
+    EXPECT_GT(started, end) << "the end came after the start of the modules, not in its middle:\n"
+                            << log.join(QLatin1Char('\n')).toStdString();
 }
 
 // The end of the window's work as the log and the runtime's journal show it: once, with no
