@@ -1,5 +1,7 @@
 #include "isolation/ModuleFrame.h"
 
+#include "isolation/KeyboardFocus.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -36,6 +38,18 @@ WId ModuleFrame::embeddingWindow() {
 void ModuleFrame::showModule() {
     panel_->hide();
     embedding_->show();
+}
+
+void ModuleFrame::focusAfter(bool forward) {
+    KeyboardFocus::takeFocus(*window());
+    for (QWidget* field = forward ? nextInFocusChain() : previousInFocusChain(); field != this;
+         field = forward ? field->nextInFocusChain() : field->previousInFocusChain()) {
+        if ((field->focusPolicy() & Qt::TabFocus) != 0 && field->isVisible() &&
+            field->isEnabled() && !isAncestorOf(field)) {
+            field->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
 }
 
 void ModuleFrame::showStopped(const QString& progId, const QString& cause, int heightPixels) {

@@ -20,6 +20,9 @@ public:
     // The native window that takes the module's window.
     WId embeddingWindow();
     void showModule();
+    // The keyboard leaves the module: the operator window takes the input focus back, and its
+    // focus goes to the next field after the frame by Tab order (before it, backwards).
+    void focusAfter(bool forward);
     // The panel, as high as the module was (or as the panel needs, when that is not known).
     void showStopped(const QString& progId, const QString& cause, int heightPixels);
 

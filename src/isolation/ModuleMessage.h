@@ -19,6 +19,8 @@ namespace kestrix {
 //   CallId  {dispId, arguments}                          exception escaped the module's own code
 //   Place   {width, height, visible}   (no answer)  Resized {width, height}: the control's size
 //                                                            changed (its height is its own)
+//                                               FocusLeft {forward}: Tab (or Backtab) left the
+//                                                            control's last (first) field
 //   EventDone                          to the Event of that number: its box has been closed
 //   Release                            the end has begun: events from other threads return
 //                                      without a box, so that Terminate may end those threads
@@ -40,6 +42,7 @@ struct ModuleMessage {
         Event,
         OwnFault,
         Resized,
+        FocusLeft,
     };
 
     // A message longer than this is no message of the shell's or the module host's.

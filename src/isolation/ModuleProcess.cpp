@@ -142,6 +142,9 @@ void ModuleProcess::received(const ModuleMessage& message) {
                                   message.values.value(1).toString(),
                                   message.values.value(2).toString()));
             break;
+        case ModuleMessage::Kind::FocusLeft:
+            Q_EMIT FocusLeft(message.values.value(0).toBool());
+            break;
         case ModuleMessage::Kind::Resized:
             Q_EMIT Resized(QSize(message.values.value(0).toInt(), message.values.value(1).toInt()));
             break;

@@ -60,6 +60,8 @@ Q_SIGNALS:
     void OwnFault(const kestrix::Fault& fault);
     // The control's size in its process changed.
     void Resized(QSize size);
+    // Tab or Backtab left the control: the shell's focus moves on in that direction.
+    void FocusLeft(bool forward);
     void Stopped(const QString& cause);
 
 private:

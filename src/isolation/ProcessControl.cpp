@@ -48,6 +48,11 @@ void ProcessControl::create(ModuleProcess* process) {
         PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
     });
     connect(process, &ModuleProcess::Stopped, this, &ProcessControl::stopped);
+    connect(process, &ModuleProcess::FocusLeft, this, [this](bool forward) {
+        if (frame_ != nullptr) {
+            frame_->focusAfter(forward);
+        }
+    });
     // The control decides its own height, as it would in the window; the frame follows it.
     connect(process, &ModuleProcess::Resized, this, [this](QSize size) {
         if (frame_ != nullptr && size.isValid()) {

@@ -1,5 +1,6 @@
 #include "isolation/ProcessControlFactory.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #include "host/Extender.h"
@@ -31,6 +32,10 @@ Extender* ProcessControlFactory::AddModule(const QString& progId, const QString&
     const QString library = registry_.libraryOf(progId);
     if (library.isEmpty()) {
         raiseFault(ErrorNumber::CannotCreateObject);
+    }
+    if (!reclaiming_) {
+        qApp->installEventFilter(&reclaimFocus_);
+        reclaiming_ = true;
     }
     auto* frame = new ModuleFrame(container);
     frame->setObjectName(name);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/ControlFactory.h"
+#include "isolation/KeyboardFocus.h"
 #include "platform/Screen.h"
 
 namespace kestrix {
@@ -47,6 +48,8 @@ private:
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
     std::vector<QPointer<ModuleProcess>> handedOut_;
     bool prepared_ = false;
+    KeyboardFocus::ReclaimOnClick reclaimFocus_;
+    bool reclaiming_ = false;
 };
 
 }  // namespace kestrix

@@ -1,6 +1,7 @@
 // A line of 20 modules, each in a process of its own, under a real X server with a window manager:
 // two end their process, two crash, two hang in Init, two throw from their own timer and two emit
-// from a thread of their own, while the other ten run on. The shell stays, the operator restarts a
+// from a thread of their own, while the other ten run on (three of them line edits that raise an
+// event for each text typed). The shell stays, the operator restarts a
 // stopped module, and "End" ends the shell with no module process left behind.
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ protected:
         for (const auto& [built, standIn] :
              {std::pair{"xmelt", "exiting"}, std::pair{"ocr", "crashing"},
               std::pair{"stamp", "hanging"}, std::pair{"dirtyfilter", "timerthrowing"},
-              std::pair{"topfold", "threademitting"}}) {
+              std::pair{"topfold", "threademitting"}, std::pair{"tarvo", "typing"}}) {
             line.replacePlugin(
                 QStringLiteral("kestrix_module_%1.so").arg(QLatin1String(built)),
                 QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR "/kestrix_test_isolated%1_plugin.so")
@@ -164,13 +165,30 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
         << moduleProcesses() << " module processes outlived the shell";
 }
 
-// A shell killed outright takes its module processes with it all the same.
-TEST_F(ModulesInProcesses, NoModuleProcessOutlivesAKilledShell) {
+// A click into a module's line edit gives it the keyboard wherever the pointer goes next; Tab from
+// it gives the keyboard back to the operator window. A shell killed outright then takes its
+// module processes with it all the same.
+TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShell) {
     line.root.writeProgramIni(
         "[Project]\nNumberOfMachines=1\n[Machine1]\nTarvoSystems=1\n"
         "ClosureStampInspectionSystems=1\n");
     line.startShell();
     ASSERT_TRUE(line.waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
+    const QString window = line.operatorWindow();
+    ASSERT_FALSE(window.isEmpty());
+    const auto typeAway = [&](const char* text) {
+        line.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                      QStringLiteral("400"), QStringLiteral("560")});
+        line.xdotool({QStringLiteral("type"), QLatin1String(text)});
+    };
+    line.clickAt(window, 100, 30);  // slot 1's line edit
+    typeAway("a");
+    EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "the module got no key";
+    line.clickAt(window, 100, 30);
+    line.xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
+    typeAway("b");
+    EXPECT_FALSE(line.answerBox(QStringLiteral("Return"), 1500)) << "the module kept the keyboard";
+
     EXPECT_GE(moduleProcesses(), 2);
     line.shell.kill();
     line.shell.waitForFinished(5000);

@@ -1,11 +1,14 @@
 #include "ModuleServer.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <cstdio>
 #include <cstdlib>
 
 #include "host/Extender.h"
+#include "isolation/KeyboardFocus.h"
 
 namespace kestrix {
 
@@ -95,6 +98,7 @@ QVariantList ModuleServer::create(const QVariantList& values) {
     control_ = control;
     connect(control, &Extender::ObjectEvent, this, &ModuleServer::forwardEvent);
     control->control()->installEventFilter(this);
+    qApp->installEventFilter(this);
     window_->resize(control->control()->size());
     if (frame != 0) {
         frame_.reset(QWindow::fromWinId(frame));
@@ -105,8 +109,25 @@ QVariantList ModuleServer::create(const QVariantList& values) {
     return {size.width(), size.height()};
 }
 
-// The window is as large as the control, and the shell's frame follows.
+// The window is as large as the control, and the shell's frame follows. A click into the window
+// gives it the keyboard; Tab past the control's last field gives the keyboard back to the shell.
 bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
+    if (window_ != nullptr && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == window_.get()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            KeyboardFocus::takeFocus(*window_);
+        }
+        bool forward = false;
+        if (event->type() == QEvent::KeyPress && control_ != nullptr &&
+            control_->control() != nullptr) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (KeyboardFocus::leavesControl(*control_->control(), key->key(), key->modifiers(),
+                                             forward)) {
+                channel_.send({ModuleMessage::Kind::FocusLeft, 0, {forward}});
+                return true;
+            }
+        }
+    }
     if (event->type() == QEvent::Resize && control_ != nullptr && watched == control_->control()) {
         const QSize size = control_->control()->size();
         window_->setGeometry(QRect(QPoint(0, 0), size));

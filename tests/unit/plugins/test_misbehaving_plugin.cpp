@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDate>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -117,6 +118,25 @@ public:
     void Init(short, short, const QString&, bool) override {
         QTimer::singleShot(1000, this, [] { std::exit(3); });
     }
+};
+
+// A line edit that fills the module; each text the operator types into it is an event.
+class TypingModule : public ContractModule {
+    Q_OBJECT
+public:
+    explicit TypingModule(QWidget* parent) : ContractModule(parent), edit_(new QLineEdit(this)) {
+        setFixedHeight(80);
+        connect(edit_, &QLineEdit::textEdited, this, &TypingModule::Typed);
+    }
+
+Q_SIGNALS:
+    void Typed(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent*) override { edit_->setGeometry(rect()); }
+
+private:
+    QLineEdit* edit_;
 };
 
 // Emits its events from a thread of its own, which Terminate ends.

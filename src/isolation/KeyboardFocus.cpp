@@ -1,0 +1,74 @@
+#include "isolation/KeyboardFocus.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+
+// Xlib defines macros (Bool, Status, None) that clash with Qt's headers: it comes last, and this
+// file is compiled on its own in a unity build.
+#include <X11/Xlib.h>
+
+namespace kestrix::KeyboardFocus {
+namespace {
+
+Display* xDisplay() {
+    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                   : nullptr;
+    return x11 != nullptr ? x11->display() : nullptr;
+}
+
+bool takesTabFocus(const QWidget* widget) {
+    return (widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(widget->window()) &&
+           widget->isEnabled();
+}
+
+}  // namespace
+
+void takeFocus(QWidget& window) {
+    if (Display* display = xDisplay()) {
+        XSetInputFocus(display, static_cast<Window>(window.winId()), RevertToParent, CurrentTime);
+        XFlush(display);
+    }
+}
+
+bool leavesControl(QWidget& control, int key, Qt::KeyboardModifiers modifiers, bool& forward) {
+    const bool tab = key == Qt::Key_Tab && (modifiers & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool backtab =
+        key == Qt::Key_Backtab || (key == Qt::Key_Tab && (modifiers & Qt::ShiftModifier) != 0);
+    QWidget* focus = control.focusWidget();
+    if ((!tab && !backtab) || focus == nullptr) {
+        return false;
+    }
+    // The control's fields in Tab order, from its first.
+    QWidget* first = nullptr;
+    QWidget* last = nullptr;
+    for (QWidget* field = control.nextInFocusChain(); field != &control;
+         field = field->nextInFocusChain()) {
+        if (!control.isAncestorOf(field)) {
+            break;
+        }
+        if (takesTabFocus(field)) {
+            first = first != nullptr ? first : field;
+            last = field;
+        }
+    }
+    forward = tab;
+    return tab ? focus == last : focus == first;
+}
+
+bool ReclaimOnClick::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        Display* display = xDisplay();
+        if (display != nullptr && window->internalWinId() != 0) {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(display, &focus, &revert);
+            if (focus != static_cast<Window>(window->internalWinId())) {
+                takeFocus(*window);
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace kestrix::KeyboardFocus
