@@ -136,6 +136,24 @@ public:
         return line;
     }
 
+    // The operator window's plug-in area, PictureHaupt, still without modules.
+    static LineWindow emptyPluginArea() {
+        LineWindow line = operatorSizedWindow();
+        line.pictureHaupt = newPictureHaupt(line.window.get());
+        return line;
+    }
+
+    // A host for the window's plug-in area that gets its modules from the factory (which gets
+    // ready for them as the host attaches); the 20 modules created and laid out.
+    void addModules(LineWindow& line, ControlFactory& controls) {
+        line.host = newHost(controls);
+        line.host->attach(line.pictureHaupt, nullptr);
+        createAndLayOut(*line.host);
+    }
+
+    // The registry of the build's plug-ins, for a factory that creates the modules elsewhere.
+    PluginControlFactory& registry() { return registry_; }
+
     // Whether the plug-in folder serves every module kind; if not it says so on standard error.
     bool findsEveryKind() const {
         for (const ModuleKind& kind : ModuleKinds) {
@@ -151,9 +169,10 @@ public:
     LineSettings line;
 
 private:
-    std::unique_ptr<PluginHost> newHost() {
-        return std::make_unique<PluginHost>(log_, dialogs_, registry_, service_, line,
-                                            ScreenTwips{}, procedures_);
+    std::unique_ptr<PluginHost> newHost() { return newHost(registry_); }
+    std::unique_ptr<PluginHost> newHost(ControlFactory& controls) {
+        return std::make_unique<PluginHost>(log_, dialogs_, controls, service_, line, ScreenTwips{},
+                                            procedures_);
     }
 
     // The start procedures of the countdown's last tick, then the layout pass.
