@@ -18,6 +18,7 @@ namespace {
 constexpr int ChannelDescriptor = 3;
 constexpr int DefaultAnswerLimitSeconds = 10;
 constexpr int KillAfterMilliseconds = 1000;
+constexpr int ChannelClosedGraceMilliseconds = 2000;
 
 QString causeOfEnd(int exitCode, QProcess::ExitStatus status) {
     if (status == QProcess::CrashExit) {
@@ -195,11 +196,14 @@ void ModuleProcess::channelClosed(bool unreadable) {
         stop(QStringLiteral("its process sent a message the shell cannot read"));
         return;
     }
-    // The process is ending as a rule; its status says how.
-    if (process_.state() != QProcess::NotRunning && process_.waitForFinished(2000)) {
-        return;  // processFinished has stopped it
+    // The process is ending as a rule, and its status will say how; one that lives on without its
+    // channel is stopped after a while, without holding up the window meanwhile.
+    if (process_.state() == QProcess::NotRunning) {
+        return;
     }
-    stop(QStringLiteral("its process closed its channel to the shell"));
+    QTimer::singleShot(ChannelClosedGraceMilliseconds, this, [this] {
+        stop(QStringLiteral("its process closed its channel to the shell"));
+    });
 }
 
 void ModuleProcess::processFinished(int exitCode, QProcess::ExitStatus status) {

@@ -39,34 +39,14 @@ Extender* ProcessControl::extender() const {
 void ProcessControl::create(ModuleProcess* process) {
     process->setParent(this);
     process_ = process;
-    connect(process, &ModuleProcess::EventRaised, this, [this](const EventInfo& info) {
-        if (Extender* module = extender()) {
-            Q_EMIT module->ObjectEvent(info);
-        }
-    });
-    connect(process, &ModuleProcess::OwnFault, this, [this](const Fault& fault) {
-        PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
-    });
-    connect(process, &ModuleProcess::Stopped, this, &ProcessControl::stopped);
-    connect(process, &ModuleProcess::FocusLeft, this, [this](bool forward) {
-        if (frame_ != nullptr) {
-            frame_->focusAfter(forward);
-        }
-    });
-    // The control decides its own height, as it would in the window; the frame follows it.
-    connect(process, &ModuleProcess::Resized, this, [this](QSize size) {
-        if (frame_ != nullptr && size.isValid()) {
-            frame_->resize(size);
-        }
-    });
-
+    listenTo(*process);
     creating_ = true;
     std::optional<QVariantList> created;
     try {
+        const auto window =
+            static_cast<qulonglong>(frame_ != nullptr ? frame_->embeddingWindow() : 0);
         created = process->call(ModuleMessage::Kind::Create,
-                                {library_, progId_, name_,
-                                 QVariant::fromValue(static_cast<qulonglong>(
-                                     frame_ != nullptr ? frame_->embeddingWindow() : 0))},
+                                {library_, progId_, name_, QVariant::fromValue(window)},
                                 QStringLiteral("its creation"));
     } catch (const Fault& fault) {
         process->stop(fault.description());
@@ -90,6 +70,31 @@ void ProcessControl::create(ModuleProcess* process) {
         }
         frame_->showModule();
     }
+}
+
+// The module's events reach the extender's sink, its own faults the log, its stop the frame and
+// the host; the frame follows the control's size (its height is its own, as in the window) and
+// takes the keyboard back when Tab leaves the control.
+void ProcessControl::listenTo(ModuleProcess& process) {
+    connect(&process, &ModuleProcess::EventRaised, this, [this](const EventInfo& info) {
+        if (Extender* module = extender()) {
+            Q_EMIT module->ObjectEvent(info);
+        }
+    });
+    connect(&process, &ModuleProcess::OwnFault, this, [this](const Fault& fault) {
+        PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
+    });
+    connect(&process, &ModuleProcess::Stopped, this, &ProcessControl::stopped);
+    connect(&process, &ModuleProcess::Resized, this, [this](QSize size) {
+        if (frame_ != nullptr && size.isValid()) {
+            frame_->resize(size);
+        }
+    });
+    connect(&process, &ModuleProcess::FocusLeft, this, [this](bool forward) {
+        if (frame_ != nullptr) {
+            frame_->focusAfter(forward);
+        }
+    });
 }
 
 std::optional<QVariantList> ProcessControl::call(ModuleMessage::Kind kind,

@@ -40,6 +40,7 @@ public:
 
 private:
     Extender* extender() const;
+    void listenTo(ModuleProcess& process);
     std::optional<QVariantList> call(ModuleMessage::Kind kind, const QVariantList& values,
                                      const QString& member);
     void stopped(const QString& cause);
