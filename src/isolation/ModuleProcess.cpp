@@ -7,9 +7,9 @@
 #include <QPointer>
 #include <algorithm>
 #include <csignal>
-#include <cstring>
 
 #include "isolation/ModuleChannel.h"
+#include "isolation/ModuleStop.h"
 
 namespace kestrix {
 namespace {
@@ -19,15 +19,6 @@ constexpr int ChannelDescriptor = 3;
 constexpr int DefaultAnswerLimitSeconds = 10;
 constexpr int KillAfterMilliseconds = 1000;
 constexpr int ChannelClosedGraceMilliseconds = 2000;
-
-QString causeOfEnd(int exitCode, QProcess::ExitStatus status) {
-    if (status == QProcess::CrashExit) {
-        return QStringLiteral("its process ended on signal %1 (%2)")
-            .arg(exitCode)
-            .arg(QString::fromLocal8Bit(strsignal(exitCode)));
-    }
-    return QStringLiteral("its process ended with exit status %1").arg(exitCode);
-}
 
 }  // namespace
 
@@ -207,7 +198,7 @@ void ModuleProcess::channelClosed(bool unreadable) {
 }
 
 void ModuleProcess::processFinished(int exitCode, QProcess::ExitStatus status) {
-    stop(causeOfEnd(exitCode, status));
+    stop(ModuleStop::processEnded(exitCode, status == QProcess::CrashExit));
 }
 
 void ModuleProcess::processError(QProcess::ProcessError error) {
@@ -231,9 +222,7 @@ void ModuleProcess::answerLimitReached() {
     const auto unanswered = std::find_if(waiting_.rbegin(), waiting_.rend(),
                                          [](const WaitingCall* call) { return !call->released; });
     if (unanswered != waiting_.rend()) {
-        stop(QStringLiteral("did not answer %1 within %2 s")
-                 .arg((*unanswered)->member)
-                 .arg(answerLimitSeconds()));
+        stop(ModuleStop::unanswered((*unanswered)->member, answerLimitSeconds()));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "host/PluginHost.h"
 #include "isolation/ModuleFrame.h"
 #include "isolation/ModuleProcess.h"
+#include "isolation/ModuleStop.h"
 #include "isolation/ProcessControlFactory.h"
 
 namespace kestrix {
@@ -47,7 +48,7 @@ void ProcessControl::create(ModuleProcess* process) {
             static_cast<qulonglong>(frame_ != nullptr ? frame_->embeddingWindow() : 0);
         created = process->call(ModuleMessage::Kind::Create,
                                 {library_, progId_, name_, QVariant::fromValue(window)},
-                                QStringLiteral("its creation"));
+                                ModuleStop::CreationCall);
     } catch (const Fault& fault) {
         process->stop(fault.description());
         creating_ = false;
@@ -168,9 +169,7 @@ void ProcessControl::stopped(const QString& cause) {
         return;
     }
     if (Extender* module = extender()) {
-        Q_EMIT module->Stopped(Fault(
-            ErrorNumber::AutomationError,
-            QStringLiteral("the module in slot %1 stopped: %2").arg(name_.mid(1), cause), progId_));
+        Q_EMIT module->Stopped(ModuleStop::fault(name_, progId_, cause));
     }
 }
 

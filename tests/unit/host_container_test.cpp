@@ -114,10 +114,14 @@ TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
          {cannotCreate.arg(R"(.*uses incompatible Qt library \(6\.99\.\d+\).*)", "OtherQt")}},
         {testPlugin("crashing"),
          {},
-         {R"(Init crash: the plug-in crashed in Init \(signal \d+, .*)"}},
+         // With the shell's own fault line for the stop of a module in a process of its own.
+         {R"(Init crash: the plug-in crashed in Init \(signal (\d+), .*\); the shell stops the )"
+          R"(module and logs "Fault 440; the module in slot 1 stopped: its process ended on )"
+          R"(signal \1 .*; KestrixTest\.Crashing; KX\.O1", .*)"}},
         {testPlugin("hanging"),
          {"--timeout", "1"},
-         {R"(Init hang: the plug-in did not return from Init .*)"}},
+         {R"(Init hang: the plug-in did not return from Init .*"Fault 440; the module in slot 1 )"
+          R"(stopped: did not answer Init within 10 s; KestrixTest\.Hanging; KX\.O1".*)"}},
         {checkerPlugin("forging"),
          {"--run", "0"},
          {R"(Init forged: \d+ lines? on the container's record channel did not come from .*)",

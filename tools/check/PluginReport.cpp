@@ -5,6 +5,10 @@
 #include <cstring>
 #include <iostream>
 
+#include "host/ModuleCalls.h"
+#include "isolation/ModuleProcess.h"
+#include "isolation/ModuleStop.h"
+
 namespace kestrix::check {
 namespace {
 
@@ -148,33 +152,60 @@ void PluginReport::childEnded(const ChildEnd& end) {
     reportEnd(end);
 }
 
+// What the shell does when the module's process ends or does not answer: where modules run in
+// processes of their own (the shell's way on an X display) it stops the module with one fault line;
+// in its own process it would go down with the module.
 void PluginReport::reportEnd(const ChildEnd& end) {
     switch (end.kind) {
         case ChildEnd::Kind::Finished:
             return;
         case ChildEnd::Kind::Crashed:
             addFinding(end.step, QStringLiteral("crash"),
-                       QStringLiteral("the plug-in crashed %1 (signal %2, %3); the shell would "
-                                      "end with it")
+                       QStringLiteral("the plug-in crashed %1 (signal %2, %3); %4, in its own "
+                                      "process it would end with it")
                            .arg(where("in", end.step))
                            .arg(end.code)
-                           .arg(QString::fromLocal8Bit(strsignal(end.code))));
+                           .arg(QString::fromLocal8Bit(strsignal(end.code)),
+                                shellStops(ModuleStop::processEnded(end.code, true))));
             return;
         case ChildEnd::Kind::Exited:
             addFinding(end.step, QStringLiteral("exit"),
-                       QStringLiteral("the plug-in ended the process %1 (exit status %2); the "
-                                      "shell would end with it")
+                       QStringLiteral("the plug-in ended the process %1 (exit status %2); %3, in "
+                                      "its own process it would end with it")
                            .arg(where("in", end.step))
-                           .arg(end.code));
+                           .arg(end.code)
+                           .arg(shellStops(ModuleStop::processEnded(end.code, false))));
             return;
         case ChildEnd::Kind::TimedOut:
             addFinding(end.step, QStringLiteral("hang"),
-                       QStringLiteral("the plug-in did not return %1 within %2 s; the shell's "
-                                      "window would stop responding")
+                       QStringLiteral("the plug-in did not return %1 within %2 s; %3")
                            .arg(where("from", end.step))
-                           .arg(end.allowanceSeconds));
+                           .arg(end.allowanceSeconds)
+                           .arg(shellAfterHang(end.step)));
             return;
     }
+}
+
+QString PluginReport::shellStops(const QString& cause) const {
+    const QString progId = report_.value(QLatin1String("progId")).toString();
+    return QStringLiteral("the shell stops the module and logs \"%1\"")
+        .arg(ModuleStop::line(ModuleCalls::controlName(1), progId, cause));
+}
+
+// The shell waits for the module's answer in its calls only; a module that hangs between them
+// freezes its own window, not the shell's.
+QString PluginReport::shellAfterHang(const QString& step) const {
+    const bool call = step == QLatin1String("create") || step == QLatin1String("Init") ||
+                      step == QLatin1String("Refresh") || step == QLatin1String("AbsoluteHoehe") ||
+                      step == QLatin1String("Terminate");
+    if (!call) {
+        return QStringLiteral(
+            "the module's own window would stop responding, in the shell's "
+            "own process the shell's window too");
+    }
+    const QString member = step == QLatin1String("create") ? ModuleStop::CreationCall : step;
+    return shellStops(ModuleStop::unanswered(member, ModuleProcess::answerLimitSeconds())) +
+           QStringLiteral(", in its own process the shell's window would stop responding");
 }
 
 void PluginReport::finish() {

@@ -24,6 +24,9 @@ public:
     bool fit() const { return findings_.isEmpty(); }
 
 private:
+    // The shell's fault line for the stop of the module in slot 1 with this cause.
+    QString shellStops(const QString& cause) const;
+    QString shellAfterHang(const QString& step) const;
     void reportEnd(const ChildEnd& end);
     void addFinding(const QString& step, const QString& kind, const QString& text);
     void print(const QString& line) const;
