@@ -84,20 +84,25 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     });
     if (p.test([&] { return n >= 1 && n <= ModuleCalls::SlotCount; })) {
         // The sink holds the control before Init, so events raised while it starts are shown.
+        creatingSlot_ = n;
         p.stepOr([&] { calls_.create(n, progId, &pictureHaupt()); },
                  [&](const Fault& fault) {
                      log_.WriteLogLine(faultLine(fault, ModuleCalls::createFaultSource(progId, n)),
                                        LogWriter::Line::Error);
                      slotAt(n).CreateFailed = 1;
                  });
-        if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
+        creatingSlot_ = 0;
+        // The end began while the module's process created it: the module is let go
+        // uninitialised, and slot and sink stay empty as the end left them.
+        if (terminated_) {
+            p.step([&] { sinks_.empty(n); });
+        } else if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
             p.step([&] {
                 slotAt(n).Control = sinks_.held(n);
                 watchRemote(n);
             });
         }
     }
-    // A creation that waited for the module's process may have let the end begin.
     if (p.test([&] { return slotAt(n).CreateFailed != 1; }) && !terminated_) {
         p.step([&] { ModuleCalls::init(controlOf(n), unit, machine, machineName); });
         if (!terminated_) {

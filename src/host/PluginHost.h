@@ -132,6 +132,8 @@ private:
     ScreenTwips twips_;
     RunningProcedures& procedures_;
     bool terminated_ = false;
+    // The slot whose module is being created, while its creation waits for the module's process.
+    int16_t creatingSlot_ = 0;
     // The waiting events, oldest first, each as the number of its box text. A module raises the
     // same few events over and over, so each distinct text is kept once: a long queue stays small.
     std::deque<uint32_t> waitingBoxes_;

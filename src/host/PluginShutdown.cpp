@@ -1,3 +1,4 @@
+#include "host/ControlFactory.h"
 #include "host/Extender.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
@@ -19,6 +20,9 @@ void PluginHost::TerminatePlugins(FaultScope& p) {
     }
     const int slotCount = SlotCount;
     for (int i = 1; i <= slotCount; ++i) {
+        if (i == creatingSlot_) {
+            continue;  // its creation, which the end interrupted, lets it go uninitialised
+        }
         p.step([&] { ModuleCalls::terminate(controlOf(i)); });
         p.step([&] { slotAt(i).Control = nullptr; });
     }
