@@ -115,9 +115,9 @@ TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
         {testPlugin("crashing"),
          {},
          // With the shell's own fault line for the stop of a module in a process of its own.
-         {R"(Init crash: the plug-in crashed in Init \(signal (\d+), .*\); the shell stops the )"
+         {R"(Init crash: the plug-in crashed in Init \(signal \d+, .*\); the shell stops the )"
           R"(module and logs "Fault 440; the module in slot 1 stopped: its process ended on )"
-          R"(signal \1 .*; KestrixTest\.Crashing; KX\.O1", .*)"}},
+          R"(signal \d+ .*; KestrixTest\.Crashing; KX\.O1", .*)"}},
         {testPlugin("hanging"),
          {"--timeout", "1"},
          {R"(Init hang: the plug-in did not return from Init .*"Fault 440; the module in slot 1 )"
