@@ -40,6 +40,14 @@ std::optional<ModuleMessage> ModuleMessage::read(const QByteArray& bytes) {
     return ModuleMessage{static_cast<Kind>(kind), number, std::move(values)};
 }
 
+QVariantList faultValues(const Fault& fault) {
+    return {fault.number(), fault.description(), fault.source()};
+}
+
+Fault faultOf(const QVariantList& values) {
+    return Fault(values.value(0).toInt(), values.value(1).toString(), values.value(2).toString());
+}
+
 QVariant portable(const QVariant& value) {
     if (!value.isValid() || value.metaType().hasRegisteredDataStreamOperators()) {
         if (value.metaType().id() == QMetaType::QVariantList) {

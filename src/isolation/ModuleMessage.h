@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "log/Fault.h"
+
 namespace kestrix {
 
 // One message on the private channel between the shell and a module's process. Each message is
@@ -58,6 +60,10 @@ struct ModuleMessage {
     // one message.
     static std::optional<ModuleMessage> read(const QByteArray& bytes);
 };
+
+// A fault as the values of a Fault or OwnFault message, and back.
+QVariantList faultValues(const Fault& fault);
+Fault faultOf(const QVariantList& values);
 
 // The value as it can cross to the other process: a type that the data stream carries as it is,
 // other types as their text where they have one, otherwise an empty value.

@@ -130,9 +130,7 @@ void ModuleProcess::received(const ModuleMessage& message) {
             showEvent(message);
             break;
         case ModuleMessage::Kind::OwnFault:
-            Q_EMIT OwnFault(Fault(message.values.value(0).toInt(),
-                                  message.values.value(1).toString(),
-                                  message.values.value(2).toString()));
+            Q_EMIT OwnFault(faultOf(message.values));
             break;
         case ModuleMessage::Kind::FocusLeft:
             Q_EMIT FocusLeft(message.values.value(0).toBool());
@@ -153,8 +151,7 @@ void ModuleProcess::answered(const ModuleMessage& message) {
             continue;
         }
         if (message.kind == ModuleMessage::Kind::Fault) {
-            call->fault = Fault(message.values.value(0).toInt(), message.values.value(1).toString(),
-                                message.values.value(2).toString());
+            call->fault = faultOf(message.values);
         } else {
             call->answer = message.values;
         }
