@@ -23,7 +23,8 @@ public:
     // The operator window is about to create its modules: a factory may get ready for them.
     virtual void prepareModules() {}
     // The end of the modules has begun: a module call that waits for its answer (a creation
-    // among them) returns without it, so that the procedure that made it can finish.
+    // among them) returns without it, so that the procedure that made it can finish, and events
+    // of modules in processes of their own are no longer shown.
     virtual void endModules() {}
     // Whether a control of this ProgID can be asked for (the registry knows it).
     virtual bool isRegistered(const QString& progId) const = 0;

@@ -268,9 +268,6 @@ void Extender::releaseWaitingEvents() {
     if (relay_ != nullptr) {
         relay_->release();
     }
-    if (remote_ != nullptr) {
-        remote_->releaseWaitingEvents();
-    }
 }
 
 void Extender::restart() {

@@ -25,7 +25,6 @@ public:
     // Starts the control afresh in a new process, created as before; Init and the rest are the
     // caller's.
     virtual void restart() = 0;
-    virtual void releaseWaitingEvents() = 0;
 };
 
 }  // namespace kestrix

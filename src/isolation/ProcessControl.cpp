@@ -154,12 +154,6 @@ void ProcessControl::restart() {
     place(size_, visible_);
 }
 
-void ProcessControl::releaseWaitingEvents() {
-    if (process_ != nullptr) {
-        process_->releaseEvents();
-    }
-}
-
 // A stop while the control is being created is the creation's fault, which its caller reports.
 void ProcessControl::stopped(const QString& cause) {
     if (frame_ != nullptr) {

@@ -36,7 +36,6 @@ public:
     QVariant callId(int dispId, const QVariantList& arguments) override;
     void place(QSize size, bool visible) override;
     void restart() override;
-    void releaseWaitingEvents() override;
 
 private:
     Extender* extender() const;
