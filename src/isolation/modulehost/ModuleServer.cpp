@@ -75,9 +75,7 @@ void ModuleServer::answer(const ModuleMessage& message, Work&& work) {
         values = work();
     } catch (...) {
         const Fault fault = currentFault();
-        channel_.send({ModuleMessage::Kind::Fault,
-                       message.number,
-                       {fault.number(), fault.description(), fault.source()}});
+        channel_.send({ModuleMessage::Kind::Fault, message.number, faultValues(fault)});
         return;
     }
     channel_.send({ModuleMessage::Kind::Answer, message.number, values});
@@ -97,8 +95,7 @@ QVariantList ModuleServer::create(const QVariantList& values) {
     Extender* control = registry_->Add(progId, name, window_.get());
     control_ = control;
     connect(control, &Extender::ObjectEvent, this, &ModuleServer::forwardEvent);
-    control->control()->installEventFilter(this);
-    qApp->installEventFilter(this);
+    qApp->installEventFilter(this);  // the control's resizes, clicks and keys among all events
     window_->resize(control->control()->size());
     if (frame != 0) {
         frame_.reset(QWindow::fromWinId(frame));
@@ -181,8 +178,7 @@ void ModuleServer::eventDone(uint32_t number) {
 }
 
 void ModuleServer::reportOwnFault(const Fault& fault) {
-    channel_.send(
-        {ModuleMessage::Kind::OwnFault, 0, {fault.number(), fault.description(), fault.source()}});
+    channel_.send({ModuleMessage::Kind::OwnFault, 0, faultValues(fault)});
 }
 
 }  // namespace kestrix
