@@ -1,35 +1,95 @@
 #include "isolation/ModuleChannel.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QtEndian>
+#include <cerrno>
 
 namespace kestrix {
 
-ModuleChannel::ModuleChannel(int descriptor, QObject* parent) : QObject(parent) {
-    socket_.setSocketDescriptor(descriptor, QLocalSocket::ConnectedState, QIODevice::ReadWrite);
-    connect(&socket_, &QLocalSocket::readyRead, this, &ModuleChannel::readAvailable);
-    connect(&socket_, &QLocalSocket::disconnected, this, [this] { close(false); });
+ModuleChannel::ModuleChannel(int descriptor, QObject* parent)
+    : QObject(parent),
+      descriptor_(descriptor),
+      readable_(descriptor, QSocketNotifier::Read),
+      writable_(descriptor, QSocketNotifier::Write) {
+    fcntl(descriptor_, F_SETFL, fcntl(descriptor_, F_GETFL) | O_NONBLOCK);
+    writable_.setEnabled(false);
+    connect(&readable_, &QSocketNotifier::activated, this, &ModuleChannel::readAvailable);
+    connect(&writable_, &QSocketNotifier::activated, this, [this] {
+        if (!writeWaiting()) {
+            close(false);
+        }
+    });
     // Bytes that arrived before the socket was taken over are read at the first turn of the loop.
     QMetaObject::invokeMethod(this, &ModuleChannel::readAvailable, Qt::QueuedConnection);
 }
 
+ModuleChannel::~ModuleChannel() {
+    closeDescriptor();
+}
+
+// What the socket does not take at once is written as it drains, in order.
 void ModuleChannel::send(const ModuleMessage& message) {
     if (open_ && !closing_) {
-        socket_.write(message.framed());
-        socket_.flush();
+        waitingToBeWritten_.append(message.framed());
+        if (!writeWaiting()) {
+            close(false);
+        }
     }
 }
 
+bool ModuleChannel::writeWaiting() {
+    while (!waitingToBeWritten_.isEmpty()) {
+        const ssize_t written =
+            ::send(descriptor_, waitingToBeWritten_.constData(),
+                   static_cast<size_t>(waitingToBeWritten_.size()), MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        }
+        if (written < 0) {
+            return false;
+        }
+        waitingToBeWritten_.remove(0, written);
+    }
+    writable_.setEnabled(!waitingToBeWritten_.isEmpty());
+    return true;
+}
+
 void ModuleChannel::readAvailable() {
-    if (closing_ || socket_.bytesAvailable() <= 0) {
+    if (closing_ || descriptor_ < 0) {
         return;
     }
-    buffer_.append(socket_.readAll());
+    const bool ended = readWhatIsThere();
     if (!takeFrames()) {
         close(true);
         return;
     }
+    if (ended) {
+        close(false);
+        return;
+    }
     if (!arrived_.empty()) {
         scheduleHandOn();
+    }
+}
+
+// Reads all that is there into the buffer; whether the other end has closed (a read of zero
+// bytes) or the socket failed.
+bool ModuleChannel::readWhatIsThere() {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(descriptor_, chunk, sizeof chunk);
+        if (got > 0) {
+            buffer_.append(chunk, got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        }
     }
 }
 
@@ -86,14 +146,23 @@ void ModuleChannel::close(bool unreadable) {
     if (closing_) {
         return;
     }
-    if (!unreadable && socket_.bytesAvailable() > 0) {
-        buffer_.append(socket_.readAll());
+    if (!unreadable && descriptor_ >= 0) {
+        readWhatIsThere();
         unreadable = !takeFrames();
     }
     closing_ = true;
     unreadable_ = unreadable;
-    socket_.abort();
+    closeDescriptor();
     scheduleHandOn();
+}
+
+void ModuleChannel::closeDescriptor() {
+    if (descriptor_ >= 0) {
+        readable_.setEnabled(false);
+        writable_.setEnabled(false);
+        ::close(descriptor_);
+        descriptor_ = -1;
+    }
 }
 
 }  // namespace kestrix

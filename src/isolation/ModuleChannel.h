@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QLocalSocket>
 #include <QObject>
+#include <QSocketNotifier>
 #include <deque>
 
 #include "isolation/ModuleMessage.h"
@@ -10,7 +10,9 @@
 namespace kestrix {
 
 // One end of the private channel between the shell and a module's process: a socket of a pair made
-// before the module's process started, so no name of it exists in the file system.
+// before the module's process started, so no name of it exists in the file system. The socket is
+// served with plain reads and writes beside the event loop's notifiers: the module host links no
+// network library for it, which keeps a module process's start short.
 //
 // Messages are handed on from the event loop, not from inside the socket's notification, and one
 // at a time: a handler may wait in a nested event loop (a box, an answer) and the messages that
@@ -20,6 +22,7 @@ class ModuleChannel : public QObject {
 public:
     // Takes over the connected socket descriptor.
     explicit ModuleChannel(int descriptor, QObject* parent = nullptr);
+    ~ModuleChannel() override;
 
     void send(const ModuleMessage& message);
     bool isOpen() const { return open_; }
@@ -32,14 +35,21 @@ Q_SIGNALS:
 
 private:
     void readAvailable();
+    bool readWhatIsThere();
+    // Writes what the socket takes of the waiting bytes; false when the other end is gone.
+    bool writeWaiting();
     // Whole frames of the buffer become messages; false when one is no message.
     bool takeFrames();
     void scheduleHandOn();
     void handOn();
     void close(bool unreadable);
+    void closeDescriptor();
 
-    QLocalSocket socket_;
+    int descriptor_;
+    QSocketNotifier readable_;
+    QSocketNotifier writable_;
     QByteArray buffer_;
+    QByteArray waitingToBeWritten_;
     std::deque<ModuleMessage> arrived_;
     bool handOnScheduled_ = false;
     bool open_ = true;
