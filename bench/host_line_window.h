@@ -149,6 +149,7 @@ public:
         line.host = newHost(controls);
         line.host->attach(line.pictureHaupt, nullptr);
         createAndLayOut(*line.host);
+        controls.modulesStarted();
     }
 
     // The registry of the build's plug-ins, for a factory that creates the modules elsewhere.

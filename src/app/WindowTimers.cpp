@@ -5,6 +5,7 @@
 #include "app/LoadedForms.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
+#include "host/ControlFactory.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
 #include "log/Int16.h"
@@ -43,6 +44,7 @@ void OperatorSession::TimerErstemal_Timer() {
         }
         if (!ProgramEnding) {
             p.step([&] { Host->PositioniereObjekte(); });
+            platform_.controls.modulesStarted();
         }
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" En ")); });
     } else {

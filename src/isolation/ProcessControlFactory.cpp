@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "host/Extender.h"
+#include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleFrame.h"
 #include "isolation/ModuleProcess.h"
@@ -56,12 +57,14 @@ bool ProcessControlFactory::isRegistered(const QString& progId) const {
 }
 
 void ProcessControlFactory::prepareModules() {
-    prepared_ = true;
-    startSpares();
+    startSparesUpTo(ModuleCalls::SlotCount);
+}
+
+void ProcessControlFactory::modulesStarted() {
+    endSparesBeyond(SparesForRestarts);
 }
 
 ModuleProcess* ProcessControlFactory::takeProcess() {
-    prepared_ = true;
     std::unique_ptr<ModuleProcess> process;
     if (spares_.empty()) {
         process = std::make_unique<ModuleProcess>(moduleHostProgram_);
@@ -69,7 +72,7 @@ ModuleProcess* ProcessControlFactory::takeProcess() {
         process = std::move(spares_.front());
         spares_.pop_front();
     }
-    startSpares();
+    startSparesUpTo(SparesForRestarts);
     std::erase(handedOut_, nullptr);
     handedOut_.emplace_back(process.get());
     return process.release();
@@ -83,11 +86,16 @@ void ProcessControlFactory::endModules() {
     }
 }
 
-// A spare that died while it waited is replaced.
-void ProcessControlFactory::startSpares() {
+void ProcessControlFactory::startSparesUpTo(int count) {
     std::erase_if(spares_, [](const auto& spare) { return spare->isStopped(); });
-    while (prepared_ && spares_.size() < static_cast<size_t>(Spares)) {
+    while (spares_.size() < static_cast<size_t>(count)) {
         spares_.push_back(std::make_unique<ModuleProcess>(moduleHostProgram_));
+    }
+}
+
+void ProcessControlFactory::endSparesBeyond(int count) {
+    while (spares_.size() > static_cast<size_t>(count)) {
+        spares_.pop_back();
     }
 }
 

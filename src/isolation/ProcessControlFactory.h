@@ -20,11 +20,14 @@ class PluginControlFactory;
 // come from the registry in the shell's process as before. The registry also says which library
 // serves a ProgID, without loading it in the shell.
 //
-// A few module processes are started ahead, as spares, so that creating a module does not wait
-// for a process to start: when a module takes one, the next spare starts beside it.
+// Module processes are started ahead, as spares, so that creating a module does not wait for a
+// process to start: as the window gets ready for its modules, one per slot, side by side (they
+// start in the countdown's time, and on a machine of few cores together faster than one after
+// the other); once the modules have started, a few for restarts. When a module takes one, the next
+// spare starts beside it.
 class ProcessControlFactory final : public ControlFactory {
 public:
-    static constexpr int Spares = 2;
+    static constexpr int SparesForRestarts = 2;
 
     ProcessControlFactory(PluginControlFactory& registry, QString moduleHostProgram,
                           ScreenTwips twips);
@@ -34,20 +37,22 @@ public:
     Extender* AddModule(const QString& progId, const QString& name, QWidget* container) override;
     bool isRegistered(const QString& progId) const override;
     void prepareModules() override;
+    void modulesStarted() override;
     void endModules() override;
 
     // A started module process (a spare when there is one); the caller owns it.
     ModuleProcess* takeProcess();
 
 private:
-    void startSpares();
+    // Starts spares until there are this many; a spare that died while it waited is replaced.
+    void startSparesUpTo(int count);
+    void endSparesBeyond(int count);
 
     PluginControlFactory& registry_;
     QString moduleHostProgram_;
     ScreenTwips twips_;
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
     std::vector<QPointer<ModuleProcess>> handedOut_;
-    bool prepared_ = false;
     KeyboardFocus::ReclaimOnClick reclaimFocus_;
     bool reclaiming_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,20 @@ ModuleServer::ModuleServer(int channelDescriptor) : channel_(channelDescriptor) 
         std::fflush(nullptr);
         std::_Exit(0);
     });
+    QMetaObject::invokeMethod(this, &ModuleServer::prepareWindow, Qt::QueuedConnection);
+}
+
+// While the process waits for its module, the window that will hold it is made on the display
+// and the fonts and the style are loaded: work that every module needs, done before the shell
+// asks, when the line's module processes start side by side.
+void ModuleServer::prepareWindow() {
+    if (window_ != nullptr) {
+        return;
+    }
+    window_ = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+    window_->winId();
+    window_->ensurePolished();
+    QFontMetrics(window_->font()).horizontalAdvance(QStringLiteral("Module"));
 }
 
 ModuleServer::~ModuleServer() = default;
@@ -90,7 +105,7 @@ QVariantList ModuleServer::create(const QVariantList& values) {
     registry_ =
         std::make_unique<PluginControlFactory>(QStringList(), ScreenTwips::ofPrimaryScreen());
     registry_->registerLibrary(library);
-    window_ = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+    prepareWindow();
     window_->setWindowTitle(progId);
     Extender* control = registry_->Add(progId, name, window_.get());
     control_ = control;
@@ -99,7 +114,6 @@ QVariantList ModuleServer::create(const QVariantList& values) {
     window_->resize(control->control()->size());
     if (frame != 0) {
         frame_.reset(QWindow::fromWinId(frame));
-        window_->winId();
         window_->windowHandle()->setParent(frame_.get());
     }
     const QSize size = control->control()->size();

@@ -44,6 +44,7 @@ private:
     // Runs one call of the shell's and answers it with its values or its fault.
     template <class Work>
     void answer(const ModuleMessage& message, Work&& work);
+    void prepareWindow();
     QVariantList create(const QVariantList& values);
     Extender& control();
     void place(const QVariantList& values);
