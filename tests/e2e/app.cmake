@@ -17,13 +17,15 @@ if(TARGET e2e_app_storm_test AND TARGET kestrix_test_eventstorm_plugin)
     KESTRIX_EVENTSTORM_PLUGIN="${KESTRIX_STANDIN_PLUGIN_DIR}/kestrix_test_eventstorm_plugin.so"
     KESTRIX_SLOWSTART_PLUGIN="${KESTRIX_STANDIN_PLUGIN_DIR}/kestrix_test_slowstart_plugin.so")
 endif()
-# The line whose modules misbehave in processes of their own.
-if(TARGET e2e_app_isolation_test)
-  foreach(standin ${KESTRIX_ISOLATION_STANDINS})
-    string(REGEX REPLACE ":.*" "" control "${standin}")
-    string(TOLOWER ${control} name)
-    add_dependencies(e2e_app_isolation_test kestrix_test_isolated${name}_plugin)
-  endforeach()
-  target_compile_definitions(e2e_app_isolation_test PRIVATE
-    KESTRIX_ISOLATION_PLUGIN_DIR="${KESTRIX_ISOLATION_PLUGIN_DIR}")
-endif()
+# The lines whose modules misbehave, in processes of their own or in the shell's.
+foreach(target e2e_app_isolation_test e2e_app_soak_test)
+  if(TARGET ${target})
+    foreach(standin ${KESTRIX_ISOLATION_STANDINS})
+      string(REGEX REPLACE ":.*" "" control "${standin}")
+      string(TOLOWER ${control} name)
+      add_dependencies(${target} kestrix_test_isolated${name}_plugin)
+    endforeach()
+    target_compile_definitions(${target} PRIVATE
+      KESTRIX_ISOLATION_PLUGIN_DIR="${KESTRIX_ISOLATION_PLUGIN_DIR}")
+  endif()
+endforeach()

@@ -157,7 +157,31 @@ public:
         QFile::copy(library, folder + QFileInfo(library).fileName());
     }
 
-    void xdotool(const QStringList& arguments) const { run(QStringLiteral("xdotool"), arguments); }
+#ifdef KESTRIX_ISOLATION_PLUGIN_DIR
+    // Puts a misbehaving stand-in of the isolation tests ("exiting", "crashing", "hanging",
+    // "timerthrowing", "threademitting", "typing") in the place of the module kind whose ProgID
+    // the build gave it.
+    void useStandIn(const QString& standIn) {
+        const std::pair<const char*, const char*> builtFor[] = {
+            {"exiting", "xmelt"},          {"crashing", "ocr"},
+            {"hanging", "stamp"},          {"timerthrowing", "dirtyfilter"},
+            {"threademitting", "topfold"}, {"typing", "tarvo"}};
+        for (const auto& [name, built] : builtFor) {
+            if (standIn == QLatin1String(name)) {
+                replacePlugin(QStringLiteral("kestrix_module_%1.so").arg(QLatin1String(built)),
+                              QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR
+                                             "/kestrix_test_isolated%1_plugin.so")
+                                  .arg(standIn));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no stand-in " << standIn.toStdString();
+    }
+#endif
+
+    void xdotool(const QStringList& arguments) const {
+        run(QStringLiteral("xdotool"), arguments);
+    }
 
     // Clicks a point of a window's client area, the window activated first.
     void clickAt(const QString& window, int x, int y) const {

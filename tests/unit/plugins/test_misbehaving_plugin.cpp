@@ -18,6 +18,32 @@
 
 namespace kestrix::test {
 
+// When KESTRIX_TEST_MISBEHAVE_AFTER_MS is set, the modules that crash, hang or exit do so that
+// many milliseconds after Init, from their own timer (at a moment of the module's choosing, not in
+// a call of the shell's); otherwise each does so at its own moment (below).
+int misbehaveAfterMs(int otherwise) {
+    bool set = false;
+    const int ms = qEnvironmentVariableIntValue("KESTRIX_TEST_MISBEHAVE_AFTER_MS", &set);
+    return set ? ms : otherwise;
+}
+
+// Runs the misbehaviour at once (in Init) or from the module's timer after the time set.
+template <class Misbehaviour>
+void misbehave(QObject* module, int otherwiseMs, Misbehaviour misbehaviour) {
+    const int ms = misbehaveAfterMs(otherwiseMs);
+    if (ms < 0) {
+        misbehaviour();
+    } else {
+        QTimer::singleShot(ms, module, misbehaviour);
+    }
+}
+
+void hang() {
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
+
 // Keeps the contract; the modules below that derive from it break it in one way each.
 class ContractModule : public QWidget {
     Q_OBJECT
@@ -53,22 +79,22 @@ public:
     }
 };
 
-class CrashingModule : public QWidget {
+// Crashes (SIGSEGV) in Init.
+class CrashingModule : public ContractModule {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
-    Q_INVOKABLE void Init(short, short, const QString&, bool) { std::raise(SIGSEGV); }
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override {
+        misbehave(this, -1, [] { std::raise(SIGSEGV); });
+    }
 };
 
-class HangingModule : public QWidget {
+// Hangs in Init.
+class HangingModule : public ContractModule {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
-    Q_INVOKABLE void Init(short, short, const QString&, bool) {
-        for (;;) {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-        }
-    }
+    using ContractModule::ContractModule;
+    void Init(short, short, const QString&, bool) override { misbehave(this, -1, hang); }
 };
 
 // Writes the container's last record to every pipe it finds open, and ends the process.
@@ -116,7 +142,7 @@ class ExitingModule : public ContractModule {
 public:
     using ContractModule::ContractModule;
     void Init(short, short, const QString&, bool) override {
-        QTimer::singleShot(1000, this, [] { std::exit(3); });
+        misbehave(this, 1000, [] { std::exit(3); });
     }
 };
 
