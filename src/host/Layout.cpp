@@ -1,3 +1,4 @@
+#include <kestrix/ScrollBarDispIds.h>
 #include <QVariant>
 #include <QWidget>
 #include <algorithm>
@@ -9,14 +10,6 @@
 #include "log/Int16.h"
 
 namespace kestrix {
-namespace {
-
-// The scroll bar's members addressed by dispatch id.
-constexpr int RangeMaxDispId = 0x68030002;
-constexpr int PageSizeDispId = 0x68030001;
-constexpr int EnabledDispId = 0x68030006;
-
-}  // namespace
 
 // Stacks the modules in slot order with a one-pixel gap, sizes PictureHaupt to the stack and sets
 // the scroll bar's range to the stack in pixels and its page to the visible part.
@@ -50,9 +43,9 @@ void PluginHost::PositioniereObjekte() {
     if (p.test([&] { return rangeMax < pageSize; })) {
         p.step([&] { pageSize = rangeMax; });
     }
-    p.step([&] { scrollBar().letId(RangeMaxDispId, QVariant::fromValue(rangeMax)); });
-    p.step([&] { scrollBar().letId(PageSizeDispId, QVariant::fromValue(pageSize)); });
-    p.step([&] { scrollBar().letId(EnabledDispId, true); });
+    p.step([&] { scrollBar().letId(ScrollBarDispId::RangeMax, QVariant::fromValue(rangeMax)); });
+    p.step([&] { scrollBar().letId(ScrollBarDispId::PageSize, QVariant::fromValue(pageSize)); });
+    p.step([&] { scrollBar().letId(ScrollBarDispId::Enabled, true); });
 }
 
 void PluginHost::ScrollBar_NeuePos(int16_t position) {

@@ -3,6 +3,8 @@
 
 #include "host_fixture.h"
 
+#include <kestrix/ScrollBarDispIds.h>
+
 #include "host/Extender.h"
 
 #include <QFile>
@@ -14,9 +16,9 @@ namespace kestrix {
 // A scroll bar with the dispatch ids of the real one; it records each assignment in order.
 class RecordingScrollBar : public QWidget {
     Q_OBJECT
-    Q_CLASSINFO("DispId 0x68030001", "pageupdo")
-    Q_CLASSINFO("DispId 0x68030002", "max")
-    Q_CLASSINFO("DispId 0x68030006", "enabled")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_PAGESIZE_DISPID), "pageupdo")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_RANGEMAX_DISPID), "max")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_ENABLED_DISPID), "enabled")
     Q_PROPERTY(short max READ maximum WRITE setMaximum)
     Q_PROPERTY(short pageupdo READ pageSize WRITE setPageSize)
 public:
