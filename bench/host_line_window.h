@@ -171,20 +171,25 @@ public:
 
 private:
     std::unique_ptr<PluginHost> newHost() { return newHost(registry_); }
+    // A host whose yield lets window events run, except while its modules are being created.
     std::unique_ptr<PluginHost> newHost(ControlFactory& controls) {
         return std::make_unique<PluginHost>(log_, dialogs_, controls, service_, line, ScreenTwips{},
-                                            procedures_);
+                                            procedures_, [this] {
+                                                if (!creating_) {
+                                                    QCoreApplication::processEvents();
+                                                }
+                                            });
     }
 
     // The start procedures of the countdown's last tick, then the layout pass.
     void createAndLayOut(PluginHost& host) {
-        host.yieldToEvents = [] {};
+        creating_ = true;
         for (const ModuleKind& kind : ModuleKinds) {
             StartModuleKind(kind, QStringLiteral("KX.TimerErstemal_Timer"), line, service_, log_,
                             host);
         }
         host.PositioniereObjekte();
-        host.yieldToEvents = [] { QCoreApplication::processEvents(); };
+        creating_ = false;
     }
 
     static LineWindow operatorSizedWindow() {
@@ -221,6 +226,7 @@ private:
     Service service_{dialogs_};
     PluginControlFactory registry_;
     RunningProcedures procedures_;
+    bool creating_ = false;  // the hosts' yields let no events run meanwhile
 };
 
 }  // namespace kestrix::bench

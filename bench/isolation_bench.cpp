@@ -142,7 +142,7 @@ bool showEmptyWindow(LineWindow& window) {
 
 // The line's modules, all created.
 bool allCreated(const LineWindow& window) {
-    if (window.host->SlotCount != ModuleCalls::SlotCount) {
+    if (window.host->slotCount() != ModuleCalls::SlotCount) {
         return false;
     }
     for (int n = 1; n <= ModuleCalls::SlotCount; ++n) {

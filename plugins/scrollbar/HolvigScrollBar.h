@@ -1,5 +1,6 @@
 #pragma once
 
+#include <kestrix/ScrollBarDispIds.h>
 #include <QWidget>
 
 class QScrollBar;
@@ -16,9 +17,9 @@ namespace kestrix {
 // (frame width in pixels), min, max, pageupdo (the page size) and the widget's own enabled flag.
 class HolvigScrollBar : public QWidget {
     Q_OBJECT
-    Q_CLASSINFO("DispId 0x68030001", "pageupdo")
-    Q_CLASSINFO("DispId 0x68030002", "max")
-    Q_CLASSINFO("DispId 0x68030006", "enabled")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_PAGESIZE_DISPID), "pageupdo")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_RANGEMAX_DISPID), "max")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_ENABLED_DISPID), "enabled")
     Q_PROPERTY(int _extentx READ extentX WRITE setExtentX)
     Q_PROPERTY(int _extenty READ extentY WRITE setExtentY)
     Q_PROPERTY(short richtung READ richtung WRITE setRichtung)

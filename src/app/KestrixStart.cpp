@@ -44,8 +44,6 @@ KestrixStart::~KestrixStart() = default;
 
 namespace {
 
-// The runtime start control's stop request.
-constexpr int StopRequestDispId = 142;
 // The program's exit status when its runtime failed to start, and when it died: a supervisor
 // tells either from the orderly end (0).
 constexpr int StartFailedStatus = 1;
@@ -58,7 +56,7 @@ OperatorSession* KestrixStart::operatorSession() const {
 }
 
 void KestrixStart::RequestRuntimeStop() {
-    LateBinding::callId(VWSStart1, StopRequestDispId);
+    LateBinding::callId(VWSStart1, VWSStart::StopRequestDispId);
 }
 
 void KestrixStart::Form_Load() {

@@ -12,9 +12,6 @@ namespace kestrix {
 
 namespace {
 
-// The language selection's property that selects the HMI's language.
-constexpr int LanguageDispId = 32;
-
 // Whether the variable's new value is German's locale id, whatever numeric type carries it. A
 // value that is no number is not German.
 bool isGerman(const QVariant& value) {
@@ -30,12 +27,12 @@ void OperatorSession::SpracheGeandert_Change(const QVariant& value) {
     FaultScope p(Log, QStringLiteral("KX.SpracheGeandert_Change"));
     if (p.test([&] { return isGerman(value); })) {
         p.step([&] {
-            LateBinding::letId(window_->VWLanguage(), LanguageDispId,
+            LateBinding::letId(window_->VWLanguage(), VWSLangSelect::LcidDispId,
                                QVariant(HmiLanguage::German));
         });
     } else {
         p.step([&] {
-            LateBinding::letId(window_->VWLanguage(), LanguageDispId,
+            LateBinding::letId(window_->VWLanguage(), VWSLangSelect::LcidDispId,
                                QVariant(HmiLanguage::English));
         });
     }

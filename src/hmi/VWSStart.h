@@ -9,6 +9,10 @@ namespace kestrix {
 
 class HmiRuntime;
 
+// The stop request's dispatch id. A macro, because moc reads the class info that declares it only
+// as string literals; VWSStart::StopRequestDispId is the same number for callers.
+#define KESTRIX_VWSSTART_STOP_DISPID 142
+
 // The runtime start control on the start window (VWSStart1): it fills the window with the splash
 // picture and starts the HMI runtime by itself. It queues the start in its constructor, so the
 // window's load handler has run and its event handlers are connected before the start result can
@@ -19,14 +23,16 @@ class HmiRuntime;
 // claims nothing.
 //
 // Its own events, in this order: StartResult (first), RuntimeEnded (second), StatusText (third,
-// the status line as it changes; the program does not use it). Dispatch id 142 is the stop
-// request.
+// the status line as it changes; the program does not use it). Its dispatch id StopRequestDispId
+// is the stop request.
 class VWSStart : public QWidget {
     Q_OBJECT
-    Q_CLASSINFO("DispId 142", "StopRuntime")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_VWSSTART_STOP_DISPID), "StopRuntime")
     Q_PROPERTY(QString Text READ Text WRITE setText)
 
 public:
+    static constexpr int StopRequestDispId = KESTRIX_VWSSTART_STOP_DISPID;
+
     // The runtime must outlive the control.
     explicit VWSStart(HmiRuntime& runtime, QWidget* parent = nullptr);
 

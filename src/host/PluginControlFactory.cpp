@@ -199,14 +199,6 @@ QString PluginControlFactory::libraryOf(const QString& progId) const {
     return registration == libraries_.end() ? QString() : registration->second.registration.library;
 }
 
-QStringList PluginControlFactory::registeredProgIds() const {
-    QStringList progIds;
-    for (const auto& [key, library] : libraries_) {
-        progIds.append(library.registration.progId);
-    }
-    return progIds;
-}
-
 std::vector<PluginControlFactory::Registration> PluginControlFactory::registrations() const {
     std::vector<Registration> all;
     for (const auto& [key, library] : libraries_) {

@@ -48,7 +48,6 @@ public:
     bool isRegistered(const QString& progId) const override;
     // The library file that serves the ProgID, or nothing when none does.
     QString libraryOf(const QString& progId) const;
-    QStringList registeredProgIds() const;
     // Every registered ProgID with its libraries, in the order of the ProgIDs.
     std::vector<Registration> registrations() const;
     // The folders and libraries passed over, one line each saying why.

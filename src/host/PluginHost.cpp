@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QWidget>
+#include <utility>
 
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
@@ -16,15 +17,15 @@ namespace kestrix {
 
 PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& controls,
                        const Service& service, const LineSettings& line, ScreenTwips twips,
-                       RunningProcedures& procedures)
-    : yieldToEvents([] { QCoreApplication::processEvents(); }),
-      log_(log),
+                       RunningProcedures& procedures, std::function<void()> yieldToEvents)
+    : log_(log),
       dialogs_(dialogs),
       controls_(controls),
       service_(service),
       line_(line),
       twips_(twips),
       procedures_(procedures),
+      yieldToEvents_(std::move(yieldToEvents)),
       sinks_([this](int16_t slot, const EventInfo& info) {
           RunningProcedures::Running running(procedures_);
           OCXEreignis(slot, info);
@@ -35,6 +36,10 @@ PluginHost::PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& control
 
 PluginHost::~PluginHost() {
     std::erase(liveHosts(), this);
+}
+
+void PluginHost::processWindowEvents() {
+    QCoreApplication::processEvents();
 }
 
 void PluginHost::attach(QWidget* pictureHaupt, Extender* scrollBar) {
@@ -73,8 +78,8 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     p.step([&] {
         log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
     });
-    p.step([&] { SlotCount = add16(SlotCount, 1); });
-    const int16_t n = SlotCount;
+    p.step([&] { slotCount_ = add16(slotCount_, 1); });
+    const int16_t n = slotCount_;
     p.step([&] { slotAt(n).ProgID = progId; });
     p.step([&] {
         PluginSlot& requested = slotAt(n);
@@ -153,21 +158,25 @@ void PluginHost::RestartModule(int16_t n) {
         log_.WriteLogLine(p.sourceString() + QStringLiteral(" En "), LogWriter::Line::Data);
     });
     if (!terminated_) {
-        StackTop = 0;
+        stackTop_ = 0;
         PositioniereObjekte();
     }
 }
 
 void PluginHost::yield() {
-    yieldToEvents();
+    yieldToEvents_();
 }
 
 void PluginHost::StartProcedure(const ModuleKind& kind, const QString& callerSource) {
     StartModuleKind(kind, callerSource, line_, service_, log_, *this);
 }
 
+const PluginSlot& PluginHost::slot(int n) const {
+    return oneBased(slots_, n);
+}
+
 PluginSlot& PluginHost::slotAt(int n) {
-    return oneBased(PluginSlots, n);
+    return oneBased(slots_, n);
 }
 
 Extender& PluginHost::controlOf(int n) {

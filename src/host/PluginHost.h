@@ -44,20 +44,21 @@ public:
     static constexpr int MaxOpenEventBoxes = 16;
     static constexpr int MaxWaitingEvents = 10000;
 
+    // yieldToEvents lets pending window events run once: between the units of a start procedure
+    // and between the moves of the scroll refresh. By default the event loop processes them.
     PluginHost(LogWriter& log, Dialogs& dialogs, ControlFactory& controls, const Service& service,
-               const LineSettings& line, ScreenTwips twips, RunningProcedures& procedures);
+               const LineSettings& line, ScreenTwips twips, RunningProcedures& procedures,
+               std::function<void()> yieldToEvents = processWindowEvents);
     ~PluginHost() override;
 
     // The plug-in area (PictureHaupt, inside its frame) and the scroll bar; the scroll bar's
     // NeuePos events reach ScrollBar_NeuePos from here on. The scroll bar may be missing.
     void attach(QWidget* pictureHaupt, Extender* scrollBar);
 
-    // Lets pending window events run once; tests may replace it.
-    std::function<void()> yieldToEvents;
-
-    // The slot table.
-    int16_t SlotCount = 0;
-    std::array<PluginSlot, ModuleCalls::SlotCount> PluginSlots;  // slot n at index n − 1
+    // The slot table: the number of the last slot requested (it goes beyond 20 with requests the
+    // slots cannot take), and slot n (1..20; any other number is a subscript out of range, 9).
+    int16_t slotCount() const { return slotCount_; }
+    const PluginSlot& slot(int n) const;
     // The event sink of slot n (1..20): the extender it holds, or null.
     Extender* ObjWithEvent(int n) const;
 
@@ -72,12 +73,18 @@ public:
     // kinds' table), extending its caller's source string.
     void StartProcedure(const ModuleKind& kind, const QString& callerSource);
 
-    // Layout and scrolling.
-    int32_t StackTop = 0;
-    int16_t ScrollPos = 0;
-    bool ScrollBusy = false;
-    int16_t ScrollRequests = 0;
-    int16_t ScrollDone = 0;
+    // Layout and scrolling. A layout pass stacks the modules from stackTop() on and leaves it
+    // below the last one, in twips.
+    int32_t stackTop() const { return stackTop_; }
+    // The scroll refresh: the position last asked for (0 at the top); while ScrollenAnzeigen moves
+    // PictureHaupt, the positions asked for and those it has moved to, counted.
+    struct ScrollState {
+        int16_t position = 0;
+        bool busy = false;
+        int16_t requests = 0;
+        int16_t done = 0;
+    };
+    const ScrollState& scrollState() const { return scroll_; }
     void PositioniereObjekte();
     void ScrollBar_NeuePos(int16_t position);
     void ScrollenAnzeigen();
@@ -86,7 +93,7 @@ public:
     // while fewer than MaxOpenEventBoxes are open, otherwise when the boxes before it have closed.
     void OCXEreignis(int16_t slot, const EventInfo& info);
 
-    // The module part of the end: Terminate then drop the reference for slots 1..SlotCount, then
+    // The module part of the end: Terminate then drop the reference for slots 1..slotCount(), then
     // empty all 20 sinks; each step under the caller's fault scope. From here on no module is
     // created and work that yields stops at its next step.
     void TerminatePlugins(FaultScope& scope);
@@ -100,6 +107,8 @@ public:
                                    const QString& receiverClass);
 
 private:
+    // The default yield: QCoreApplication::processEvents().
+    static void processWindowEvents();
     // A module in a process of its own reports its stop, and the operator's "Restart" of it.
     void watchRemote(int16_t n);
     // The stop's fault line, under the module's ProgID and control name.
@@ -131,6 +140,11 @@ private:
     const LineSettings& line_;
     ScreenTwips twips_;
     RunningProcedures& procedures_;
+    std::function<void()> yieldToEvents_;
+    int16_t slotCount_ = 0;
+    std::array<PluginSlot, ModuleCalls::SlotCount> slots_;  // slot n at index n − 1
+    int32_t stackTop_ = 0;
+    ScrollState scroll_;
     bool terminated_ = false;
     // The slot whose module is being created, while its creation waits for the module's process.
     int16_t creatingSlot_ = 0;

@@ -18,7 +18,7 @@ void PluginHost::TerminatePlugins(FaultScope& p) {
             held->releaseWaitingEvents();
         }
     }
-    const int slotCount = SlotCount;
+    const int slotCount = slotCount_;
     for (int i = 1; i <= slotCount; ++i) {
         if (i == creatingSlot_) {
             continue;  // its creation, which the end interrupted, lets it go uninitialised

@@ -14,6 +14,7 @@
 
 #include "FakeControlFactory.h"
 #include "FaultOf.h"
+#include "RegisteredProgIds.h"
 #include "TestApplication.h"
 #include "host/Extender.h"
 #include "host/PluginControlFactory.h"
@@ -48,7 +49,7 @@ TEST_F(FactoryTest, RegistersByProgIdAndLoadsOnlyAtTheFirstCreation) {
     QString library = folder.filePath("module.so");
     ASSERT_TRUE(writeFile(library, moduleLibrary()));
     PluginControlFactory factory({TestPlugins, folder.path()}, ScreenTwips{});
-    EXPECT_EQ(factory.registeredProgIds(),
+    EXPECT_EQ(registeredProgIds(factory),
               (QStringList{"KestrixTest.Crashing", "KestrixTest.Faulty", "KestrixTest.Hanging",
                            ModuleProgId, "KestrixTest.Throwing", "KestrixTest.Unloadable"}));
     PluginControlFactory copyOnly({folder.path()}, ScreenTwips{});
@@ -148,7 +149,7 @@ TEST_F(FactoryTest, TheFakeRegistryFollowsTheRealOnesProgIdRule) {
     PluginControlFactory real({ProductPlugins}, ScreenTwips{});
     FakeControlFactory fake;
     QRandomGenerator random(20260327);
-    for (const QString& progId : real.registeredProgIds()) {
+    for (const QString& progId : registeredProgIds(real)) {
         for (int round = 0; round < 20; ++round) {
             QString variant = progId;
             for (QChar& c : variant) {
@@ -189,7 +190,7 @@ TEST_F(FactoryTest, RelativeAndOthersWritableFoldersAndLibrariesAreSkipped) {
                                "\" skipped: belongs to another user (65534)");
     }
     PluginControlFactory unsafeFolders(unsafe, ScreenTwips{});
-    EXPECT_TRUE(unsafeFolders.registeredProgIds().isEmpty());
+    EXPECT_TRUE(registeredProgIds(unsafeFolders).isEmpty());
     EXPECT_EQ(unsafeFolders.skipped(), skippedAsUnsafe);
 
     QTemporaryDir open;
@@ -208,7 +209,7 @@ TEST_F(FactoryTest, RelativeAndOthersWritableFoldersAndLibrariesAreSkipped) {
     PluginControlFactory factory({".", "plugins", open.path(), folder.path()}, ScreenTwips{});
     QDir::setCurrent(started);
 
-    EXPECT_TRUE(factory.registeredProgIds().isEmpty());
+    EXPECT_TRUE(registeredProgIds(factory).isEmpty());
     const QString others = QStringLiteral(" skipped: writable by others than its owner and root");
     EXPECT_EQ(factory.skipped(),
               (QStringList{"plug-in folder \".\" skipped: not an absolute path",

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "FakeControlFactory.h"
@@ -38,9 +39,9 @@ protected:
         line.MachineName = {"Packer 1", "Packer 2", "Packer 3", "Packer 4", "Packer 5"};
         pictureHaupt.resize(749, 2);
         host = std::make_unique<PluginHost>(log, dialogs, controls, service, line,
-                                            ScreenTwips{15.0f, 15.0f}, procedures);
+                                            ScreenTwips{15.0f, 15.0f}, procedures,
+                                            [this] { onYield(); });
         host->attach(&pictureHaupt, nullptr);
-        host->yieldToEvents = [this] { ++yields; };
     }
 
     void writeProgramIni(const QByteArray& content) { writeFile(line.ProgramIniFile, content); }
@@ -64,7 +65,9 @@ protected:
     LineSettings line;
     QWidget pictureHaupt;
     std::unique_ptr<PluginHost> host;
+    // What the host's yield does: it counts, unless a test makes it do more.
     int yields = 0;
+    std::function<void()> onYield = [this] { ++yields; };
 };
 
 }  // namespace kestrix

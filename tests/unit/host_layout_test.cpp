@@ -3,6 +3,8 @@
 
 #include "host_fixture.h"
 
+#include <kestrix/ScrollBarDispIds.h>
+
 #include "host/Extender.h"
 
 #include <QFile>
@@ -14,9 +16,9 @@ namespace kestrix {
 // A scroll bar with the dispatch ids of the real one; it records each assignment in order.
 class RecordingScrollBar : public QWidget {
     Q_OBJECT
-    Q_CLASSINFO("DispId 0x68030001", "pageupdo")
-    Q_CLASSINFO("DispId 0x68030002", "max")
-    Q_CLASSINFO("DispId 0x68030006", "enabled")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_PAGESIZE_DISPID), "pageupdo")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_RANGEMAX_DISPID), "max")
+    Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_ENABLED_DISPID), "enabled")
     Q_PROPERTY(short max READ maximum WRITE setMaximum)
     Q_PROPERTY(short pageupdo READ pageSize WRITE setPageSize)
 public:
@@ -66,7 +68,7 @@ TEST_F(LayoutTest, ModulesStackWithAOnePixelGapAndTheScrollBarGetsTheirHeight) {
     EXPECT_EQ(controls.control("O1")->y(), 0);
     EXPECT_EQ(controls.control("O2")->y(), 101);
     EXPECT_EQ(controls.control("O3")->y(), 235);
-    EXPECT_EQ(host->StackTop, 4445);
+    EXPECT_EQ(host->stackTop(), 4445);
     EXPECT_EQ(pictureHaupt.height(), 295);  // 4430 twips
     EXPECT_EQ(scrollBarControl->assignments, (QStringList{"max=299", "pageupdo=299"}));
     EXPECT_TRUE(scrollBarControl->isEnabled());
@@ -120,7 +122,7 @@ TEST_P(LayoutPassTest, StacksFromStackTopAndSetsTheScrollBarFromTheStack) {
         EXPECT_EQ(control->x(), 0) << control->label.toStdString();
     }
     EXPECT_EQ(tops, c.tops);
-    EXPECT_EQ(host->StackTop, c.stackTop);
+    EXPECT_EQ(host->stackTop(), c.stackTop);
     EXPECT_EQ(scrollBarControl->assignments, c.scrollBar);
     const QStringList faults = faultLines();
     EXPECT_EQ(faults.size(), c.faultLines);
@@ -170,7 +172,7 @@ TEST_F(LayoutTest, FailedSlotsTakeNoRoomAndAModuleWithoutHeightDoesNotAdvance) {
     EXPECT_EQ(controls.control("O1")->y(), 0);
     EXPECT_EQ(controls.control("O3")->y(), 101);
     EXPECT_EQ(controls.control("O4")->y(), 101);
-    EXPECT_EQ(host->StackTop, 1515 + 915);
+    EXPECT_EQ(host->stackTop(), 1515 + 915);
     QStringList faults = faultLines();
     ASSERT_EQ(faults.size(), 2);  // the creation, and the missing height
     EXPECT_TRUE(faults[1].startsWith("Fault 438; ")) << faults[1].toStdString();
@@ -186,7 +188,7 @@ TEST_F(LayoutTest, HalfTwipsRoundToTheEvenNeighbour) {
     wide.NeuesObjekt("Sized.Module", 1, 1, "Packer 1");
     wide.PositioniereObjekte();
     // 0 + 1000 + 0.5 → 1000 (even), then 1000 + 1000 + 0.5 → 2000.
-    EXPECT_EQ(wide.StackTop, 2000);
+    EXPECT_EQ(wide.stackTop(), 2000);
 }
 
 TEST_F(LayoutTest, WithoutModulesTheAreaIsEmptyAndPositionsMoveNothing) {
@@ -214,15 +216,15 @@ TEST_F(LayoutTest, ThePositionOneIsTheTopAndEachStepOnePixel) {
     EXPECT_EQ(pictureHaupt.y() * 15, -1500);
     scrollBarControl->raiseNeuePos(1);
     EXPECT_EQ(pictureHaupt.y(), 0);
-    EXPECT_FALSE(host->ScrollBusy);
-    EXPECT_EQ(host->ScrollRequests, 0);
-    EXPECT_EQ(host->ScrollDone, 0);
+    EXPECT_FALSE(host->scrollState().busy);
+    EXPECT_EQ(host->scrollState().requests, 0);
+    EXPECT_EQ(host->scrollState().done, 0);
 }
 
 TEST_F(LayoutTest, PositionsArrivingDuringAMoveGiveOneFurtherMoveToTheLast) {
     addModule(1500);
     QList<int> topsSeen;
-    host->yieldToEvents = [&] {
+    onYield = [&] {
         topsSeen << pictureHaupt.y();
         if (topsSeen.size() == 1) {
             for (short position : {20, 30, 40, 50, 61}) {
@@ -232,15 +234,15 @@ TEST_F(LayoutTest, PositionsArrivingDuringAMoveGiveOneFurtherMoveToTheLast) {
     };
     scrollBarControl->raiseNeuePos(11);
     EXPECT_EQ(topsSeen, (QList<int>{-10, -60}));
-    EXPECT_FALSE(host->ScrollBusy);
-    EXPECT_EQ(host->ScrollRequests, 0);
+    EXPECT_FALSE(host->scrollState().busy);
+    EXPECT_EQ(host->scrollState().requests, 0);
 }
 
 TEST_F(LayoutTest, TheLowestPositionOverflowsAndTheRefreshStillRuns) {
     addModule(1500);
     host->ScrollBar_NeuePos(6);
     host->ScrollBar_NeuePos(-32768);
-    EXPECT_EQ(host->ScrollPos, 5);
+    EXPECT_EQ(host->scrollState().position, 5);
     EXPECT_EQ(yields, 2);
     QStringList faults = faultLines();
     ASSERT_EQ(faults.size(), 1);

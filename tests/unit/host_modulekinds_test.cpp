@@ -106,8 +106,7 @@ TEST_F(ModuleKindTest, EachStartProcedureStartsItsOwnKind) {
         QFile::remove(log.LogDateiName);
         host->StartProcedure(kind, caller);
         SCOPED_TRACE(kind.procedure);
-        EXPECT_EQ(host->PluginSlots[static_cast<size_t>(host->SlotCount - 1)].ProgID,
-                  QString::fromLatin1(kind.progId));
+        EXPECT_EQ(host->slot(host->slotCount()).ProgID, QString::fromLatin1(kind.progId));
         const QStringList lines = logLines();
         ASSERT_EQ(lines.size(), 4);
         EXPECT_EQ(lines.first(), "D " + caller + "." + kind.procedure + " An ");
@@ -172,13 +171,13 @@ TEST_F(ModuleKindTest, TheStartOrderDecidesTheSlots) {
         host->StartProcedure(kind, QStringLiteral("KX.TimerErstemal_Timer"));
     }
 
-    ASSERT_EQ(host->SlotCount, 3);
-    EXPECT_EQ(host->PluginSlots[0].ProgID, "XKX_Xmelt.Xmelt");
-    EXPECT_EQ(host->PluginSlots[0].Machine, 2);
-    EXPECT_EQ(host->PluginSlots[1].ProgID, "XKX_OCR.OCR");
-    EXPECT_EQ(host->PluginSlots[1].Machine, 1);
-    EXPECT_EQ(host->PluginSlots[2].ProgID, "XKX_OCR.OCR");
-    EXPECT_EQ(host->PluginSlots[2].Machine, 2);
+    ASSERT_EQ(host->slotCount(), 3);
+    EXPECT_EQ(host->slot(1).ProgID, "XKX_Xmelt.Xmelt");
+    EXPECT_EQ(host->slot(1).Machine, 2);
+    EXPECT_EQ(host->slot(2).ProgID, "XKX_OCR.OCR");
+    EXPECT_EQ(host->slot(2).Machine, 1);
+    EXPECT_EQ(host->slot(3).ProgID, "XKX_OCR.OCR");
+    EXPECT_EQ(host->slot(3).Machine, 2);
     EXPECT_EQ(controls.control("O2")->calls().front().arguments.at(2), "Packer 1");
     // Eight start markers and eight end markers, three creations; one yield per marker and unit.
     EXPECT_EQ(logLines().filter(" An ").size(), 8 + 3);
@@ -191,20 +190,20 @@ TEST_F(ModuleKindTest, AProcedureStopsWhenTheModulesAreTerminatedDuringItsYield)
     writeProgramIni(
         "[Machine1]\r\nHotMeltTankNumberOfTanks=3\r\n"
         "[Machine2]\r\nHotMeltTankNumberOfTanks=3\r\n");
-    host->yieldToEvents = [this] {
+    onYield = [this] {
         if (++yields == 2) {
             FaultScope p(log, QStringLiteral("KX.InternEndProgram"));
             host->TerminatePlugins(p);
         }
     };
     host->StartProcedure(ModuleKinds[0], QStringLiteral("KX.TimerErstemal_Timer"));
-    EXPECT_EQ(host->SlotCount, 1);
+    EXPECT_EQ(host->slotCount(), 1);
     EXPECT_EQ(controls.journal->sequence(), (QStringList{"O1.Init", "O1.Refresh", "O1.Terminate"}));
     EXPECT_EQ(logLines(),
               (QStringList{"D KX.TimerErstemal_Timer.HotmeltStart An ", "D KX.NeuesObjekt An ",
                            "D KX.NeuesObjekt En ", "D KX.TimerErstemal_Timer.HotmeltStart En "}));
     host->NeuesObjekt(QStringLiteral("XKX_Xmelt.Xmelt"), 1, 1, QStringLiteral("Packer 1"));
-    EXPECT_EQ(host->SlotCount, 1);
+    EXPECT_EQ(host->slotCount(), 1);
     EXPECT_EQ(controls.addCalls.size(), 1u);
 }
 
@@ -221,7 +220,7 @@ TEST_F(ModuleKindTest, RequestsBeyondTheTwentiethSlotAreRejectedAndTheProcedureG
     for (const ModuleKind& kind : ModuleKinds) {
         StartModuleKind(kind, "KX.TimerErstemal_Timer", line, service, log, *host);
     }
-    EXPECT_EQ(host->SlotCount, 50);
+    EXPECT_EQ(host->slotCount(), 50);
     EXPECT_EQ(controls.addCalls.size(), 20u);
     EXPECT_EQ(faultLines().size(), 30 * 5);
     EXPECT_EQ(logLines().last(), "D KX.TimerErstemal_Timer.ClosureStampInspectionStart En ");

@@ -51,9 +51,7 @@ TEST_F(ShutdownTest, EveryModuleIsTerminatedBeforeAnySinkIsEmptied) {
     EXPECT_EQ(prompts, (QStringList{"1 Terminating", "2 Terminating", "3 Terminating"}));
     for (int n = 1; n <= 20; ++n) {
         EXPECT_EQ(ending.ObjWithEvent(n), nullptr);
-    }
-    for (const PluginSlot& slot : ending.PluginSlots) {
-        EXPECT_EQ(slot.Control, nullptr);
+        EXPECT_EQ(ending.slot(n).Control, nullptr);
     }
     EXPECT_TRUE(faultLines().isEmpty());
 }
@@ -78,11 +76,11 @@ TEST_F(ShutdownTest, TerminateRunsInSlotOrderAndFaultsCostOneLineEach) {
     for (const QString& fault : faults) {
         EXPECT_TRUE(fault.endsWith("; KX.InternEndProgram")) << fault.toStdString();
     }
-    for (const PluginSlot& slot : host->PluginSlots) {
-        EXPECT_EQ(slot.Control, nullptr);
+    for (int n = 1; n <= 20; ++n) {
+        EXPECT_EQ(host->slot(n).Control, nullptr);
     }
-    EXPECT_EQ(host->SlotCount, 4);
-    EXPECT_EQ(host->PluginSlots[1].CreateFailed, 1);
+    EXPECT_EQ(host->slotCount(), 4);
+    EXPECT_EQ(host->slot(2).CreateFailed, 1);
 }
 
 TEST_F(ShutdownTest, SlotNumbersBeyondTwentyFaultTwiceEach) {
