@@ -12,9 +12,17 @@
 
 namespace kestrix {
 
+QString ProcessControlFactory::moduleHostIn(const QString& programDirectory) {
+    return programDirectory + QStringLiteral("/kestrix-module");
+}
+
 ProcessControlFactory::ProcessControlFactory(PluginControlFactory& registry,
-                                             QString moduleHostProgram, ScreenTwips twips)
-    : registry_(registry), moduleHostProgram_(std::move(moduleHostProgram)), twips_(twips) {}
+                                             QString moduleHostProgram, ScreenTwips twips,
+                                             int spares)
+    : registry_(registry),
+      moduleHostProgram_(std::move(moduleHostProgram)),
+      twips_(twips),
+      spareCount_(spares) {}
 
 ProcessControlFactory::~ProcessControlFactory() = default;
 
@@ -86,7 +94,7 @@ void ProcessControlFactory::endModules() {
 // A spare that died while it waited is replaced.
 void ProcessControlFactory::startSpares() {
     std::erase_if(spares_, [](const auto& spare) { return spare->isStopped(); });
-    while (prepared_ && spares_.size() < static_cast<size_t>(Spares)) {
+    while (prepared_ && spares_.size() < static_cast<size_t>(spareCount_)) {
         spares_.push_back(std::make_unique<ModuleProcess>(moduleHostProgram_));
     }
 }

@@ -26,8 +26,13 @@ class ProcessControlFactory final : public ControlFactory {
 public:
     static constexpr int Spares = 2;
 
+    // The module host program as installed: beside the shell's (and the checker's) program.
+    static QString moduleHostIn(const QString& programDirectory);
+
+    // spares: how many processes to keep started ahead (the commissioning check, which creates
+    // one module, keeps none).
     ProcessControlFactory(PluginControlFactory& registry, QString moduleHostProgram,
-                          ScreenTwips twips);
+                          ScreenTwips twips, int spares = Spares);
     ~ProcessControlFactory() override;
 
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override;
@@ -45,6 +50,7 @@ private:
     PluginControlFactory& registry_;
     QString moduleHostProgram_;
     ScreenTwips twips_;
+    int spareCount_;
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
     std::vector<QPointer<ModuleProcess>> handedOut_;
     bool prepared_ = false;
