@@ -49,6 +49,12 @@ protected:
         return buildDir() + "/tests/plugins/checker/kestrix_test_" + name + "_plugin.so";
     }
 
+    // The misbehaving modules that stand in for a module kind on a line of module processes.
+    static QString isolationStandIn(const char* name) {
+        return buildDir() + "/tests/plugins-standin/isolation/kestrix_test_isolated" + name +
+               "_plugin.so";
+    }
+
     // Each finding as "step kind: text".
     static QStringList findings(const ContainerRun& run) {
         QStringList found;
@@ -124,6 +130,11 @@ TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
         {checkerPlugin("forging"),
          {"--run", "0"},
          {stopped.arg(R"(its process ended with exit status 0)", "Forging")}},
+        // It exits a second after Init, while it runs.
+        {isolationStandIn("exiting"),
+         {"--run", "2"},
+         {R"(run stop: Fault 440; the module in slot 1 stopped: its process ended with exit )"
+          R"(status 3; XKX_Xmelt\.Xmelt; KX\.O1)"}},
         {checkerPlugin("timerthrowing"),
          {"--run", "1"},
          {R"(run fault: Fault 440; relay stuck; KestrixTest\.TimerThrowing; KX\.O1)"}},

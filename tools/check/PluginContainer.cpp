@@ -33,6 +33,8 @@ constexpr int Slot = 1;
 // visibly freezes; the run asks it for its height this often to find out.
 constexpr int BlockLimitMs = 1000;
 constexpr int HeartbeatMs = 100;
+// The last step, which runs also after a stop: the window goes, and the module's process with it.
+const QString UnloadStep = QStringLiteral("unload");
 
 QJsonValue jsonOf(const QVariant& value) {
     switch (value.typeId()) {
@@ -91,7 +93,7 @@ public:
             terminate();
         }
         // The module's process (and its process group) ends with the window, as in the shell.
-        step(QStringLiteral("unload"), QStringLiteral("the window unloads the control"), {},
+        step(UnloadStep, QStringLiteral("the window unloads the control"), {},
              [&] { pictureHaupt_.reset(); });
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
@@ -325,7 +327,7 @@ private:
     // module's process has been stopped its members are quiet, and no further step runs.
     template <class Work>
     bool step(const QString& name, const QString& call, const QString& source, Work&& work) {
-        if (stopped_ && name != QLatin1String("unload")) {
+        if (stopped_ && name != UnloadStep) {
             return false;
         }
         step_ = name;
