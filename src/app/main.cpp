@@ -14,6 +14,7 @@
 #include "config/Service.h"
 #include "hmi/HmiClient.h"
 #include "host/PluginControlFactory.h"
+#include "isolation/ModuleFrame.h"
 #include "isolation/ProcessControlFactory.h"
 #include "platform/Clock.h"
 #include "platform/QProcessRunner.h"
@@ -36,7 +37,7 @@ kestrix::ModuleIsolation moduleIsolation(const QString& programDirectory) {
         std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(setting.complaint));
     }
     if (setting.isolation == kestrix::ModuleIsolation::Process &&
-        QGuiApplication::platformName() != QLatin1String("xcb")) {
+        !kestrix::ModuleFrame::canEmbed()) {
         std::fprintf(stderr,
                      "Kestrix: modules run in the shell's process: the display (%s) cannot embed "
                      "windows of other processes\n",
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
     const QString programDirectory = QCoreApplication::applicationDirPath();
     kestrix::PluginControlFactory registry(kestrix::PluginControlFactory::defaultFolders(), twips);
     kestrix::ProcessControlFactory isolated(
-        registry, programDirectory + QStringLiteral("/kestrix-module"), twips);
+        registry, kestrix::ProcessControlFactory::moduleHostIn(programDirectory), twips);
     kestrix::ControlFactory& controls =
         moduleIsolation(programDirectory) == kestrix::ModuleIsolation::Process
             ? static_cast<kestrix::ControlFactory&>(isolated)

@@ -43,6 +43,10 @@ QString ModuleCalls::ownCodeFaultLine(const Fault& fault, const QString& progId,
                      QStringLiteral("KX.") + control);
 }
 
+QString ModuleCalls::stopFaultLine(const Fault& fault, int16_t n) {
+    return faultLine(fault, QStringLiteral("KX.") + controlName(n));
+}
+
 Extender* ModuleCalls::create(int16_t n, const QString& progId, QWidget* pictureHaupt) {
     Extender* module = controls_.AddModule(progId, controlName(n), pictureHaupt);
     sinks_.hold(n, module);

@@ -64,6 +64,9 @@ public:
     // text, as a rule) with the module's ProgID as its source, reported as the module's control.
     static QString ownCodeFaultLine(const Fault& fault, const QString& progId,
                                     const QString& control);
+    // The line the shell writes when the module in slot n, running in a process of its own, is
+    // stopped (its process died, hung or sent garbage) with this fault.
+    static QString stopFaultLine(const Fault& fault, int16_t n);
 
     // Creates the control of the ProgID for slot n inside PictureHaupt, hidden, and lets sink n
     // hold it, so that events raised from Init on reach slot n. Returns its extender.

@@ -133,8 +133,7 @@ void PluginHost::watchRemote(int16_t n) {
 }
 
 void PluginHost::ModuleStopped(int16_t n, const Fault& fault) {
-    log_.WriteLogLine(faultLine(fault, QStringLiteral("KX.") + ModuleCalls::controlName(n)),
-                      LogWriter::Line::Error);
+    log_.WriteLogLine(ModuleCalls::stopFaultLine(fault, n), LogWriter::Line::Error);
 }
 
 // Once the end has begun no module starts again.

@@ -2,6 +2,7 @@
 
 #include "isolation/KeyboardFocus.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -31,8 +32,12 @@ ModuleFrame::ModuleFrame(QWidget* parent)
     connect(restart, &QPushButton::clicked, this, &ModuleFrame::RestartClicked);
 }
 
+bool ModuleFrame::canEmbed() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 WId ModuleFrame::embeddingWindow() {
-    return embedding_->winId();
+    return canEmbed() ? embedding_->winId() : 0;
 }
 
 void ModuleFrame::showModule() {

@@ -17,7 +17,10 @@ public:
 
     explicit ModuleFrame(QWidget* parent);
 
-    // The native window that takes the module's window.
+    // Whether this display can show a window of another process inside one of the shell's: on
+    // X11 (xcb) alone; elsewhere (offscreen, say) a module's window stays in its own process.
+    static bool canEmbed();
+    // The native window that takes the module's window, or 0 where the display cannot embed.
     WId embeddingWindow();
     void showModule();
     // The keyboard leaves the module: the operator window takes the input focus back, and its

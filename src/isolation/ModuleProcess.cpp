@@ -24,7 +24,7 @@ constexpr int ChannelClosedGraceMilliseconds = 2000;
 
 int ModuleProcess::answerLimitSeconds() {
     bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue("KESTRIX_MODULE_ANSWER_LIMIT_S", &ok);
+    const int seconds = qEnvironmentVariableIntValue(AnswerLimitVariable, &ok);
     return ok && seconds >= 1 && seconds <= 3600 ? seconds : DefaultAnswerLimitSeconds;
 }
 

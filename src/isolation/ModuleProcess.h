@@ -32,6 +32,7 @@ public:
     // set to a whole number from 1 to 3600. Time in which an event of the module is being shown
     // does not count: the module waits for the shell then.
     static int answerLimitSeconds();
+    static constexpr char AnswerLimitVariable[] = "KESTRIX_MODULE_ANSWER_LIMIT_S";
 
     explicit ModuleProcess(const QString& program, QObject* parent = nullptr);
     ~ModuleProcess() override;

@@ -23,8 +23,4 @@ Fault fault(const QString& controlName, const QString& progId, const QString& ca
                  progId);
 }
 
-QString line(const QString& controlName, const QString& progId, const QString& cause) {
-    return faultLine(fault(controlName, progId, cause), QStringLiteral("KX.") + controlName);
-}
-
 }  // namespace kestrix::ModuleStop

@@ -7,7 +7,7 @@
 namespace kestrix {
 
 // Why the shell stops a module that runs in a process of its own, and the fault it logs for the
-// stop: the shell writes it, and the commissioning check predicts it, in these words.
+// stop, in these words.
 namespace ModuleStop {
 
 // How the cause names the creation of the control, the first call a module's process answers.
@@ -20,8 +20,6 @@ QString unanswered(const QString& member, int seconds);
 // The stop of the module with this control name ("O3") and ProgID: Automation error (440)
 // "the module in slot 3 stopped: <cause>" under the ProgID.
 Fault fault(const QString& controlName, const QString& progId, const QString& cause);
-// Its line in the log: the fault with "KX." and the control name as its source string.
-QString line(const QString& controlName, const QString& progId, const QString& cause);
 
 }  // namespace ModuleStop
 }  // namespace kestrix

@@ -13,9 +13,17 @@
 
 namespace kestrix {
 
+QString ProcessControlFactory::moduleHostIn(const QString& programDirectory) {
+    return programDirectory + QStringLiteral("/kestrix-module");
+}
+
 ProcessControlFactory::ProcessControlFactory(PluginControlFactory& registry,
-                                             QString moduleHostProgram, ScreenTwips twips)
-    : registry_(registry), moduleHostProgram_(std::move(moduleHostProgram)), twips_(twips) {}
+                                             QString moduleHostProgram, ScreenTwips twips,
+                                             int sparesForRestarts)
+    : registry_(registry),
+      moduleHostProgram_(std::move(moduleHostProgram)),
+      twips_(twips),
+      sparesForRestarts_(sparesForRestarts) {}
 
 ProcessControlFactory::~ProcessControlFactory() = default;
 
@@ -61,7 +69,7 @@ void ProcessControlFactory::prepareModules() {
 }
 
 void ProcessControlFactory::modulesStarted() {
-    endSparesBeyond(SparesForRestarts);
+    endSparesBeyond(sparesForRestarts_);
 }
 
 ModuleProcess* ProcessControlFactory::takeProcess() {
@@ -72,7 +80,7 @@ ModuleProcess* ProcessControlFactory::takeProcess() {
         process = std::move(spares_.front());
         spares_.pop_front();
     }
-    startSparesUpTo(SparesForRestarts);
+    startSparesUpTo(sparesForRestarts_);
     std::erase(handedOut_, nullptr);
     handedOut_.emplace_back(process.get());
     return process.release();

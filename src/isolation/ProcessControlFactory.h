@@ -29,8 +29,13 @@ class ProcessControlFactory final : public ControlFactory {
 public:
     static constexpr int SparesForRestarts = 2;
 
+    // The module host program as installed: beside the shell's (and the checker's) program.
+    static QString moduleHostIn(const QString& programDirectory);
+
+    // sparesForRestarts: how many processes to keep started ahead once the modules have started
+    // (the commissioning check, which creates one module, keeps none).
     ProcessControlFactory(PluginControlFactory& registry, QString moduleHostProgram,
-                          ScreenTwips twips);
+                          ScreenTwips twips, int sparesForRestarts = SparesForRestarts);
     ~ProcessControlFactory() override;
 
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override;
@@ -51,6 +56,7 @@ private:
     PluginControlFactory& registry_;
     QString moduleHostProgram_;
     ScreenTwips twips_;
+    int sparesForRestarts_;
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
     std::vector<QPointer<ModuleProcess>> handedOut_;
     KeyboardFocus::ReclaimOnClick reclaimFocus_;

@@ -114,8 +114,9 @@ if(TARGET ${label}_host_plan_test)
   endforeach()
 endif()
 
-# kestrix-check plugin, the test container, runs as a real process on the test plug-ins.
+# kestrix-check plugin, the test container, runs as a real process on the test plug-ins, each in
+# the module host beside it.
 if(TARGET ${label}_host_container_test)
-  add_dependencies(${label}_host_container_test kestrix-check ${host_test_plugins}
+  add_dependencies(${label}_host_container_test kestrix-check kestrix-module ${host_test_plugins}
     kestrix_module_ocr)
 endif()

@@ -24,6 +24,8 @@ using Clock = std::chrono::steady_clock;
 const QLatin1String TokenKey("token");
 // How often the parent looks whether the child has ended while no record arrives.
 constexpr int LookEveryMs = 20;
+// How long a process found after the child's end may take to die before it counts as a survivor.
+constexpr int DyingGraceMs = 100;
 
 ChildEnd childEnd(ChildEnd::Kind kind, int code, const QString& step, int allowance = 0) {
     ChildEnd end;
@@ -105,6 +107,14 @@ std::vector<ProcessStat> leftBehind(pid_t group) {
     return found;
 }
 
+// Whether the process still runs a while after it was found: one that the child's end has
+// already killed (a member of a process group ended with SIGKILL) may still be seen running
+// for a moment before it is gone.
+bool stillRunning(pid_t pid) {
+    ProcessStat stat;
+    return statOf(pid, stat) && stat.state != 'Z';
+}
+
 // Ends what the child left behind: its process group, and every process adopted by this one
 // (a daemon that left the group through setsid comes here when its parent ends). Each process
 // that was still running is a survivor; the dead are only reaped.
@@ -117,9 +127,13 @@ std::vector<Survivor> endSurvivors(pid_t group) {
         if (found.empty()) {
             break;
         }
+        if (round == 0) {
+            poll(nullptr, 0, DyingGraceMs);
+        }
         for (const ProcessStat& process : found) {
-            if (process.state != 'Z' && reported.insert(process.pid).second) {
-                survivors.push_back({process.pid, process.command});
+            if (process.state != 'Z' && stillRunning(process.pid) &&
+                reported.insert(process.pid).second) {
+                survivors.push_back({process.pid, process.command, process.group == group});
             }
         }
         kill(-group, SIGKILL);

@@ -27,6 +27,7 @@ private:
 struct Survivor {
     pid_t pid = 0;
     QString command;
+    bool inChildsGroup = false;  // still in the child's process group, not one of its own
 };
 
 // How the child of an isolated run ended, and in which step.

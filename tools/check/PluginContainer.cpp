@@ -8,14 +8,12 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPluginLoader>
-#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
 
 #include "MemberDiagnosis.h"
-#include "ThreadWatch.h"
 #include "host/EventInfo.h"
 #include "host/EventSinks.h"
 #include "host/Extender.h"
@@ -23,16 +21,20 @@
 #include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginSafety.h"
+#include "isolation/ModuleProcess.h"
+#include "isolation/ProcessControlFactory.h"
 #include "log/Fault.h"
 
 namespace kestrix::check {
 namespace {
 
 constexpr int Slot = 1;
-// The longest the window's event loop may stand still while a module runs before the operator
-// sees a frozen window; the watchdog looks this often whether the loop turns.
+// The longest a module's process may leave a call unanswered while it runs before its window
+// visibly freezes; the run asks it for its height this often to find out.
 constexpr int BlockLimitMs = 1000;
-constexpr int WatchdogTickMs = 50;
+constexpr int HeartbeatMs = 100;
+// The last step, which runs also after a stop: the window goes, and the module's process with it.
+const QString UnloadStep = QStringLiteral("unload");
 
 QJsonValue jsonOf(const QVariant& value) {
     switch (value.typeId()) {
@@ -63,26 +65,6 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// The container's application: an exception that a module's own code (a timer's slot, say) lets
-// escape reaches the event dispatch here, where the shell catches it too.
-class ContainerApplication final : public QApplication {
-public:
-    using QApplication::QApplication;
-    std::function<void(const Fault&)> onEscapedException;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (...) {
-            const Fault fault = currentFault();
-            if (onEscapedException) {
-                onEscapedException(fault);
-            }
-            return false;
-        }
-    }
-};
-
 class Container {
 public:
     Container(const ContainerOptions& options, RecordWriter& out)
@@ -91,13 +73,16 @@ public:
           twips_(ScreenTwips::ofPrimaryScreen()),
           sinks_([this](int16_t slot, const EventInfo& info) { routed(slot, info); }) {}
 
-    void run(ContainerApplication& application) {
-        application.onEscapedException = [this](const Fault& fault) { escaped(fault); };
+    void run() {
         if (!findLibrary()) {
             out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
             return;
         }
-        calls_.emplace(*registry_, sinks_, twips_);
+        // No spare processes: the check creates one module.
+        isolated_.emplace(*registry_,
+                          ProcessControlFactory::moduleHostIn(QApplication::applicationDirPath()),
+                          twips_, 0);
+        calls_.emplace(*isolated_, sinks_, twips_);
         pictureHaupt_ = std::make_unique<QWidget>();
         pictureHaupt_->resize(twips_.toPixelsX(ModuleCalls::PictureHauptWidthTwips), 600);
         if (create()) {
@@ -107,9 +92,9 @@ public:
             letRun();
             terminate();
         }
-        step(QStringLiteral("unload"), QStringLiteral("the window unloads the control"), {},
+        // The module's process (and its process group) ends with the window, as in the shell.
+        step(UnloadStep, QStringLiteral("the window unloads the control"), {},
              [&] { pictureHaupt_.reset(); });
-        reportThreads();
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
 
@@ -191,18 +176,44 @@ private:
         return library.errorString();
     }
 
+    // The shell's creation of the module in a module process; a refusal (another interface,
+    // another Qt, a constructor that throws) is the fault the module host sends back.
     bool create() {
         const QString name = ModuleCalls::controlName(Slot);
         return step(QStringLiteral("create"),
                     QStringLiteral("Add(%1, %2, PictureHaupt)").arg(quoted(progId_), quoted(name)),
                     ModuleCalls::createFaultSource(progId_, Slot), [&] {
                         control_ = calls_->create(Slot, progId_, pictureHaupt_.get());
-                        threads_.listenTo(control_->control());
+                        listenTo(*control_);
                     });
     }
 
+    // The stop of the module's process and the faults of its own code, each as the line the
+    // shell logs. The shell's log finds the module of an escaped fault among its hosts; the
+    // check, which has no host, takes it from the module's process directly.
+    void listenTo(Extender& module) {
+        QObject::connect(&module, &Extender::Stopped, [this](const Fault& fault) {
+            stopped_ = true;
+            finding(step_, QStringLiteral("stop"), ModuleCalls::stopFaultLine(fault, Slot));
+        });
+        if (auto* process = module.findChild<ModuleProcess*>()) {
+            QObject::connect(process, &ModuleProcess::OwnFault, [this, &module](const Fault& f) {
+                finding(step_, QStringLiteral("fault"),
+                        ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
+            });
+        }
+    }
+
+    // What the host's calls reach, read from the control's meta-object: only a control in this
+    // process has one. It is created here once more, read and deleted before any event runs.
     void describeMembers() {
-        QObject* control = control_->control();
+        QWidget holder;
+        QObject* control = nullptr;
+        try {
+            control = registry_->Add(progId_, ModuleCalls::controlName(Slot), &holder)->control();
+        } catch (...) {
+            return;  // the module's process has created it; its members stay unread
+        }
         QJsonArray members;
         for (const ModuleCalls::Member& call : ModuleCalls::Members) {
             const QString reaches = LateBinding::memberReached(control, QLatin1String(call.name),
@@ -266,51 +277,59 @@ private:
         });
     }
 
-    // The module runs as it would on a line, with a watchdog that measures how long the window's
-    // event loop stood still: a module that blocks it freezes the operator window.
+    // The module runs as it would on a line, its events routed meanwhile. Its height is read
+    // every so often, as the layout does: a module whose own code holds its process's event loop
+    // answers late, and its window stands still meanwhile. Its faults in that read were the
+    // AbsoluteHoehe step's.
     void letRun() {
         step(ContainerStep::Run, QStringLiteral("events run for %1 s").arg(options_.runSeconds), {},
              [&] {
                  pictureHaupt_->show();
-                 QEventLoop loop;
-                 QElapsedTimer sinceTick;
-                 qint64 longestStill = 0;
-                 QTimer watchdog;
-                 QObject::connect(&watchdog, &QTimer::timeout, [&] {
-                     longestStill = std::max(longestStill, sinceTick.restart());
-                 });
-                 sinceTick.start();
-                 watchdog.start(WatchdogTickMs);
-                 QTimer::singleShot(options_.runSeconds * 1000, &loop, &QEventLoop::quit);
-                 loop.exec();
-                 longestStill = std::max(longestStill, sinceTick.elapsed());
-                 if (longestStill > BlockLimitMs) {
-                     out_.write(
-                         {{QStringLiteral("record"), QStringLiteral("finding")},
-                          {QStringLiteral("step"), ContainerStep::Run},
-                          {QStringLiteral("kind"), QStringLiteral("blocked")},
-                          {QStringLiteral("text"),
-                           QStringLiteral("the plug-in kept the window's event loop from turning "
-                                          "for %1 s (more than %2 s); the operator window would "
-                                          "freeze meanwhile")
-                               .arg(static_cast<double>(longestStill) / 1000.0, 0, 'f', 1)
-                               .arg(BlockLimitMs / 1000)}});
+                 QElapsedTimer running;
+                 running.start();
+                 qint64 longestUnanswered = 0;
+                 while (!stopped_ && running.elapsed() < options_.runSeconds * 1000LL) {
+                     QEventLoop loop;
+                     QTimer::singleShot(HeartbeatMs, &loop, &QEventLoop::quit);
+                     loop.exec();
+                     QElapsedTimer answer;
+                     answer.start();
+                     try {
+                         ModuleCalls::height(*control_);
+                     } catch (...) {
+                     }
+                     longestUnanswered = std::max(longestUnanswered, answer.elapsed());
+                 }
+                 if (longestUnanswered > BlockLimitMs) {
+                     finding(ContainerStep::Run, QStringLiteral("blocked"),
+                             QStringLiteral("the module's process left a call unanswered for %1 s "
+                                            "(more than %2 s): its own code held its event loop, "
+                                            "and its window froze meanwhile")
+                                 .arg(static_cast<double>(longestUnanswered) / 1000.0, 0, 'f', 1)
+                                 .arg(BlockLimitMs / 1000));
                  }
              });
     }
 
+    // As the shell's end: the module's events are released, then it is told to terminate.
     void terminate() {
         step(QStringLiteral("Terminate"), QStringLiteral("Terminate = True"),
              ModuleCalls::EndSource, [&] {
+                 isolated_->endModules();
+                 control_->releaseWaitingEvents();
                  ModuleCalls::terminate(*control_);
                  sinks_.empty(Slot);
              });
     }
 
     // One step of the shell's work on the control: its record, its outcome, its end. A fault is
-    // written as the fault line the shell would log under the given source string.
+    // written as the fault line the shell would log under the given source string. Once the
+    // module's process has been stopped its members are quiet, and no further step runs.
     template <class Work>
     bool step(const QString& name, const QString& call, const QString& source, Work&& work) {
+        if (stopped_ && name != UnloadStep) {
+            return false;
+        }
         step_ = name;
         out_.write({{QStringLiteral("record"), QStringLiteral("step")},
                     {QStringLiteral("step"), name},
@@ -318,7 +337,7 @@ private:
         bool done = attempt(name, source, std::forward<Work>(work));
         out_.write(
             {{QStringLiteral("record"), QStringLiteral("done")}, {QStringLiteral("step"), name}});
-        return done;
+        return done && !stopped_;
     }
 
     template <class Work>
@@ -327,33 +346,21 @@ private:
             work();
             return true;
         } catch (...) {
-            finding(name, faultLine(currentFault(), source));
+            finding(name, QStringLiteral("fault"), faultLine(currentFault(), source));
             return false;
         }
     }
 
-    void finding(const QString& name, const QString& text) {
+    void finding(const QString& name, const QString& kind, const QString& text) {
         out_.write({{QStringLiteral("record"), QStringLiteral("finding")},
                     {QStringLiteral("step"), name},
+                    {QStringLiteral("kind"), kind},
                     {QStringLiteral("text"), text}});
     }
 
-    // An exception out of the module's own code, caught at the event dispatch: the shell logs
-    // this line and carries on.
-    void escaped(const Fault& fault) {
-        finding(step_,
-                ModuleCalls::ownCodeFaultLine(fault, progId_, ModuleCalls::controlName(Slot)));
-    }
-
     // What the shell's event sink hands to OCXEreignis: the slot and the event, shown in a box.
-    // The shell shows the box on the window's thread, whatever thread the module emitted from,
-    // and the module's emit returns when it is closed; so does the container.
+    // Events from a thread of the module's own come the same way: its process hands them over.
     void routed(int16_t slot, const EventInfo& info) {
-        if (QThread::currentThread() != qApp->thread()) {
-            QMetaObject::invokeMethod(
-                qApp, [&] { routed(slot, info); }, Qt::BlockingQueuedConnection);
-            return;
-        }
         QJsonArray arguments;
         for (const QVariant& argument : info.Parameters) {
             arguments.append(jsonOf(argument));
@@ -366,21 +373,6 @@ private:
                     {QStringLiteral("arguments"), arguments}});
     }
 
-    // Events emitted from a thread of the module's own are no fault: the shell shows them on the
-    // window's thread. The vendor is told, since the emitting thread waits for each box.
-    void reportThreads() {
-        const QStringList fromThreads = threads_.eventsFromOtherThreads();
-        if (!fromThreads.isEmpty()) {
-            out_.write(
-                {{QStringLiteral("record"), QStringLiteral("note")},
-                 {QStringLiteral("text"),
-                  QStringLiteral("emits %1 from a thread of its own: the shell shows these events "
-                                 "on the window's thread, and the emitting thread waits until "
-                                 "the operator has closed each box")
-                      .arg(fromThreads.join(QStringLiteral(", ")))}});
-        }
-    }
-
     const ContainerOptions& options_;
     RecordWriter& out_;
     ScreenTwips twips_;
@@ -388,9 +380,10 @@ private:
     QString progId_;
     QString library_;
     QString step_;
+    bool stopped_ = false;
     EventSinks sinks_;
+    std::optional<ProcessControlFactory> isolated_;
     std::optional<ModuleCalls> calls_;
-    ThreadWatch threads_;
     std::unique_ptr<QWidget> pictureHaupt_;
     Extender* control_ = nullptr;
 };
@@ -398,12 +391,14 @@ private:
 }  // namespace
 
 void runContainer(const ContainerOptions& options, RecordWriter& out) {
+    // No window is shown: the module host, which inherits the platform, keeps the module's
+    // window in its own process.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
     char name[] = "kestrix-check";
     char* argv[] = {name, nullptr};
-    ContainerApplication application(argc, argv);
-    Container(options, out).run(application);
+    QApplication application(argc, argv);
+    Container(options, out).run();
 }
 
 }  // namespace kestrix::check

@@ -22,15 +22,21 @@ namespace ContainerStep {
 inline const QString Run = QStringLiteral("run");
 }
 
-// The test container, in the process that may crash: offscreen, it finds the library, creates
-// one control the way the shell's NeuesObjekt does (through the shell's own registry, extender and
-// event sink 1), then takes it through the shell's calls (Init, Refresh, placement and height,
-// a run with its events, Terminate, unloading). Every step and its outcome is a record:
+// The test container, in a process of its own that does not run the module: offscreen, it finds
+// the library, creates one control the way the shell's NeuesObjekt does, in a module process of
+// the shell's (the module host program beside this one, through the shell's own factory, extender
+// and event sink 1), then takes it through the shell's calls (Init, Refresh, placement and
+// height, a run with its events, Terminate, unloading). What the module's process does (a crash,
+// an exit, a call it leaves unanswered past the answer limit, garbage on its channel, a fault of
+// its own code) is what the shell meets, and is reported as the line the shell logs. Every step
+// and its outcome is a record:
 //   library  {file, progId, shadows, metaData, iid, className}   where the control comes from
 //   skipped  {line}                       a folder or library the shell passes over
 //   step     {step, call}                 a step begins
-//   finding  {step, text, [kind]}         a fault line the shell would log, or (kind "refused")
-//                                         why it would not take the library at all
+//   finding  {step, kind, text}           a fault line the shell would log (kind "fault", or
+//                                         "stop" for the stop of the module's process), a call
+//                                         answered late ("blocked"), or (kind "refused") why it
+//                                         would not take the library at all
 //   members  {members, dispIds, events}   what the host's calls reach, and the control's events
 //   event    {step, slot, name, box, arguments}   an event as the shell routes it
 //   height   {twips, pixels}

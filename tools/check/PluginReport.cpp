@@ -5,10 +5,6 @@
 #include <cstring>
 #include <iostream>
 
-#include "host/ModuleCalls.h"
-#include "isolation/ModuleProcess.h"
-#include "isolation/ModuleStop.h"
-
 namespace kestrix::check {
 namespace {
 
@@ -142,70 +138,51 @@ void PluginReport::childEnded(const ChildEnd& end) {
                                   "container: the plug-in writes to descriptors it does not own")
                        .arg(counted(end.forgedLines, "line")));
     }
+    // The module's process group ends with its window, as in the shell; what is left came from
+    // the checker's own load of the library (to read its members), or left that group.
     for (const Survivor& survivor : end.survivors) {
         addFinding(end.step, QStringLiteral("survivor"),
-                   QStringLiteral("process %1 (%2) outlived the plug-in's process; the shell's "
-                                  "line would keep it running (ended it)")
+                   (survivor.inChildsGroup
+                        ? QStringLiteral("process %1 (%2), started when the library was loaded in "
+                                         "the checker's own process, outlived it; a shell that "
+                                         "runs its modules in its own process would keep it "
+                                         "running (ended it)")
+                        : QStringLiteral("process %1 (%2) left the module's process group and "
+                                         "outlived it; the shell's line would keep it running "
+                                         "(ended it)"))
                        .arg(survivor.pid)
                        .arg(survivor.command));
     }
     reportEnd(end);
 }
 
-// What the shell does when the module's process ends or does not answer: where modules run in
-// processes of their own (the shell's way on an X display) it stops the module with one fault line;
-// in its own process it would go down with the module.
+// The container's own process runs no module code but the reading of the control's members; its
+// crash, exit or hang is reported as such.
 void PluginReport::reportEnd(const ChildEnd& end) {
     switch (end.kind) {
         case ChildEnd::Kind::Finished:
             return;
         case ChildEnd::Kind::Crashed:
             addFinding(end.step, QStringLiteral("crash"),
-                       QStringLiteral("the plug-in crashed %1 (signal %2, %3); %4, in its own "
-                                      "process it would end with it")
+                       QStringLiteral("the container's process crashed %1 (signal %2, %3)")
                            .arg(where("in", end.step))
                            .arg(end.code)
-                           .arg(QString::fromLocal8Bit(strsignal(end.code)),
-                                shellStops(ModuleStop::processEnded(end.code, true))));
+                           .arg(QString::fromLocal8Bit(strsignal(end.code))));
             return;
         case ChildEnd::Kind::Exited:
             addFinding(end.step, QStringLiteral("exit"),
-                       QStringLiteral("the plug-in ended the process %1 (exit status %2); %3, in "
-                                      "its own process it would end with it")
+                       QStringLiteral("the container's process ended %1 (exit status %2)")
                            .arg(where("in", end.step))
-                           .arg(end.code)
-                           .arg(shellStops(ModuleStop::processEnded(end.code, false))));
+                           .arg(end.code));
             return;
         case ChildEnd::Kind::TimedOut:
             addFinding(end.step, QStringLiteral("hang"),
-                       QStringLiteral("the plug-in did not return %1 within %2 s; %3")
-                           .arg(where("from", end.step))
-                           .arg(end.allowanceSeconds)
-                           .arg(shellAfterHang(end.step)));
+                       QStringLiteral("the container's process did not finish %1 within %2 s "
+                                      "(ended it)")
+                           .arg(end.step.isEmpty() ? QStringLiteral("loading") : end.step)
+                           .arg(end.allowanceSeconds));
             return;
     }
-}
-
-QString PluginReport::shellStops(const QString& cause) const {
-    const QString progId = report_.value(QLatin1String("progId")).toString();
-    return QStringLiteral("the shell stops the module and logs \"%1\"")
-        .arg(ModuleStop::line(ModuleCalls::controlName(1), progId, cause));
-}
-
-// The shell waits for the module's answer in its calls only; a module that hangs between them
-// freezes its own window, not the shell's.
-QString PluginReport::shellAfterHang(const QString& step) const {
-    const bool call = step == QLatin1String("create") || step == QLatin1String("Init") ||
-                      step == QLatin1String("Refresh") || step == QLatin1String("AbsoluteHoehe") ||
-                      step == QLatin1String("Terminate");
-    if (!call) {
-        return QStringLiteral(
-            "the module's own window would stop responding, in the shell's "
-            "own process the shell's window too");
-    }
-    const QString member = step == QLatin1String("create") ? ModuleStop::CreationCall : step;
-    return shellStops(ModuleStop::unanswered(member, ModuleProcess::answerLimitSeconds())) +
-           QStringLiteral(", in its own process the shell's window would stop responding");
 }
 
 void PluginReport::finish() {

@@ -11,7 +11,7 @@ namespace kestrix::check {
 // The container's report: the records of the isolated run, printed as they arrive (text), or
 // gathered into one JSON object printed at the end (--json); then the verdict. A plug-in is fit
 // for a line when the run gave no finding: no fault line, no crash, no hang, nothing refused,
-// no process left behind. Notes (events emitted from a thread) tell the vendor, and are no finding.
+// no process left behind. Notes tell the vendor, and are no finding.
 class PluginReport {
 public:
     explicit PluginReport(bool json) : json_(json) {}
@@ -24,9 +24,6 @@ public:
     bool fit() const { return findings_.isEmpty(); }
 
 private:
-    // The shell's fault line for the stop of the module in slot 1 with this cause.
-    QString shellStops(const QString& cause) const;
-    QString shellAfterHang(const QString& step) const;
     void reportEnd(const ChildEnd& end);
     void addFinding(const QString& step, const QString& kind, const QString& text);
     void print(const QString& line) const;

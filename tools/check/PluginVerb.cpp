@@ -11,15 +11,18 @@
 #include "IsolatedRun.h"
 #include "PluginContainer.h"
 #include "PluginReport.h"
+#include "isolation/ModuleProcess.h"
 
 namespace kestrix::check {
 namespace {
 
-constexpr int DefaultTimeoutSeconds = 10;
+// What the container's own process may take beyond the module's answer limit for one step: the
+// module's process is started, stopped (a second between TERM and KILL) or unloaded meanwhile.
+constexpr int ContainerSlackSeconds = 5;
 
 struct Options {
     ContainerOptions container;
-    int timeoutSeconds = DefaultTimeoutSeconds;
+    std::optional<int> timeoutSeconds;  // the shell's answer limit unless given
     bool json = false;
 };
 
@@ -85,11 +88,16 @@ int checkPlugin(const std::vector<std::string>& arguments) {
                   << ": no such library\n";
         return ExitUsage;
     }
+    // The timeout is the shell's answer limit for the module's process, set as the shell takes it.
+    if (options->timeoutSeconds) {
+        qputenv(ModuleProcess::AnswerLimitVariable, QByteArray::number(*options->timeoutSeconds));
+    }
+    const int answerLimit = ModuleProcess::answerLimitSeconds();
     PluginReport report(options->json);
     ChildEnd end = runIsolated([&](RecordWriter& out) { runContainer(container, out); },
                                [&](const QJsonObject& record) { report.add(record); },
                                [&](const QString& step) {
-                                   return options->timeoutSeconds +
+                                   return answerLimit + ContainerSlackSeconds +
                                           (step == ContainerStep::Run ? container.runSeconds : 0);
                                });
     report.childEnded(end);
@@ -106,16 +114,17 @@ Verb pluginVerb() {
         "                       [--run SECONDS] [--timeout SECONDS] [--json]\n"
         "      The plug-in test container: takes one control of the library (a file, or the\n"
         "      library that serves PROGID in $KESTRIX_PLUGIN_PATH and the shell's plugins\n"
-        "      folder) through the shell's calls, offscreen, in a process of its own: creation as\n"
-        "      O1 in slot 1, Init(unit, machine, name) (default 1, 1, \"Machine 1\"), Refresh,\n"
-        "      placement and AbsoluteHoehe, SECONDS of running (default 2), Terminate, unloading.\n"
-        "      Prints the metadata, the members the shell calls (and why one cannot be called),\n"
-        "      the dispatch ids and events, each step with the fault line the shell would log and\n"
-        "      every event as the shell routes it. Findings: a fault line; a crash, an exit or a\n"
-        "      step longer than the timeout (default 10 s); an exception out of the control's own\n"
-        "      code; the event loop blocked for more than 1 s; a process left behind (ended);\n"
-        "      forged records. Events emitted from a thread are a note. Exit status 0: fit for a\n"
-        "      line; 1: not fit.\n",
+        "      folder) through the shell's calls, offscreen, in the shell's module process\n"
+        "      (kestrix-module beside this program): creation as O1 in slot 1, Init(unit,\n"
+        "      machine, name) (default 1, 1, \"Machine 1\"), Refresh, placement and\n"
+        "      AbsoluteHoehe, SECONDS of running (default 2), Terminate, unloading. Prints the\n"
+        "      metadata, the members the shell calls (and why one cannot be called), the\n"
+        "      dispatch ids and events, each step with the fault line the shell logs and every\n"
+        "      event as the shell routes it. Findings: a fault line; the stop of the module's\n"
+        "      process (a crash, an exit, a call unanswered within the timeout, default the\n"
+        "      shell's answer limit of 10 s); an exception out of the control's own code; a call\n"
+        "      answered more than 1 s late while it runs; a process left behind (ended). Exit\n"
+        "      status 0: fit for a line; 1: not fit.\n",
         checkPlugin};
 }
 
