@@ -10,7 +10,7 @@ constexpr QDataStream::Version StreamVersion = QDataStream::Qt_6_0;
 
 bool isKnownKind(uint8_t kind) {
     return kind >= static_cast<uint8_t>(ModuleMessage::Kind::Create) &&
-           kind <= static_cast<uint8_t>(ModuleMessage::Kind::FocusLeft);
+           kind <= static_cast<uint8_t>(ModuleMessage::LastKind);
 }
 
 }  // namespace

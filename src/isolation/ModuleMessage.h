@@ -26,6 +26,7 @@ namespace kestrix {
 //   EventDone                          to the Event of that number: its box has been closed
 //   Release                            the end has begun: events from other threads return
 //                                      without a box, so that Terminate may end those threads
+//   Ping                               answered by Alive as soon as the module's event loop turns
 //
 // Calls and events are answered in any order: while one side waits for an answer it serves the
 // other's messages, so that calls and events nest as they would in one process.
@@ -45,7 +46,11 @@ struct ModuleMessage {
         OwnFault,
         Resized,
         FocusLeft,
+        Ping,
+        Alive,
     };
+    // The last of the kinds: a number beyond it is no message.
+    static constexpr Kind LastKind = Kind::Alive;
 
     // A message longer than this is no message of the shell's or the module host's.
     static constexpr uint32_t MaxLength = 16u << 20;

@@ -31,6 +31,7 @@ int ModuleProcess::answerLimitSeconds() {
 ModuleProcess::ModuleProcess(const QString& program, QObject* parent) : QObject(parent) {
     answerLimit_.setSingleShot(true);
     connect(&answerLimit_, &QTimer::timeout, this, &ModuleProcess::answerLimitReached);
+    connect(&lifeCheck_, &QTimer::timeout, this, &ModuleProcess::lifeCheckDue);
     connect(&process_, &QProcess::finished, this, &ModuleProcess::processFinished);
     connect(&process_, &QProcess::errorOccurred, this, &ModuleProcess::processError);
     start(program);
@@ -107,6 +108,25 @@ void ModuleProcess::send(ModuleMessage::Kind kind, const QVariantList& values) {
     }
 }
 
+void ModuleProcess::checkLife() {
+    lifeCheck_.start(answerLimitSeconds() * 500);
+}
+
+// A call that waits has the answer limit of its own, which names the call.
+void ModuleProcess::lifeCheckDue() {
+    if (stopped_) {
+        return;
+    }
+    const bool callWaiting = std::any_of(waiting_.begin(), waiting_.end(),
+                                         [](const WaitingCall* call) { return !call->released; });
+    if (checksSincePing_ < 0) {
+        send(ModuleMessage::Kind::Ping, {});
+        checksSincePing_ = 0;
+    } else if (++checksSincePing_ >= 2 && !callWaiting) {
+        stop(ModuleStop::unanswered(ModuleStop::LifeCheck, answerLimitSeconds()));
+    }
+}
+
 void ModuleProcess::releaseEvents() {
     released_ = true;
     send(ModuleMessage::Kind::Release, {});
@@ -121,6 +141,7 @@ void ModuleProcess::received(const ModuleMessage& message) {
     if (stopped_) {
         return;
     }
+    checksSincePing_ = -1;  // any message is a sign of life
     switch (message.kind) {
         case ModuleMessage::Kind::Answer:
         case ModuleMessage::Kind::Fault:
@@ -137,6 +158,8 @@ void ModuleProcess::received(const ModuleMessage& message) {
             break;
         case ModuleMessage::Kind::Resized:
             Q_EMIT Resized(QSize(message.values.value(0).toInt(), message.values.value(1).toInt()));
+            break;
+        case ModuleMessage::Kind::Alive:
             break;
         default:
             stop(QStringLiteral("its process sent a message the shell cannot read"));
@@ -230,6 +253,7 @@ void ModuleProcess::stop(const QString& cause) {
     stopped_ = true;
     cause_ = cause;
     answerLimit_.stop();
+    lifeCheck_.stop();
     endProcessGroup();
     for (WaitingCall* call : waiting_) {
         call->loop->quit();

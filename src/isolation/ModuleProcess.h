@@ -24,7 +24,8 @@ class ModuleChannel;
 // Calls wait for their answer in the event loop, so the window stays alive, and the module's
 // events that arrive meanwhile are shown. A process that dies, closes its channel, sends what is
 // no message, or does not answer a call within the answer limit is stopped: its group ended
-// (TERM, then KILL a second later), every waiting call released, and Stopped says why.
+// (TERM, then KILL a second later), every waiting call released, and Stopped says why. So is a
+// running module that hangs in its own code: the shell checks its life between calls.
 class ModuleProcess : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +45,9 @@ public:
                                      const QString& member);
     // Sends a message that has no answer.
     void send(ModuleMessage::Kind kind, const QVariantList& values);
+    // The module runs: from now on it is asked for a sign of life every half answer limit, and
+    // stopped when it gives none (no message at all) for two such checks while no call waits.
+    void checkLife();
 
     bool isStopped() const { return stopped_; }
     // Why it was stopped.
@@ -85,6 +89,7 @@ private:
     // The limit runs while a call waits and no event of the module is being shown.
     void restartAnswerLimit();
     void answerLimitReached();
+    void lifeCheckDue();
     // TERM to the process group now, KILL after a second if it is still there.
     void endProcessGroup();
     void signalGroup(int signal);
@@ -95,6 +100,11 @@ private:
     uint32_t lastCall_ = 0;
     int eventsShown_ = 0;
     QTimer answerLimit_;
+    QTimer lifeCheck_;
+    // The life checks since the unanswered ping, or -1 when none is unanswered. Counted in checks,
+    // not measured in time: when the shell's own loop was held up, the module's answer may still
+    // be waiting to be read.
+    int checksSincePing_ = -1;
     bool stopped_ = false;
     QString cause_;
     bool released_ = false;

@@ -71,6 +71,7 @@ void ProcessControl::create(ModuleProcess* process) {
         }
         frame_->showModule();
     }
+    process->checkLife();
 }
 
 // The module's events reach the extender's sink, its own faults the log, its stop the frame and

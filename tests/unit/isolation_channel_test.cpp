@@ -42,7 +42,8 @@ ModuleMessage randomMessage(QRandomGenerator& random, uint32_t number) {
     const bool large = random.bounded(8) == 0;
     const int length = static_cast<int>(random.bounded(large ? 1 << 20 : 64));
     QString text(length, QLatin1Char('a' + static_cast<char>(random.bounded(26))));
-    const auto kind = static_cast<ModuleMessage::Kind>(1 + random.bounded(14));
+    const auto kind = static_cast<ModuleMessage::Kind>(
+        1 + random.bounded(static_cast<quint32>(ModuleMessage::LastKind)));
     return {kind, number, {text, static_cast<int>(random.bounded(1000))}};
 }
 

@@ -73,6 +73,9 @@ void ModuleServer::received(const ModuleMessage& message) {
         case Kind::EventDone:
             eventDone(message.number);
             break;
+        case Kind::Ping:
+            channel_.send({Kind::Alive, message.number, {}});
+            break;
         case Kind::Release:
             if (control_ != nullptr) {
                 control_->releaseWaitingEvents();
