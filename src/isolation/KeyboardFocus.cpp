@@ -21,6 +21,24 @@ bool takesTabFocus(const QWidget* widget) {
            widget->isEnabled();
 }
 
+// The control's first field in Tab order that takes the focus by Tab, or its last; null when it has
+// none.
+QWidget* edgeField(QWidget& control, bool first) {
+    QWidget* firstField = nullptr;
+    QWidget* lastField = nullptr;
+    for (QWidget* field = control.nextInFocusChain(); field != &control;
+         field = field->nextInFocusChain()) {
+        if (!control.isAncestorOf(field)) {
+            break;
+        }
+        if (takesTabFocus(field)) {
+            firstField = firstField != nullptr ? firstField : field;
+            lastField = field;
+        }
+    }
+    return first ? firstField : lastField;
+}
+
 }  // namespace
 
 void takeFocus(QWidget& window) {
@@ -38,21 +56,18 @@ bool leavesControl(QWidget& control, int key, Qt::KeyboardModifiers modifiers, b
     if ((!tab && !backtab) || focus == nullptr) {
         return false;
     }
-    // The control's fields in Tab order, from its first.
-    QWidget* first = nullptr;
-    QWidget* last = nullptr;
-    for (QWidget* field = control.nextInFocusChain(); field != &control;
-         field = field->nextInFocusChain()) {
-        if (!control.isAncestorOf(field)) {
-            break;
-        }
-        if (takesTabFocus(field)) {
-            first = first != nullptr ? first : field;
-            last = field;
-        }
-    }
     forward = tab;
-    return tab ? focus == last : focus == first;
+    return focus == edgeField(control, !forward);
+}
+
+bool enterControl(QWidget& window, QWidget& control, bool forward) {
+    QWidget* field = edgeField(control, forward);
+    if (field == nullptr) {
+        return false;
+    }
+    takeFocus(window);
+    field->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 bool ReclaimOnClick::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "isolation/KeyboardFocus.h"
 
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +44,7 @@ WId ModuleFrame::embeddingWindow() {
 void ModuleFrame::showModule() {
     panel_->hide();
     embedding_->show();
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void ModuleFrame::focusAfter(bool forward) {
@@ -59,10 +61,18 @@ void ModuleFrame::focusAfter(bool forward) {
 
 void ModuleFrame::showStopped(const QString& progId, const QString& cause, int heightPixels) {
     text_->setText(QStringLiteral("%1 stopped: %2").arg(progId, cause));
+    setFocusPolicy(Qt::NoFocus);  // "Restart" takes the focus in its place
     embedding_->hide();
     panel_->show();
     panel_->raise();
     resize(width(), heightPixels > 0 ? heightPixels : panel_->sizeHint().height());
+}
+
+void ModuleFrame::focusInEvent(QFocusEvent* event) {
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) {
+        Q_EMIT FocusEntered(event->reason() == Qt::TabFocusReason);
+    }
+    QWidget::focusInEvent(event);
 }
 
 void ModuleFrame::resizeEvent(QResizeEvent* event) {

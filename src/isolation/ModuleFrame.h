@@ -8,7 +8,8 @@ namespace kestrix {
 
 // A module's place in the operator window when the module runs in a process of its own: a
 // native window into which that process puts the module's window, or, once the module has been
-// stopped, a plain panel with its ProgID, "stopped", the cause and a "Restart" button.
+// stopped, a plain panel with its ProgID, "stopped", the cause and a "Restart" button. While the
+// module runs, the place stands in the window's Tab order for the module's fields.
 class ModuleFrame : public QWidget {
     Q_OBJECT
 public:
@@ -31,9 +32,12 @@ public:
 
 Q_SIGNALS:
     void RestartClicked();
+    // Tab (forward) or Backtab reached the module's place: the module's window takes the keyboard.
+    void FocusEntered(bool forward);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     QWidget* embedding_;

@@ -27,6 +27,9 @@ namespace kestrix {
 //   Release                            the end has begun: events from other threads return
 //                                      without a box, so that Terminate may end those threads
 //   Ping                               answered by Alive as soon as the module's event loop turns
+//   TakeFocus {forward}                Tab (or Backtab) reached the module's place in the window:
+//                                      the control's first (last) field takes the keyboard, or,
+//                                      when it has none, FocusLeft answers at once
 //
 // Calls and events are answered in any order: while one side waits for an answer it serves the
 // other's messages, so that calls and events nest as they would in one process.
@@ -48,9 +51,10 @@ struct ModuleMessage {
         FocusLeft,
         Ping,
         Alive,
+        TakeFocus,
     };
     // The last of the kinds: a number beyond it is no message.
-    static constexpr Kind LastKind = Kind::Alive;
+    static constexpr Kind LastKind = Kind::TakeFocus;
 
     // A message longer than this is no message of the shell's or the module host's.
     static constexpr uint32_t MaxLength = 16u << 20;

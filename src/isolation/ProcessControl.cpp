@@ -31,6 +31,11 @@ ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, 
             Q_EMIT module->RestartRequested();
         }
     });
+    connect(frame, &ModuleFrame::FocusEntered, this, [this](bool forward) {
+        if (process_ != nullptr) {
+            process_->send(ModuleMessage::Kind::TakeFocus, {forward});
+        }
+    });
 }
 
 Extender* ProcessControl::extender() const {

@@ -166,8 +166,8 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
 }
 
 // A click into a module's line edit gives it the keyboard wherever the pointer goes next; Tab from
-// it gives the keyboard back to the operator window. A shell killed outright then takes its
-// module processes with it all the same.
+// it gives the keyboard back to the operator window, Backtab from there enters it again at its last
+// field. A shell killed outright then takes its module processes with it all the same.
 TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShell) {
     line.root.writeProgramIni(
         "[Project]\nNumberOfMachines=1\n[Machine1]\nTarvoSystems=1\n"
@@ -188,6 +188,9 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
     line.xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
     typeAway("b");
     EXPECT_FALSE(line.answerBox(QStringLiteral("Return"), 1500)) << "the module kept the keyboard";
+    line.xdotool({QStringLiteral("key"), QStringLiteral("shift+Tab")});
+    typeAway("c");
+    EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "Backtab did not enter it";
 
     EXPECT_GE(moduleProcesses(), 2);
     line.shell.kill();

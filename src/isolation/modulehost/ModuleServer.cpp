@@ -76,6 +76,9 @@ void ModuleServer::received(const ModuleMessage& message) {
         case Kind::Ping:
             channel_.send({Kind::Alive, message.number, {}});
             break;
+        case Kind::TakeFocus:
+            takeFocus(message.values.value(0).toBool());
+            break;
         case Kind::Release:
             if (control_ != nullptr) {
                 control_->releaseWaitingEvents();
@@ -148,6 +151,16 @@ bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
         channel_.send({ModuleMessage::Kind::Resized, 0, {size.width(), size.height()}});
     }
     return QObject::eventFilter(watched, event);
+}
+
+// A control without a field for the keyboard is passed over in the same direction.
+void ModuleServer::takeFocus(bool forward) {
+    const bool entered = window_ != nullptr && control_ != nullptr &&
+                         control_->control() != nullptr &&
+                         KeyboardFocus::enterControl(*window_, *control_->control(), forward);
+    if (!entered) {
+        channel_.send({ModuleMessage::Kind::FocusLeft, 0, {forward}});
+    }
 }
 
 Extender& ModuleServer::control() {

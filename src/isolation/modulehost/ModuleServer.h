@@ -48,6 +48,7 @@ private:
     QVariantList create(const QVariantList& values);
     Extender& control();
     void place(const QVariantList& values);
+    void takeFocus(bool forward);
     void forwardEvent(const EventInfo& info);
     void eventDone(uint32_t number);
 
