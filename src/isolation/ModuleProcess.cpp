@@ -48,7 +48,8 @@ ModuleProcess::~ModuleProcess() {
 // The child's end of the pair is its descriptor 3 and nothing else of the shell's: the pair is
 // made close-on-exec, so no module inherits another module's channel. In the child, before the
 // program runs: a process group of its own (so that whatever it starts is ended with it), and
-// death with the shell, also when the shell is killed.
+// death with the shell, also when the shell is killed: TERM, on which the module host ends its
+// whole group.
 void ModuleProcess::start(const QString& program) {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -63,7 +64,7 @@ void ModuleProcess::start(const QString& program) {
     process_.setStandardInputFile(QProcess::nullDevice());
     process_.setChildProcessModifier([childEnd, shell] {
         setpgid(0, 0);
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != shell) {
             _exit(127);
         }

@@ -159,13 +159,14 @@ public:
 
 #ifdef KESTRIX_ISOLATION_PLUGIN_DIR
     // Puts a misbehaving stand-in of the isolation tests ("exiting", "crashing", "hanging",
-    // "timerthrowing", "threademitting", "typing") in the place of the module kind whose ProgID
-    // the build gave it.
+    // "timerthrowing", "threademitting", "typing", "leavinginit": a process left behind in Init)
+    // in the place of the module kind whose ProgID the build gave it.
     void useStandIn(const QString& standIn) {
         const std::pair<const char*, const char*> builtFor[] = {
             {"exiting", "xmelt"},          {"crashing", "ocr"},
             {"hanging", "stamp"},          {"timerthrowing", "dirtyfilter"},
-            {"threademitting", "topfold"}, {"typing", "tarvo"}};
+            {"threademitting", "topfold"}, {"typing", "tarvo"},
+            {"leavinginit", "csi"}};
         for (const auto& [name, built] : builtFor) {
             if (standIn == QLatin1String(name)) {
                 replacePlugin(QStringLiteral("kestrix_module_%1.so").arg(QLatin1String(built)),

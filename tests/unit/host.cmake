@@ -77,8 +77,12 @@ foreach(standin ${KESTRIX_ISOLATION_STANDINS})
   list(GET standin 0 control)
   list(GET standin 1 progid)
   string(TOLOWER ${control} name)
+  set(definitions KESTRIX_TEST_CONTROL=${control}Module)
+  if(control MATCHES "^Leaving(.+)$")
+    set(definitions KESTRIX_TEST_CONTROL=LeavingModule KESTRIX_TEST_LEAVE_AT=${CMAKE_MATCH_1})
+  endif()
   kestrix_add_test_plugin(isolated${name} test_misbehaving_plugin.cpp ${progid}
-    ${KESTRIX_ISOLATION_PLUGIN_DIR} KESTRIX_TEST_CONTROL=${control}Module)
+    ${KESTRIX_ISOLATION_PLUGIN_DIR} ${definitions})
 endforeach()
 
 foreach(test host_factory_test host_scrollbar_test)

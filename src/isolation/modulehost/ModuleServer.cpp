@@ -1,5 +1,6 @@
 #include "ModuleServer.h"
 
+#include <signal.h>
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -15,9 +16,11 @@ namespace kestrix {
 
 ModuleServer::ModuleServer(int channelDescriptor) : channel_(channelDescriptor) {
     connect(&channel_, &ModuleChannel::Received, this, &ModuleServer::received);
-    // Without the shell there is nobody to show the module to, and nothing to wait for.
+    // Without the shell there is nobody to show the module to, and nothing to wait for: the host
+    // ends with its process group, what the module started among it.
     connect(&channel_, &ModuleChannel::Closed, this, [] {
         std::fflush(nullptr);
+        ::kill(0, SIGKILL);
         std::_Exit(0);
     });
     QMetaObject::invokeMethod(this, &ModuleServer::prepareWindow, Qt::QueuedConnection);

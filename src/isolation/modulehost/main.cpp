@@ -2,6 +2,7 @@
 // shell starts it with the private channel as a descriptor; it is not meant to be run by hand.
 
 #include <cxxabi.h>
+#include <signal.h>
 #include <QApplication>
 #include <QThread>
 #include <cstdio>
@@ -49,6 +50,15 @@ private:
     ModuleServer* server_ = nullptr;
 };
 
+// TERM comes from the shell's stop of the module or from the shell's death (the parent-death
+// signal): the host ends its whole process group, so that what the module started ends with it.
+void endTheGroupOnTerm() {
+    struct sigaction action {};
+    action.sa_handler = [](int) { ::kill(0, SIGKILL); };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 int usage() {
     std::fputs(
         "usage: kestrix-module --channel DESCRIPTOR\n"
@@ -69,6 +79,7 @@ int main(int argc, char** argv) {
     if (end == argv[2] || *end != '\0' || descriptor < 0 || descriptor > 1024) {
         return kestrix::usage();
     }
+    kestrix::endTheGroupOnTerm();
     kestrix::ModuleHostApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix module"));
     QApplication::setQuitOnLastWindowClosed(false);
