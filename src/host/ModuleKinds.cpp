@@ -10,9 +10,12 @@ namespace kestrix {
 
 // The rows of ModuleKinds.table in the order the countdown starts them; a start procedure is one
 // row of this table.
-const std::array<ModuleKind, 8> ModuleKinds = {{
+namespace {
+constexpr ModuleKind moduleKindRows[] = {
 #include "host/ModuleKindRows.inc"
-}};
+};
+}  // namespace
+constinit const std::span<const ModuleKind> ModuleKinds{moduleKindRows};
 
 namespace {
 

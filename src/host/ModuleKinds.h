@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <cstdint>
+#include <span>
 
 namespace kestrix {
 
@@ -19,8 +19,9 @@ struct ModuleKind {
     const char* progId;
 };
 
-// The eight module kinds in the order the countdown starts them, from ModuleKinds.table.
-extern const std::array<ModuleKind, 8> ModuleKinds;
+// The module kinds (eight) in the order the countdown starts them, from ModuleKinds.table: the
+// table alone says how many there are.
+extern const std::span<const ModuleKind> ModuleKinds;
 
 // Where a start procedure sends its requests: the window creates a module per unit; the
 // commissioning check only lists them.
