@@ -118,18 +118,16 @@ bool ModuleChannel::takeFrames() {
     return readable;
 }
 
-// The hand-on runs at a turn of the event loop, never inside the socket's notification, which Qt
-// does not repeat while it runs.
+// The hand-on runs at a turn of the event loop, never inside the socket's notification. Each
+// arrival posts one, also while an earlier one still waits to run: a hand-on posted before a
+// handler began to wait in a nested loop may run only when something new is posted there.
 void ModuleChannel::scheduleHandOn() {
-    if (!handOnScheduled_) {
-        handOnScheduled_ = true;
-        QMetaObject::invokeMethod(this, &ModuleChannel::handOn, Qt::QueuedConnection);
-    }
+    QMetaObject::invokeMethod(this, &ModuleChannel::handOn, Qt::QueuedConnection);
 }
 
-// A handler that waits in a nested loop lets the next scheduled hand-on take the later messages.
+// A handler that waits in a nested loop lets a later hand-on take the later messages; a hand-on
+// that finds nothing left does nothing.
 void ModuleChannel::handOn() {
-    handOnScheduled_ = false;
     while (open_ && !arrived_.empty()) {
         const ModuleMessage message = std::move(arrived_.front());
         arrived_.pop_front();

@@ -51,7 +51,6 @@ private:
     QByteArray buffer_;
     QByteArray waitingToBeWritten_;
     std::deque<ModuleMessage> arrived_;
-    bool handOnScheduled_ = false;
     bool open_ = true;
     bool closing_ = false;  // the end is known; the messages before it are still handed on
     bool unreadable_ = false;

@@ -1,6 +1,7 @@
 #include "ModuleServer.h"
 
 #include <signal.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -20,8 +21,7 @@ ModuleServer::ModuleServer(int channelDescriptor) : channel_(channelDescriptor) 
     // ends with its process group, what the module started among it.
     connect(&channel_, &ModuleChannel::Closed, this, [] {
         std::fflush(nullptr);
-        ::kill(0, SIGKILL);
-        std::_Exit(0);
+        endWithItsGroup();
     });
     QMetaObject::invokeMethod(this, &ModuleServer::prepareWindow, Qt::QueuedConnection);
 }
@@ -40,6 +40,15 @@ void ModuleServer::prepareWindow() {
 }
 
 ModuleServer::~ModuleServer() = default;
+
+// Only a host that leads its group (as the shell starts it) ends the group: run by hand, the group
+// would be the caller's.
+void ModuleServer::endWithItsGroup() {
+    if (getpgrp() == getpid()) {
+        ::kill(0, SIGKILL);
+    }
+    _exit(0);
+}
 
 void ModuleServer::received(const ModuleMessage& message) {
     using Kind = ModuleMessage::Kind;

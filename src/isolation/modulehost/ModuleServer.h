@@ -31,6 +31,9 @@ public:
 
     // A fault that escaped the module's own code, for the shell's log.
     void reportOwnFault(const Fault& fault);
+    // Ends the host at once, and with it its process group: what the module started. Safe in a
+    // signal handler.
+    static void endWithItsGroup();
 
 private:
     struct WaitingEvent {

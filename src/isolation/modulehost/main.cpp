@@ -54,7 +54,7 @@ private:
 // signal): the host ends its whole process group, so that what the module started ends with it.
 void endTheGroupOnTerm() {
     struct sigaction action {};
-    action.sa_handler = [](int) { ::kill(0, SIGKILL); };
+    action.sa_handler = [](int) { ModuleServer::endWithItsGroup(); };
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
 }
