@@ -4,8 +4,8 @@
 #include <QThread>
 #include <cstdio>
 
+#include "fault/Fault.h"
 #include "host/PluginHost.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 namespace {

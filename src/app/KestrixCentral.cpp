@@ -9,13 +9,13 @@
 
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
+#include "fault/Fault.h"
 #include "hmi/HmiLanguage.h"
 #include "hmi/VWSLangSelect.h"
 #include "hmi/VWSVarServer.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
 #include "host/ModuleCalls.h"
-#include "log/Fault.h"
 
 // The window's picture is a resource of this static library, which the linker leaves out unless
 // something refers to it; registering it here pulls it in (at file scope: the macro names a

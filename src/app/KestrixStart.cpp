@@ -12,10 +12,10 @@
 #include "app/StartPlacement.h"
 #include "config/InstallationRoot.h"
 #include "config/Service.h"
+#include "fault/Fault.h"
 #include "hmi/HmiRuntime.h"
 #include "hmi/VWSStart.h"
 #include "host/LateBinding.h"
-#include "log/Fault.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 

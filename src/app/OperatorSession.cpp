@@ -5,10 +5,10 @@
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
+#include "fault/Fault.h"
 #include "hmi/VWSVarServer.h"
 #include "host/Extender.h"
 #include "host/PluginHost.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 

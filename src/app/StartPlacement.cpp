@@ -1,7 +1,7 @@
 #include "app/StartPlacement.h"
 
-#include "log/Fault.h"
-#include "log/Int16.h"
+#include "fault/Fault.h"
+#include "fault/Int16.h"
 
 namespace kestrix {
 

@@ -5,10 +5,10 @@
 #include "app/LoadedForms.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
+#include "fault/Int16.h"
 #include "host/ControlFactory.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
-#include "log/Int16.h"
 
 namespace kestrix {
 

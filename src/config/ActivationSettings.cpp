@@ -2,9 +2,9 @@
 
 #include "config/InstallationRoot.h"
 #include "config/Service.h"
+#include "fault/Subscript.h"
 #include "log/FaultScope.h"
 #include "log/LogWriter.h"
-#include "log/Subscript.h"
 
 namespace kestrix {
 

@@ -1,6 +1,6 @@
 #include "config/InstallationRoot.h"
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

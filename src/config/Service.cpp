@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "config/IniFile.h"
-#include "log/Int16.h"
+#include "fault/Int16.h"
 
 namespace kestrix {
 

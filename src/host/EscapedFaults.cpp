@@ -1,7 +1,7 @@
+#include "fault/Fault.h"
 #include "host/Extender.h"
 #include "host/ModuleCalls.h"
 #include "host/PluginHost.h"
-#include "log/Fault.h"
 #include "log/LogWriter.h"
 
 namespace kestrix {

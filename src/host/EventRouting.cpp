@@ -1,5 +1,5 @@
+#include "fault/Fault.h"
 #include "host/PluginHost.h"
-#include "log/Fault.h"
 #include "log/FaultScope.h"
 #include "log/LogWriter.h"
 #include "platform/Dialogs.h"

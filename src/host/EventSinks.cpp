@@ -3,8 +3,8 @@
 #include <QObject>
 #include <utility>
 
+#include "fault/Subscript.h"
 #include "host/Extender.h"
-#include "log/Subscript.h"
 
 namespace kestrix {
 

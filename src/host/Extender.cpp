@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "fault/Fault.h"
 #include "host/LateBinding.h"
 #include "host/RemoteControl.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 namespace {

@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "fault/Fault.h"
 #include "host/EventInfo.h"
-#include "log/Fault.h"
 #include "platform/Screen.h"
 
 namespace kestrix {

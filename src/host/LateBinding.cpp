@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "log/Int16.h"
+#include "fault/Int16.h"
 
 namespace kestrix::LateBinding {
 namespace {

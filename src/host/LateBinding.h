@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fault/Int16.h"
 #include "host/Extender.h"
 #include "host/PluginHost.h"
 #include "log/FaultScope.h"
-#include "log/Int16.h"
 
 namespace kestrix {
 

@@ -3,9 +3,9 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "fault/Fault.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 

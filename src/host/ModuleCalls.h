@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "fault/Fault.h"
 #include "host/EventSinks.h"
-#include "log/Fault.h"
 #include "platform/Screen.h"
 
 class QWidget;

@@ -9,10 +9,10 @@
 #include <QtDebug>
 #include <exception>
 
+#include "fault/Fault.h"
 #include "host/Extender.h"
 #include "host/PluginSafety.h"
 #include "host/SitePluginPath.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 namespace {

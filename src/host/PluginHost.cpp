@@ -4,14 +4,14 @@
 #include <QWidget>
 #include <utility>
 
+#include "fault/Fault.h"
+#include "fault/Int16.h"
+#include "fault/Subscript.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
 #include "host/RunningProcedures.h"
-#include "log/Fault.h"
 #include "log/FaultScope.h"
-#include "log/Int16.h"
 #include "log/LogWriter.h"
-#include "log/Subscript.h"
 
 namespace kestrix {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
+#include "fault/Fault.h"
 #include "host/EventInfo.h"
 #include "isolation/ModuleMessage.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

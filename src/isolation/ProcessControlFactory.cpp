@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "fault/Fault.h"
 #include "host/Extender.h"
 #include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleFrame.h"
 #include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControl.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <utility>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 #include "log/LogWriter.h"
 
 namespace kestrix {

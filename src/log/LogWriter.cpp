@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "fault/Int16.h"
 #include "files/OpenFile.h"
-#include "log/Int16.h"
 #include "platform/Clock.h"
 
 namespace kestrix {

@@ -8,8 +8,8 @@
 
 #include "FakeControlFactory.h"
 #include "TestApplication.h"
+#include "fault/Fault.h"
 #include "host/EventInfo.h"
-#include "log/Fault.h"
 
 namespace kestrix {
 namespace {

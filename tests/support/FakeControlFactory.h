@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "TestControls.h"
+#include "fault/Fault.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
 #include "host/ModuleKinds.h"
-#include "log/Fault.h"
 #include "platform/Screen.h"
 
 namespace kestrix {

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

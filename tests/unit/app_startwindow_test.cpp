@@ -6,7 +6,7 @@
 
 #include "app/StartPlacement.h"
 #include "config/InstallationRoot.h"
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "FaultOf.h"
 #include "TestApplication.h"
+#include "fault/Fault.h"
 #include "host/Extender.h"
-#include "log/Fault.h"
 
 namespace kestrix::test {
 

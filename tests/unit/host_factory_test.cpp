@@ -16,9 +16,9 @@
 #include "FaultOf.h"
 #include "RegisteredProgIds.h"
 #include "TestApplication.h"
+#include "fault/Fault.h"
 #include "host/Extender.h"
 #include "host/PluginControlFactory.h"
-#include "log/Fault.h"
 
 namespace kestrix::test {
 

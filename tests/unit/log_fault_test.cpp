@@ -3,15 +3,12 @@
 #include <QFile>
 #include <QList>
 #include <QTemporaryDir>
-#include <cmath>
-#include <functional>
 #include <new>
 #include <stdexcept>
 
 #include "FixedClock.h"
-#include "log/Fault.h"
+#include "fault/Fault.h"
 #include "log/FaultScope.h"
-#include "log/Int16.h"
 #include "log/LogWriter.h"
 
 namespace kestrix {
@@ -115,58 +112,6 @@ TEST_F(FaultScopeTest, OwnHandlerOfAStepGetsTheFaultInsteadOfTheOrdinaryLine) {
                      [](const Fault&) { raiseFault(ErrorNumber::SubscriptOutOfRange); });
     EXPECT_EQ(linesWritten(),
               QList<QByteArray>{"Fault 9; Subscript out of range; Kestrix; KX.NeuesObjekt"});
-}
-
-TEST(Fault, ClassicNumbersCarryTheirClassicTexts) {
-    EXPECT_EQ(Fault::standardDescription(6), "Overflow");
-    EXPECT_EQ(Fault::standardDescription(9), "Subscript out of range");
-    EXPECT_EQ(Fault::standardDescription(13), "Type mismatch");
-    EXPECT_EQ(Fault::standardDescription(91), "Object variable or With block variable not set");
-    EXPECT_EQ(Fault::standardDescription(429), "ActiveX component can't create object");
-    EXPECT_EQ(Fault::standardDescription(438), "Object doesn't support this property or method");
-    EXPECT_EQ(Fault::ofNumber(6).source(), "Kestrix");
-}
-
-// --- 16-bit arithmetic ---------------------------------------------------------------------------
-
-int32_t faultNumberOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Fault& fault) {
-        return fault.number();
-    }
-    return 0;
-}
-
-TEST(Int16, SumsAndDifferencesFaultWithOverflowExactlyOutsideTheRange) {
-    EXPECT_EQ(add16(32766, 1), 32767);
-    EXPECT_EQ(sub16(-32767, 1), -32768);
-    EXPECT_EQ(faultNumberOf([] { add16(32767, 1); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { sub16(-32768, 1); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { sub16(0, -32768); }), ErrorNumber::Overflow);
-}
-
-TEST(Int16, ConversionRoundsHalvesToEvenAndFaultsOutsideTheRange) {
-    EXPECT_EQ(toInt16(2.5), 2);
-    EXPECT_EQ(toInt16(3.5), 4);
-    EXPECT_EQ(toInt16(-2.5), -2);
-    EXPECT_EQ(toInt16(-3.5), -4);
-    EXPECT_EQ(toInt16(2.5000001), 3);
-    EXPECT_EQ(toInt16(32767.49), 32767);
-    EXPECT_EQ(toInt16(-32768.5), -32768);
-    EXPECT_EQ(faultNumberOf([] { toInt16(32767.5); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { toInt16(-32769.5); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { toInt16(std::nan("")); }), ErrorNumber::Overflow);
-    EXPECT_EQ(faultNumberOf([] { toInt16(HUGE_VAL); }), ErrorNumber::Overflow);
-    EXPECT_EQ(toInt32(2147483646.5), 2147483646);
-    EXPECT_EQ(faultNumberOf([] { toInt32(2147483647.5); }), ErrorNumber::Overflow);
-}
-
-TEST(Int16, WrapKeepsTheLow16BitsAsASignedNumber) {
-    EXPECT_EQ(wrapLow16(70000), 4464);
-    EXPECT_EQ(wrapLow16(65535), -1);
-    EXPECT_EQ(wrapLow16(32768), -32768);
-    EXPECT_EQ(wrapLow16(static_cast<uint32_t>(-2)), -2);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "MemberDiagnosis.h"
+#include "fault/Fault.h"
 #include "host/EventInfo.h"
 #include "host/EventSinks.h"
 #include "host/Extender.h"
@@ -23,7 +24,6 @@
 #include "host/PluginSafety.h"
 #include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControlFactory.h"
-#include "log/Fault.h"
 
 namespace kestrix::check {
 namespace {

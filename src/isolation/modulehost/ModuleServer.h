@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "fault/Fault.h"
 #include "host/EventInfo.h"
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleChannel.h"
-#include "log/Fault.h"
 
 class QEventLoop;
 

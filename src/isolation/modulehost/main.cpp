@@ -11,7 +11,7 @@
 #include <string>
 
 #include "ModuleServer.h"
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 namespace {

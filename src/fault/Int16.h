@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <iterator>
 
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 namespace kestrix {
 

@@ -1,4 +1,4 @@
-#include "log/Fault.h"
+#include "fault/Fault.h"
 
 #include <exception>
 #include <new>
