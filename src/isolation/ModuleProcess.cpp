@@ -118,12 +118,10 @@ void ModuleProcess::lifeCheckDue() {
     if (stopped_) {
         return;
     }
-    const bool callWaiting = std::any_of(waiting_.begin(), waiting_.end(),
-                                         [](const WaitingCall* call) { return !call->released; });
     if (checksSincePing_ < 0) {
         send(ModuleMessage::Kind::Ping, {});
         checksSincePing_ = 0;
-    } else if (++checksSincePing_ >= 2 && !callWaiting) {
+    } else if (++checksSincePing_ >= 2 && !callWaiting()) {
         stop(ModuleStop::unanswered(ModuleStop::LifeCheck, answerLimitSeconds()));
     }
 }
@@ -229,10 +227,14 @@ void ModuleProcess::processError(QProcess::ProcessError error) {
     }
 }
 
+// A call released by a stop or by the end waits for nothing any more.
+bool ModuleProcess::callWaiting() const {
+    return std::any_of(waiting_.begin(), waiting_.end(),
+                       [](const WaitingCall* call) { return !call->released; });
+}
+
 void ModuleProcess::restartAnswerLimit() {
-    const bool waiting = std::any_of(waiting_.begin(), waiting_.end(),
-                                     [](const WaitingCall* call) { return !call->released; });
-    if (!stopped_ && waiting && eventsShown_ == 0) {
+    if (!stopped_ && callWaiting() && eventsShown_ == 0) {
         answerLimit_.start(answerLimitSeconds() * 1000);
     } else {
         answerLimit_.stop();

@@ -87,6 +87,7 @@ private:
     void processFinished(int exitCode, QProcess::ExitStatus status);
     void processError(QProcess::ProcessError error);
     // The limit runs while a call waits and no event of the module is being shown.
+    bool callWaiting() const;
     void restartAnswerLimit();
     void answerLimitReached();
     void lifeCheckDue();
