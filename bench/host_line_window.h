@@ -146,8 +146,17 @@ public:
     // A host for the window's plug-in area that gets its modules from the factory (which gets
     // ready for them as the host attaches); the 20 modules created and laid out.
     void addModules(LineWindow& line, ControlFactory& controls) {
+        attachHost(line, controls);
+        startModules(line, controls);
+    }
+
+    // The two halves of that, as the operator window has them: the host attaches as the window
+    // gets ready, and the modules start when the countdown ends.
+    void attachHost(LineWindow& line, ControlFactory& controls) {
         line.host = newHost(controls);
         line.host->attach(line.pictureHaupt, nullptr);
+    }
+    void startModules(LineWindow& line, ControlFactory& controls) {
         createAndLayOut(*line.host);
         controls.modulesStarted();
     }

@@ -23,7 +23,12 @@ ProcessControlFactory::ProcessControlFactory(PluginControlFactory& registry,
     : registry_(registry),
       moduleHostProgram_(std::move(moduleHostProgram)),
       twips_(twips),
-      sparesForRestarts_(sparesForRestarts) {}
+      sparesForRestarts_(sparesForRestarts) {
+    // Each module's place is a native window, and a native window's ancestors become native with
+    // it; their siblings need not (nothing of the window overlaps a module's place), which spares
+    // the window a native window for each of its controls when the first module is created.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+}
 
 ProcessControlFactory::~ProcessControlFactory() = default;
 
