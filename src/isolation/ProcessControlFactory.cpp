@@ -70,11 +70,14 @@ bool ProcessControlFactory::isRegistered(const QString& progId) const {
 }
 
 void ProcessControlFactory::prepareModules() {
+    starting_ = true;
     startSparesUpTo(ModuleCalls::SlotCount);
 }
 
 void ProcessControlFactory::modulesStarted() {
+    starting_ = false;
     endSparesBeyond(sparesForRestarts_);
+    startSparesUpTo(sparesForRestarts_);
 }
 
 ModuleProcess* ProcessControlFactory::takeProcess() {
@@ -85,7 +88,11 @@ ModuleProcess* ProcessControlFactory::takeProcess() {
         process = std::move(spares_.front());
         spares_.pop_front();
     }
-    startSparesUpTo(sparesForRestarts_);
+    // While the modules start, no process starts beside their creation and layout; the spares for
+    // restarts follow once they have started.
+    if (!starting_) {
+        startSparesUpTo(sparesForRestarts_);
+    }
     std::erase(handedOut_, nullptr);
     handedOut_.emplace_back(process.get());
     return process.release();

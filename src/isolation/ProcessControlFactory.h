@@ -23,8 +23,8 @@ class PluginControlFactory;
 // Module processes are started ahead, as spares, so that creating a module does not wait for a
 // process to start: as the window gets ready for its modules, one per slot, side by side (they
 // start in the countdown's time, and on a machine of few cores together faster than one after
-// the other); once the modules have started, a few for restarts. When a module takes one, the next
-// spare starts beside it.
+// the other); once the modules have started, a few for restarts. When a module takes one after
+// the start, the next spare starts beside it.
 class ProcessControlFactory final : public ControlFactory {
 public:
     static constexpr int SparesForRestarts = 2;
@@ -61,6 +61,7 @@ private:
     std::vector<QPointer<ModuleProcess>> handedOut_;
     KeyboardFocus::ReclaimOnClick reclaimFocus_;
     bool reclaiming_ = false;
+    bool starting_ = false;  // between getting ready for the modules and their start's end
 };
 
 }  // namespace kestrix
