@@ -23,7 +23,7 @@ public:
     // The operator window is about to create its modules: a factory may get ready for them.
     virtual void prepareModules() {}
     // The start of the modules is over (they are created and laid out): what a factory got ready
-    // for them and was not used may go.
+    // for them and was not used may go, and what later creations (restarts) need may get ready.
     virtual void modulesStarted() {}
     // The end of the modules has begun: a module call that waits for its answer (a creation
     // among them) returns without it, so that the procedure that made it can finish, and events
