@@ -110,7 +110,7 @@ void ModuleProcess::send(ModuleMessage::Kind kind, const QVariantList& values) {
 }
 
 void ModuleProcess::checkLife() {
-    lifeCheck_.start(answerLimitSeconds() * 500);
+    lifeCheck_.start(answerLimitSeconds_ * 500);
 }
 
 // A call that waits has the answer limit of its own, which names the call.
@@ -122,7 +122,7 @@ void ModuleProcess::lifeCheckDue() {
         send(ModuleMessage::Kind::Ping, {});
         checksSincePing_ = 0;
     } else if (++checksSincePing_ >= 2 && !callWaiting()) {
-        stop(ModuleStop::unanswered(ModuleStop::LifeCheck, answerLimitSeconds()));
+        stop(ModuleStop::unanswered(ModuleStop::LifeCheck, answerLimitSeconds_));
     }
 }
 
@@ -161,7 +161,7 @@ void ModuleProcess::received(const ModuleMessage& message) {
         case ModuleMessage::Kind::Alive:
             break;
         default:
-            stop(QStringLiteral("its process sent a message the shell cannot read"));
+            stop(ModuleStop::Unreadable);
             break;
     }
 }
@@ -203,7 +203,7 @@ void ModuleProcess::showEvent(const ModuleMessage& message) {
 
 void ModuleProcess::channelClosed(bool unreadable) {
     if (unreadable) {
-        stop(QStringLiteral("its process sent a message the shell cannot read"));
+        stop(ModuleStop::Unreadable);
         return;
     }
     // The process is ending as a rule, and its status will say how; one that lives on without its
@@ -227,7 +227,6 @@ void ModuleProcess::processError(QProcess::ProcessError error) {
     }
 }
 
-// A call released by a stop or by the end waits for nothing any more.
 bool ModuleProcess::callWaiting() const {
     return std::any_of(waiting_.begin(), waiting_.end(),
                        [](const WaitingCall* call) { return !call->released; });
@@ -235,7 +234,7 @@ bool ModuleProcess::callWaiting() const {
 
 void ModuleProcess::restartAnswerLimit() {
     if (!stopped_ && callWaiting() && eventsShown_ == 0) {
-        answerLimit_.start(answerLimitSeconds() * 1000);
+        answerLimit_.start(answerLimitSeconds_ * 1000);
     } else {
         answerLimit_.stop();
     }
@@ -245,7 +244,7 @@ void ModuleProcess::answerLimitReached() {
     const auto unanswered = std::find_if(waiting_.rbegin(), waiting_.rend(),
                                          [](const WaitingCall* call) { return !call->released; });
     if (unanswered != waiting_.rend()) {
-        stop(ModuleStop::unanswered((*unanswered)->member, answerLimitSeconds()));
+        stop(ModuleStop::unanswered((*unanswered)->member, answerLimitSeconds_));
     }
 }
 

@@ -86,8 +86,9 @@ private:
     void channelClosed(bool unreadable);
     void processFinished(int exitCode, QProcess::ExitStatus status);
     void processError(QProcess::ProcessError error);
-    // The limit runs while a call waits and no event of the module is being shown.
+    // Whether a call waits for its answer (one released by a stop or by the end does not).
     bool callWaiting() const;
+    // The limit runs while a call waits and no event of the module is being shown.
     void restartAnswerLimit();
     void answerLimitReached();
     void lifeCheckDue();
@@ -100,6 +101,7 @@ private:
     std::vector<WaitingCall*> waiting_;  // innermost last
     uint32_t lastCall_ = 0;
     int eventsShown_ = 0;
+    const int answerLimitSeconds_ = answerLimitSeconds();  // read once, as the process starts
     QTimer answerLimit_;
     QTimer lifeCheck_;
     // The life checks since the unanswered ping, or -1 when none is unanswered. Counted in checks,

@@ -17,6 +17,9 @@ inline const QString CreationCall = QStringLiteral("its creation");
 QString processEnded(int code, bool bySignal);
 // "did not answer Init within 10 s".
 QString unanswered(const QString& member, int seconds);
+// A process that sent what is no message of the channel's.
+inline const QString Unreadable =
+    QStringLiteral("its process sent a message the shell cannot read");
 // How the cause names the shell's check that a running module's event loop still turns.
 inline const QString LifeCheck = QStringLiteral("the shell's life check");
 // The stop of the module with this control name ("O3") and ProgID: Automation error (440)
