@@ -18,9 +18,7 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -30,10 +28,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <vector>
 
+#include "ChildProcesses.h"
+#include "WaitUntil.h"
 #include "bench_compare.h"
 #include "bench_self_run.h"
 #include "host_line_window.h"
@@ -46,6 +45,8 @@ using kestrix::Extender;
 using kestrix::ModuleCalls;
 using kestrix::PluginControlFactory;
 using kestrix::ProcessControlFactory;
+using kestrix::runEventsUntil;
+using kestrix::runningChildren;
 using kestrix::ScreenTwips;
 using kestrix::bench::LineSetup;
 using kestrix::bench::LineWindow;
@@ -55,40 +56,11 @@ const QString MinimalWindow = QStringLiteral(KESTRIX_BENCH_DIR "/minimal_window"
 constexpr double TargetStartRatio = 1.3;
 constexpr double TargetTotalMiB = 150.0;
 constexpr int CountdownMs = 5000;
+constexpr int WaitMs = 10000;  // the longest wait for a window, a paint or the events
 constexpr int EchoRounds = 5;
 constexpr int EchoesPerRound = 1000;
 
 LineSetup* line = nullptr;  // while the program runs
-
-// Lets the window's events run until the condition holds, for at most ten seconds; whether it
-// holds.
-bool runEventsUntil(const std::function<bool()>& holds) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;  // so that the wait ends even when no event comes
-    wake.start(10);
-    while (!holds() && clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return holds();
-}
-
-// The processes this process started, read from /proc: the children of each of its threads.
-std::vector<pid_t> children() {
-    std::vector<pid_t> pids;
-    for (const QString& task :
-         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(QStringLiteral("/proc/self/task/%1/children").arg(task));
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& pid : file.readAll().split(' ')) {
-                if (!pid.trimmed().isEmpty()) {
-                    pids.push_back(pid.trimmed().toInt());
-                }
-            }
-        }
-    }
-    return pids;
-}
 
 // Whether the process has loaded a library of the line's plug-in folder: a module process that
 // runs its module, where a spare has loaded none.
@@ -100,7 +72,7 @@ bool runsAModule(pid_t pid) {
 }
 
 int moduleProcesses() {
-    const std::vector<pid_t> pids = children();
+    const std::vector<pid_t> pids = runningChildren();
     return static_cast<int>(std::count_if(pids.begin(), pids.end(), runsAModule));
 }
 
@@ -141,7 +113,7 @@ struct StartUp {
 // The window of the line, shown (and exposed on the display) before its modules are created.
 bool showEmptyWindow(LineWindow& window) {
     window.window->show();
-    return runEventsUntil([&] { return window.window->windowHandle()->isExposed(); });
+    return runEventsUntil([&] { return window.window->windowHandle()->isExposed(); }, WaitMs);
 }
 
 // The line's modules, all created.
@@ -157,9 +129,10 @@ bool allCreated(const LineWindow& window) {
     return true;
 }
 
-// From the factory's getting ready to the layout of the 20th module; no time when a module was
-// not created or its process is not running.
-StartUp lineLaidOut(bool isolated) {
+// From the factory's getting ready to the layout of the 20th module; or, as the operator window
+// has it, the countdown's time passing after the factory got ready and timed from the creation of
+// the first module. No time when a module was not created or its process is not running.
+StartUp lineLaidOut(bool isolated, int countdownMs = 0) {
     ProcessControlFactory processes(line->registry(), ModuleHost, ScreenTwips{});
     ControlFactory& controls =
         isolated ? static_cast<ControlFactory&>(processes) : line->registry();
@@ -169,37 +142,22 @@ StartUp lineLaidOut(bool isolated) {
     }
     QElapsedTimer clock;
     clock.start();
-    line->addModules(window, controls);
+    line->attachHost(window, controls);
+    double cpuBefore = 0;
+    if (countdownMs > 0) {
+        QElapsedTimer countdown;
+        countdown.start();
+        runEventsUntil([&] { return countdown.elapsed() >= countdownMs; }, countdownMs + WaitMs);
+        cpuBefore = cpuMs(runningChildren());
+        clock.restart();
+    }
+    line->startModules(window, controls);
     const double seconds = clock.nsecsElapsed() / 1e9;
     const bool running = !isolated || moduleProcesses() == ModuleCalls::SlotCount;
     if (!allCreated(window) || !running) {
         return {};
     }
-    return {seconds, cpuMs(children())};
-}
-
-// The same, as the operator window has it: the factory gets ready as the window does and the
-// countdown's five seconds pass before the modules are created; timed from the creation of the
-// first module to the layout of the 20th.
-StartUp lineLaidOutAfterTheCountdown() {
-    ProcessControlFactory processes(line->registry(), ModuleHost, ScreenTwips{});
-    LineWindow window = LineSetup::emptyPluginArea();
-    if (!showEmptyWindow(window)) {
-        return {};
-    }
-    line->attachHost(window, processes);
-    QElapsedTimer countdown;
-    countdown.start();
-    runEventsUntil([&] { return countdown.elapsed() >= CountdownMs; });
-    const double cpuBefore = cpuMs(children());
-    QElapsedTimer clock;
-    clock.start();
-    line->startModules(window, processes);
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    if (!allCreated(window) || moduleProcesses() != ModuleCalls::SlotCount) {
-        return {};
-    }
-    return {seconds, cpuMs(children()) - cpuBefore};
+    return {seconds, cpuMs(runningChildren()) - cpuBefore};
 }
 
 // The floor: one minimal window program per module, all started at once, until each has announced
@@ -220,7 +178,8 @@ StartUp minimalWindowsPainted() {
         });
         program->start(MinimalWindow, {});
     }
-    const bool allPainted = runEventsUntil([&] { return painted == ModuleCalls::SlotCount; });
+    const bool allPainted =
+        runEventsUntil([&] { return painted == ModuleCalls::SlotCount; }, WaitMs);
     const double seconds = clock.nsecsElapsed() / 1e9;
     std::vector<pid_t> pids;
     for (auto& program : programs) {
@@ -259,7 +218,7 @@ void BM_TwentyIsolatedModulesLaidOut(benchmark::State& state) {
 
 void BM_TwentyIsolatedModulesAfterTheCountdown(benchmark::State& state) {
     for (auto _ : state) {
-        reportOrFail(state, lineLaidOutAfterTheCountdown());
+        reportOrFail(state, lineLaidOut(true, CountdownMs));
     }
 }
 
@@ -300,7 +259,7 @@ int measureMemory(bool isolated) {
     double modules = 0;
     double spares = 0;
     int count = 0;
-    for (pid_t pid : children()) {
+    for (pid_t pid : runningChildren()) {
         const bool module = runsAModule(pid);
         (module ? modules : spares) += pssMiB(QString::number(pid));
         count += module;
@@ -370,7 +329,7 @@ bool echoRound(Echo& echo) {
     echo.deliveredNs.reserve(echo.deliveredNs.size() + EchoesPerRound);
     const size_t expected = echo.deliveredNs.size() + EchoesPerRound;
     echo.module->let(QStringLiteral("Emit"), true, {EchoesPerRound});
-    if (!runEventsUntil([&] { return echo.deliveredNs.size() == expected; })) {
+    if (!runEventsUntil([&] { return echo.deliveredNs.size() == expected; }, WaitMs)) {
         return false;
     }
     const double returned = echo.module->get(QStringLiteral("MedianEmitNs")).toDouble();
