@@ -16,11 +16,6 @@ Display* xDisplay() {
     return x11 != nullptr ? x11->display() : nullptr;
 }
 
-bool takesTabFocus(const QWidget* widget) {
-    return (widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(widget->window()) &&
-           widget->isEnabled();
-}
-
 // The control's first field in Tab order that takes the focus by Tab, or its last; null when it has
 // none.
 QWidget* edgeField(QWidget& control, bool first) {
@@ -31,7 +26,7 @@ QWidget* edgeField(QWidget& control, bool first) {
         if (!control.isAncestorOf(field)) {
             break;
         }
-        if (takesTabFocus(field)) {
+        if (takesTabFocus(*field)) {
             firstField = firstField != nullptr ? firstField : field;
             lastField = field;
         }
@@ -40,6 +35,11 @@ QWidget* edgeField(QWidget& control, bool first) {
 }
 
 }  // namespace
+
+bool takesTabFocus(const QWidget& field) {
+    return (field.focusPolicy() & Qt::TabFocus) != 0 && field.isVisibleTo(field.window()) &&
+           field.isEnabled();
+}
 
 void takeFocus(QWidget& window) {
     if (Display* display = xDisplay()) {

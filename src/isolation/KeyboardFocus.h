@@ -20,6 +20,10 @@ namespace KeyboardFocus {
 // Gives the input focus to the X window of this native window; nothing without an X display.
 void takeFocus(QWidget& window);
 
+// Whether Tab can give the field the focus: it takes the focus by Tab, is shown in its window and
+// is enabled.
+bool takesTabFocus(const QWidget& field);
+
 // Whether the key moves the focus out of the control: Tab on its last field that takes the focus
 // by Tab, Backtab on its first. Forward is set to the direction.
 bool leavesControl(QWidget& control, int key, Qt::KeyboardModifiers modifiers, bool& forward);

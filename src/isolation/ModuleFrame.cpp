@@ -51,8 +51,7 @@ void ModuleFrame::focusAfter(bool forward) {
     KeyboardFocus::takeFocus(*window());
     for (QWidget* field = forward ? nextInFocusChain() : previousInFocusChain(); field != this;
          field = forward ? field->nextInFocusChain() : field->previousInFocusChain()) {
-        if ((field->focusPolicy() & Qt::TabFocus) != 0 && field->isVisible() &&
-            field->isEnabled() && !isAncestorOf(field)) {
+        if (KeyboardFocus::takesTabFocus(*field) && !isAncestorOf(field)) {
             field->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             return;
         }
