@@ -22,8 +22,8 @@ public:
     virtual QVariant callId(int dispId, const QVariantList& arguments) = 0;
     // The frame has this size and visibility now.
     virtual void place(QSize size, bool visible) = 0;
-    // Starts the control afresh in a new process, created as before; Init and the rest are the
-    // caller's.
+    // Starts the control afresh in a new process, created as before; its placing, Init and the
+    // rest are the caller's.
     virtual void restart() = 0;
 };
 

@@ -142,14 +142,13 @@ QVariant ProcessControl::callId(int dispId, const QVariantList& arguments) {
 }
 
 void ProcessControl::place(QSize size, bool visible) {
-    size_ = size;
-    visible_ = visible;
     if (process_ != nullptr && !process_->isStopped()) {
         process_->send(ModuleMessage::Kind::Place, {size.width(), size.height(), visible});
     }
 }
 
-// The old process, if it still runs, goes on ending; a new one takes the module's place.
+// The old process, if it still runs, goes on ending; a new one takes the module's place. The
+// extender places it, as its frame stands now.
 void ProcessControl::restart() {
     if (process_ != nullptr) {
         process_->disconnect(this);
@@ -157,7 +156,6 @@ void ProcessControl::restart() {
         process_->deleteLater();
     }
     create(factory_.takeProcess());
-    place(size_, visible_);
 }
 
 // A stop while the control is being created is the creation's fault, which its caller reports.

@@ -54,8 +54,6 @@ private:
     QPointer<ModuleProcess> process_;
     bool creating_ = false;
     std::optional<QVariant> lastHeight_;
-    QSize size_;
-    bool visible_ = false;
 };
 
 }  // namespace kestrix
