@@ -102,7 +102,7 @@ void KestrixCentral::buildDesign() {
     pictureHaupt_->raise();
 
     try {
-        scrollBar_ = platform_.controls.Add(QStringLiteral("HolvigScrollBar.ScrollBar"),
+        scrollBar_ = platform_.controls.Add(QLatin1String(ScrollBarProgId),
                                             QStringLiteral("ScrollBar"), this);
         scrollBar_->setLeft(11385);
         scrollBar_->setTop(45);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "files/OpenFile.h"
 
@@ -179,15 +180,11 @@ bool readRegularFile(const std::string& path, std::string& content) {
     return true;
 }
 
-}  // namespace
-
-std::optional<std::string> findIniValue(std::string_view content, std::string_view section,
-                                        std::string_view key) {
+// Hands each entry of the first section of that name to visit, in file order, until visit
+// returns true.
+template <class Visit>
+void visitSectionEntries(std::string_view content, std::string_view section, Visit&& visit) {
     section = trimBlanks(upToNul(section));
-    key = trimBlanks(upToNul(key));
-    if (key.empty()) {
-        return std::nullopt;  // an empty key name never names an entry
-    }
     constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
     if (content.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
         content.remove_prefix(ByteOrderMark.size());
@@ -199,15 +196,31 @@ std::optional<std::string> findIniValue(std::string_view content, std::string_vi
         IniLine parsed = classify(line);
         if (parsed.kind == IniLine::Kind::SectionHeader) {
             if (inSection) {
-                return std::nullopt;  // only the first section of that name counts
+                return;  // only the first section of that name counts
             }
             inSection = equalsIgnoringAsciiCase(parsed.name, section);
-        } else if (parsed.kind == IniLine::Kind::Entry && inSection &&
-                   equalsIgnoringAsciiCase(parsed.name, key)) {
-            return valueOf(parsed.rawValue);
+        } else if (parsed.kind == IniLine::Kind::Entry && inSection && visit(parsed)) {
+            return;
         }
     }
-    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> findIniValue(std::string_view content, std::string_view section,
+                                        std::string_view key) {
+    key = trimBlanks(upToNul(key));
+    if (key.empty()) {
+        return std::nullopt;  // an empty key name never names an entry
+    }
+    std::optional<std::string> value;
+    visitSectionEntries(content, section, [&](const IniLine& entry) {
+        if (equalsIgnoringAsciiCase(entry.name, key)) {
+            value = valueOf(entry.rawValue);
+        }
+        return value.has_value();
+    });
+    return value;
 }
 
 std::optional<std::string> readIniValue(const std::string& path, std::string_view section,
@@ -221,6 +234,22 @@ std::optional<std::string> readIniValue(const std::string& path, std::string_vie
     } catch (...) {
         return std::nullopt;  // out of memory for a huge file reads as a missing entry
     }
+}
+
+std::vector<std::string> readIniKeys(const std::string& path, std::string_view section) noexcept {
+    std::vector<std::string> keys;
+    try {
+        std::string content;
+        if (readRegularFile(path, content)) {
+            visitSectionEntries(content, section, [&](const IniLine& entry) {
+                keys.emplace_back(entry.name);
+                return false;
+            });
+        }
+    } catch (...) {
+        keys.clear();  // out of memory for a huge file reads as a section without entries
+    }
+    return keys;
 }
 
 uint32_t iniNumber(std::string_view value) {

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrix {
 
@@ -36,6 +37,10 @@ std::optional<std::string> findIniValue(std::string_view content, std::string_vi
 // missing, unreadable or not a regular file, and any failure while reading, count as not found.
 std::optional<std::string> readIniValue(const std::string& path, std::string_view section,
                                         std::string_view key) noexcept;
+
+// The keys of the entries in the first section of that name in the file at path, in file order,
+// as they are written (duplicates included); none when the file or the section is missing.
+std::vector<std::string> readIniKeys(const std::string& path, std::string_view section) noexcept;
 
 // The leading whole number of a value: optional blanks, an optional sign, then decimal digits up
 // to the first other byte. No digits give 0; the number wraps modulo 2^32 as it is read.

@@ -8,6 +8,9 @@ namespace kestrix {
 
 class Extender;
 
+// The ProgID of the operator window's scroll bar, the one control of the window that is no module.
+inline constexpr char ScrollBarProgId[] = "HolvigScrollBar.ScrollBar";
+
 // The window's control collection operation "Add": creates a control of a registered ProgID inside
 // the container under the given name and returns its extender (owned by the control, which the
 // container owns). Faults with 429 when the ProgID is unknown or the control cannot be created.

@@ -160,11 +160,63 @@ TEST_F(PlanTest, RequestsBeyondTwentyAreListedAsRejected) {
         "rejected 21: XKX_ClosureStampInspection.CSI, machine 1 \"\", unit 1, not registered");
 }
 
+// Every mistake of a line that the shell passes over or corrects gets one warning, after the
+// plan; the sound lines of the tests above get none.
+TEST_F(PlanTest, WarnsOfEachMistakeTheShellPassesOverOrCorrects) {
+    write("Parameter/Program.ini",
+          "[Project]\r\nNumberOfMachines=9\r\n"
+          "[Machine1]\r\nMachineName=S\xFC"
+          "d\r\nOCRNumberOfModule=1\r\nTarvoSystem=1\r\n"
+          "LEDwithDirtyFilter=2\r\nHotMeltTankNumberOfTanks=7\r\nStampInspectionSystems=-1\r\n"
+          "TopFoldSystems=1\r\ntopfoldsystems=0\r\n"
+          "[Machine2]\r\nMachineName=Nord\r\n");
+    write("Program/Kestrix/Kestrix.ini", "[Project]\r\nLogFileSize=5\r\n");
+    const QString site = buildDir + "/tests/plugins/site";
+    const QString list = root.filePath("plugin-path");
+    writeFile(list, site.toLocal8Bit() + "\n");
+    qputenv("KESTRIX_SITE_PLUGIN_PATH_FILE", list.toLocal8Bit());
+    PlanRun run = plan(QString());
+    qunsetenv("KESTRIX_SITE_PLUGIN_PATH_FILE");
+
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(
+        run.lines.contains("slot 1: XKX_Xmelt.Xmelt, machine 1 \"S\u00fcd\", unit 1, "
+                           "not registered"))
+        << run.lines.join('\n').toStdString();
+    const QString machine1 = "warning: Program.ini [Machine1] ";
+    EXPECT_EQ(
+        run.lines.filter(QRegularExpression("^warning: ")),
+        (QStringList{
+            "warning: Program.ini [Project] NumberOfMachines=9: outside its range, the shell "
+            "uses 1",
+            "warning: Kestrix.ini [Project] LogFileSize=5: outside its range, the shell uses 100",
+            machine1 + "OCRNumberOfModule: not a key the shell knows (nearest: OCRNumberOfModules)",
+            machine1 + "TarvoSystem: not a key the shell knows (nearest: TarvoSystems)",
+            machine1 + "LEDwithDirtyFilter=2: XKX_DirtyFilterKeyence.DirtyFilter has no unit "
+                       "above 1, the shell leaves out unit 2",
+            machine1 + "HotMeltTankNumberOfTanks=7: XKX_Xmelt.Xmelt has no unit above 2, the "
+                       "shell leaves out unit 3",
+            machine1 + "StampInspectionSystems=-1: below 0, the shell creates none of its units",
+            machine1 + "topfoldsystems: given again, the shell reads the first",
+            "warning: Program.ini [Machine2]: not read, the shell uses 1 machine(s)",
+            "warning: site library " + site +
+                "/kestrix_test_site_ocr_plugin.so (xkx_ocr.ocr): no slot uses it"}));
+    // The warnings come after the whole plan.
+    EXPECT_TRUE(run.lines.last().startsWith("warning: site library"));
+}
+
 TEST_F(PlanTest, ARootWithoutProgramIniIsRefused) {
     PlanRun run = plan(QString());
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("Parameter/Program.ini")) << run.err.toStdString();
     EXPECT_EQ(plan(QString(), {"plan", root.path(), "extra"}).exitCode, 2);
+    // Without a root the plan looks at the installation it belongs to, here the build folder.
+    const PlanRun own = plan(QString(), {"plan"});
+    EXPECT_EQ(own.exitCode, 2);
+    EXPECT_TRUE(own.err.startsWith(
+        ("kestrix-check plan: " + QDir(buildDir).canonicalPath() + " is no installation root")
+            .toLocal8Bit()))
+        << own.err.toStdString();
 }
 
 }  // namespace

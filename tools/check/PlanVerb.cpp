@@ -1,8 +1,10 @@
 #include "PlanVerb.h"
+#include "PlanWarnings.h"
 #include "StderrDialogs.h"
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <iostream>
@@ -73,13 +75,21 @@ void printRegistry(const PluginControlFactory& registry) {
     }
 }
 
+// The root of the line that this program is installed in: on a line PC, the one line there is.
+QString ownInstallationRoot() {
+    return installationRootOf(
+        QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
+}
+
 int printPlan(const std::vector<std::string>& arguments) {
-    if (arguments.size() != 1) {
+    if (arguments.size() > 1) {
         return ExitUsage;
     }
-    const QString root = QFile::decodeName(QByteArray::fromStdString(arguments[0]));
+    const QString root = arguments.empty()
+                             ? ownInstallationRoot()
+                             : QFile::decodeName(QByteArray::fromStdString(arguments[0]));
     if (!QFile::exists(root + QStringLiteral("/Parameter/Program.ini"))) {
-        std::cerr << "kestrix-check plan: " << arguments[0]
+        std::cerr << "kestrix-check plan: " << text(root)
                   << " is no installation root: Parameter/Program.ini is missing\n";
         return ExitUsage;
     }
@@ -141,6 +151,11 @@ int printPlan(const std::vector<std::string>& arguments) {
               << "log size: " << log.LogDateiGroesse << " KB\n"
               << "log system lines: " << (log.LogSystem ? "on" : "off") << '\n'
               << "log data lines: " << (log.Logdaten ? "on" : "off") << '\n';
+    QStringList slotProgIds;
+    for (size_t i = 0; i < created; ++i) {
+        slotProgIds << planned.modules[i].progId;
+    }
+    printPlanWarnings({root, settings, log, slotProgIds, registry, site.folders}, service);
     return ExitSuccess;
 }
 
@@ -149,9 +164,10 @@ int printPlan(const std::vector<std::string>& arguments) {
 Verb planVerb() {
     return Verb{
         "plan",
-        "  kestrix-check plan ROOT\n"
-        "      What the shell of the installation ROOT (holding Parameter/Program.ini) creates\n"
-        "      after its countdown, one line per request in slot order:\n"
+        "  kestrix-check plan [ROOT]\n"
+        "      What the shell of the installation ROOT (holding Parameter/Program.ini; by\n"
+        "      default the one this program is installed in) creates after its countdown,\n"
+        "      one line per request in slot order:\n"
         "        machines: N\n"
         "        slot S: PROGID, machine M \"NAME\", unit U, registered|not registered\n"
         "        rejected S: ...          (the same for requests beyond slot 20)\n"
@@ -168,6 +184,15 @@ Verb planVerb() {
         "        log size: KB KB\n"
         "        log system lines: on|off\n"
         "        log data lines: on|off\n"
+        "      then one line for each mistake that the shell passes over or corrects:\n"
+        "        warning: Program.ini [MachineM] KEY: not a key the shell knows (nearest: KEY)\n"
+        "        warning: Program.ini [MachineM] KEY: given again, the shell reads the first\n"
+        "        warning: Program.ini [MachineM]: not read, the shell uses N machine(s)\n"
+        "        warning: FILE [Project] KEY=VALUE: outside its range, the shell uses VALUE\n"
+        "        warning: Program.ini [MachineM] KEY=MASK: below 0, the shell creates none ...\n"
+        "        warning: Program.ini [MachineM] KEY=MASK: PROGID has no unit above U, the\n"
+        "                 shell leaves out unit V, ...\n"
+        "        warning: site library LIBRARY (PROGID): no slot uses it\n"
         "      ProgIDs are looked up in the folders of $KESTRIX_PLUGIN_PATH, then in the site's\n"
         "      folders, then in ROOT/Program/Kestrix/plugins; the first library found for a\n"
         "      ProgID serves it.\n",
