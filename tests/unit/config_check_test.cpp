@@ -68,10 +68,13 @@ TEST_F(CheckToolTest, OneQueryPrintsTheValueAsTheShellReadsIt) {
     EXPECT_EQ(run({"ini", ini, "Machine1", "MachineName"}).out, "Packer 1\n");
     EXPECT_EQ(run({"ini", ini + ".missing", "Project", "Resolution", "--int"}).out, "-1\n");
     EXPECT_EQ(run({"ini", ini, "Project", "Absent"}).out, "\n");
+    // A Latin-1 byte prints as the character the shell reads, in UTF-8.
+    EXPECT_EQ(run({"ini", ini, "Project", "Name"}).out, "Line \\ \"one\" \xC3\xA4\n");
 }
 
-// --help prints the same usage on standard output and succeeds; --version the project's version.
-TEST_F(CheckToolTest, BadArgumentsPrintTheUsageAndExitWithTwoAndHelpAndVersionSucceed) {
+// --help prints the usage on standard output and succeeds; --version the project's version; wrong
+// arguments give one usage line that points at --help.
+TEST_F(CheckToolTest, BadArgumentsPrintOneUsageLineAndExitWithTwoAndHelpAndVersionSucceed) {
     ToolRun help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("kestrix-check plugin LIBRARY|PROGID")) << help.out.data();
@@ -80,14 +83,21 @@ TEST_F(CheckToolTest, BadArgumentsPrintTheUsageAndExitWithTwoAndHelpAndVersionSu
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "kestrix-check " KESTRIX_VERSION "\n");
 
-    const QList<QStringList> badCalls = {
-        {}, {"plan"}, {"ini", ini, "Project"}, {"ini", ini, "Project", "Resolution", "--float"}};
-    for (const QStringList& arguments : badCalls) {
+    const QList<std::pair<QStringList, QByteArray>> badCalls = {
+        {{}, "usage: kestrix-check ini|plan|plugin ... (see kestrix-check --help)\n"},
+        {{"lint"}, "usage: kestrix-check ini|plan|plugin ... (see kestrix-check --help)\n"},
+        {{"plan", folder.path(), "extra"},
+         "usage: kestrix-check plan [ROOT] (see kestrix-check --help)\n"},
+        {{"ini", ini, "Project"},
+         "usage: kestrix-check ini FILE SECTION KEY [--int|--bool] (see kestrix-check --help)\n"},
+        {{"ini", ini, "Project", "Resolution", "--float"},
+         "usage: kestrix-check ini FILE SECTION KEY [--int|--bool] (see kestrix-check --help)\n"}};
+    for (const auto& [arguments, usage] : badCalls) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         ToolRun bad = run(arguments);
         EXPECT_EQ(bad.exitCode, 2);
         EXPECT_TRUE(bad.out.isEmpty());
-        EXPECT_TRUE(bad.err.contains("kestrix-check ini FILE SECTION KEY"));
+        EXPECT_EQ(bad.err, usage);
     }
 }
 

@@ -40,13 +40,21 @@ std::string readBoolean(const Service& service, const Query& query) {
     return service.LoadIniBoolean(query.section, query.key, query.file, false) ? "TRUE" : "FALSE";
 }
 
+// The text's bytes as the shell keeps them, one byte per character (for the batch's escapes).
 std::string readText(const Service& service, const Query& query) {
     return service.LoadIniString(query.section, query.key, query.file, false)
         .toLatin1()
         .toStdString();
 }
 
-// The answer on a line of its own: a number, TRUE or FALSE, or the text's bytes as they are.
+// The text the shell reads, in UTF-8 for the terminal: a Latin-1 "S\xFCd" prints as "Süd".
+std::string readTextForTerminal(const Service& service, const Query& query) {
+    return service.LoadIniString(query.section, query.key, query.file, false)
+        .toUtf8()
+        .toStdString();
+}
+
+// The answer on a line of its own: a number, TRUE or FALSE, or the text in UTF-8.
 int answerOneQuery(const std::vector<std::string>& arguments) {
     ReadAs readAs = ReadAs::Text;
     if (arguments.size() == 4 && arguments[3] == "--int") {
@@ -67,7 +75,7 @@ int answerOneQuery(const std::vector<std::string>& arguments) {
             std::cout << readBoolean(service, query);
             break;
         case ReadAs::Text:
-            std::cout << readText(service, query);
+            std::cout << readTextForTerminal(service, query);
             break;
     }
     std::cout << '\n';
@@ -164,7 +172,7 @@ int runIni(const std::vector<std::string>& arguments) {
 Verb iniVerb() {
     return Verb{"ini",
                 "  kestrix-check ini FILE SECTION KEY [--int|--bool]\n"
-                "      prints the value the shell reads (as text unless --int or --bool)\n"
+                "      prints the value the shell reads (as text in UTF-8 unless --int or --bool)\n"
                 "  kestrix-check ini --batch\n"
                 "      answers one query per line of stdin: MODE<TAB>FILE<TAB>SECTION<TAB>KEY\n"
                 "      (MODE int, str or bool; SECTION and KEY escaped: \\\\ \\\" \\t \\n "

@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "IniVerb.h"
@@ -30,6 +31,23 @@ void printUsage(std::ostream& out) {
     out << "  kestrix-check --help | --version\n";
 }
 
+// After wrong arguments: one line, the verb's first usage line or the verbs there are, and where
+// the whole usage is.
+void printShortUsage(const Verb* verb) {
+    std::cerr << "usage: ";
+    if (verb != nullptr) {
+        const std::string_view first = verb->usage.substr(0, verb->usage.find('\n'));
+        std::cerr << first.substr(first.find_first_not_of(' '));
+    } else {
+        std::cerr << "kestrix-check";
+        for (const Verb& each : Verbs) {
+            std::cerr << (&each == Verbs ? " " : "|") << each.name;
+        }
+        std::cerr << " ...";
+    }
+    std::cerr << " (see kestrix-check --help)\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,12 +64,13 @@ int main(int argc, char** argv) {
         for (const Verb& verb : Verbs) {
             if (verb.name == arguments.front()) {
                 int exitCode = verb.run({arguments.begin() + 1, arguments.end()});
-                if (exitCode != ExitUsage) {
-                    return exitCode;
+                if (exitCode == ExitUsage) {
+                    printShortUsage(&verb);
                 }
+                return exitCode;
             }
         }
     }
-    printUsage(std::cerr);
+    printShortUsage(nullptr);
     return ExitUsage;
 }
