@@ -359,7 +359,8 @@ void removeLeftCopies(const QByteArray& path) {
 }
 
 // The reduced copy of a log, made in the log's folder so that one rename puts it in the log's
-// place. It is always a new file, with the mode a new log gets, and never opened under a name
+// place. It is always a new file, with the mode a new log gets (open to the group in the shared
+// log folder), and never opened under a name
 // somebody else could have placed first (a pipe or a link there could hold the window up or
 // send the copy elsewhere). Where the file system allows, it has no name until it is complete,
 // so that a process ending meanwhile leaves nothing behind; elsewhere it is created under a fresh
@@ -428,6 +429,18 @@ private:
     QByteArray name_;
 };
 
+// In a setgid folder (the line's shared log folder, of the operators' group) the reduced copy is
+// the group's to write as well, whatever this writer's umask, so that the other operators can go
+// on writing the log it replaces; others get no more than reading.
+void openToTheFoldersGroup(int copy, const QByteArray& folder) {
+    struct stat folderStatus {};
+    struct stat copyStatus {};
+    if (::stat(folder.constData(), &folderStatus) == 0 && (folderStatus.st_mode & S_ISGID) &&
+        ::fstat(copy, &copyStatus) == 0) {
+        ::fchmod(copy, (copyStatus.st_mode | S_IRGRP | S_IWGRP) & 0664);
+    }
+}
+
 // Replaces the log, open as `log`, by its reduced copy: the first line, then everything after the
 // line that holds the cut byte, written completely and flushed before it takes the log's place.
 // False when anything failed; the log then stays as it was.
@@ -443,6 +456,7 @@ bool replaceByReducedCopy(const QByteArray& path, int log, off_t cut, const QByt
         if (!copy.isOpen()) {
             continue;
         }
+        openToTheFoldersGroup(copy.descriptor(), folderOf(path));
         if (!writeAll(copy.descriptor(), firstLine.constData(),
                       static_cast<size_t>(firstLine.size())) ||
             !copyRest(log, keptFrom, copy.descriptor(), buffer) ||

@@ -393,6 +393,34 @@ TEST_F(LogWriterFaultsTest, WhatLiesAtTheOldTemporaryNameNeitherHoldsUpNorStopsT
     }
 }
 
+// In a setgid folder, as the shared log folder is, the reduced log stays writable by the group
+// whatever the writer's umask, and never becomes writable by others; elsewhere it has the mode of
+// a new log.
+TEST_F(LogWriterFaultsTest, ReducedLogInTheSharedFolderStaysWritableByTheGroupOnly) {
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
+    struct Case {
+        mode_t folderMode;
+        mode_t umask;
+        mode_t reduced;
+    };
+    for (const Case& c : {Case{02775, 022, 0664}, Case{02775, 0, 0664}, Case{02770, 077, 0660},
+                          Case{0775, 022, 0644}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << std::oct << "folder " << c.folderMode << " umask " << c.umask);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), c.folderMode), 0);
+        writeFile(logPath(), numberedLines(1, 160, LineLength));
+        ASSERT_EQ(::chmod(QFile::encodeName(logPath()).constData(), 0664), 0);
+        ::umask(c.umask);
+        writeLaterLine(161);  // over the limit: the log is reduced
+        ::umask(umask);
+        EXPECT_TRUE(readFile(logPath()).startsWith(logtest::FridayReductionLine));
+        struct stat reduced {};
+        ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &reduced), 0);
+        EXPECT_EQ(reduced.st_mode & 07777, c.reduced);
+    }
+}
+
 // --- Several writers of one log
 // -------------------------------------------------------------------
 
