@@ -239,7 +239,11 @@ TEST_F(HmiClientTest, LanguageSelectionReachesTheRuntime) {
 }
 
 TEST_F(HmiClientTest, RemoteCommandsRefuseBadInput) {
-    // No runtime serves this test's socket yet.
+    // No runtime serves this test's socket yet: the command says so.
+    const Outcome noRuntime = runRuntimeCommand({QStringLiteral("get"), LanguageVariable});
+    EXPECT_EQ(noRuntime.exitCode, 1);
+    EXPECT_TRUE(noRuntime.errorOutput.startsWith(QStringLiteral("kestrix-hmi: no runtime runs")))
+        << noRuntime.errorOutput.toStdString();
     EXPECT_NE(runRuntimeCommand({QStringLiteral("set"), LanguageVariable, "1031"}).exitCode, 0);
     // A name with a blank, a value with a line break, an unknown command or option.
     EXPECT_NE(runRuntimeCommand({QStringLiteral("set"), QStringLiteral("a b"), "1"}).exitCode, 0);

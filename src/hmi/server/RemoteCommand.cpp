@@ -47,8 +47,15 @@ int runRemoteCommand(const RuntimeOptions& options, const QString& socketPath) {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(AnswerTimeoutMs)) {
-        std::fprintf(stderr, "kestrix-hmi: no runtime answers on \"%s\": %s\n",
-                     qPrintable(socketPath), qPrintable(socket.errorString()));
+        // No socket, or one that nobody listens on any more: the runtime is not running.
+        if (socket.error() == QLocalSocket::ServerNotFoundError ||
+            socket.error() == QLocalSocket::ConnectionRefusedError) {
+            std::fprintf(stderr, "kestrix-hmi: no runtime runs (none listens on \"%s\")\n",
+                         qPrintable(socketPath));
+        } else {
+            std::fprintf(stderr, "kestrix-hmi: no runtime answers on \"%s\": %s\n",
+                         qPrintable(socketPath), qPrintable(socket.errorString()));
+        }
         return 1;
     }
     // Nothing goes to a listener of another user.
