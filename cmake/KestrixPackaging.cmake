@@ -88,6 +88,14 @@ endfunction()
 kestrix_install_ini(Program.ini Parameter)
 kestrix_install_ini(Kestrix.ini "${KESTRIX_PROGRAM_DIR}")
 
+# The site's list of plug-in folders, empty as installed: a configuration file too, so that an
+# upgrade keeps the site's folders and a purge takes the file (and with it /etc/kestrix) away.
+kestrix_configure_packaging_file("${packaging_source}/plugin-path"
+  "${packaging_build}/etc/plugin-path")
+install(FILES "${packaging_build}/etc/plugin-path" DESTINATION "${KESTRIX_PACKAGE_CONFIG_DIR}"
+  COMPONENT shell)
+file(APPEND "${conffiles}" "${KESTRIX_PACKAGE_CONFIG_DIR}/plugin-path\n")
+
 # They make the group and the log folder, and take the folder away on purge.
 foreach(script postinst postrm)
   kestrix_configure_packaging_file("${packaging_source}/debian/${script}"
@@ -112,6 +120,10 @@ install(FILES "${packaging_source}/kestrix.desktop" DESTINATION /usr/share/appli
 install(FILES "${packaging_source}/kestrix-autostart.desktop" DESTINATION /usr/share/kestrix
   COMPONENT shell)
 
+# The README (set-up, packages, kiosk start, the shared log folder) where Debian keeps a package's
+# documentation.
+install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION /usr/share/doc/kestrix COMPONENT shell)
+
 foreach(page kestrix kestrix-check kestrix-hmi kestrix-watched-window)
   kestrix_configure_packaging_file("${CMAKE_SOURCE_DIR}/man/${page}.1"
     "${packaging_build}/man/${page}.1")
@@ -121,12 +133,23 @@ foreach(page kestrix kestrix-check kestrix-hmi kestrix-watched-window)
 endforeach()
 
 # --- The SDK's package also carries the vendors' guide and the example module, where Debian
-# keeps a package's documentation.
+# keeps a package's documentation, and makes find_package(KestrixPluginSdk) work without
+# CMAKE_PREFIX_PATH: CMake does not look below /opt, so a configuration file where it looks
+# (/usr/share/cmake) hands over to the package's own below the installation root. Included
+# there, the package's files find the root from their own place.
 if(TARGET kestrix_plugin_sdk)
   install(FILES "${CMAKE_SOURCE_DIR}/docs/plugins.md"
     DESTINATION /usr/share/doc/kestrix-plugin-sdk COMPONENT plugin-sdk)
   install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/"
     DESTINATION /usr/share/doc/kestrix-plugin-sdk/examples COMPONENT plugin-sdk)
+  set(sdk_config_dir "${KESTRIX_PACKAGE_ROOT}/${CMAKE_INSTALL_LIBDIR}/cmake/KestrixPluginSdk")
+  foreach(file KestrixPluginSdkConfig KestrixPluginSdkConfigVersion)
+    file(WRITE "${packaging_build}/cmake/${file}.cmake"
+      "# The Kestrix plug-in SDK is installed under ${KESTRIX_PACKAGE_ROOT}.\n"
+      "include(\"${sdk_config_dir}/${file}.cmake\")\n")
+    install(FILES "${packaging_build}/cmake/${file}.cmake"
+      DESTINATION /usr/share/cmake/KestrixPluginSdk COMPONENT plugin-sdk)
+  endforeach()
 endif()
 
 # --- CPack: one package per component.
@@ -169,7 +192,7 @@ kestrix_package(plugin-sdk kestrix-plugin-sdk ""
   "SDK for plug-in modules of the Kestrix shell
 Headers and the CMake package configuration for building plug-in modules
 (Qt plugins) that the Kestrix shell creates by their ProgID. Installed under
-${KESTRIX_PACKAGE_ROOT}: point CMake there with -DCMAKE_PREFIX_PATH=${KESTRIX_PACKAGE_ROOT}.")
+${KESTRIX_PACKAGE_ROOT}; find_package(KestrixPluginSdk) finds it there.")
 
 get_property(packaging_files GLOBAL PROPERTY KESTRIX_PACKAGING_FILES)
 add_custom_target(kestrix_packaging_files ALL DEPENDS ${packaging_files})
