@@ -69,7 +69,7 @@ void readActivationSettings(FaultScope& p, const Service& service, const QString
         p.step([&] {
             oneBased(line.MachineName, machine) =
                 service.LoadIniString(QStringLiteral("Machine") + QString::number(machine),
-                                      QStringLiteral("MachineName"), line.ProgramIniFile, false);
+                                      QLatin1String(MachineNameKey), line.ProgramIniFile, false);
         });
     }
     report(ActivationProgress::MachinesRead);

@@ -11,6 +11,9 @@ class FaultScope;
 class LogWriter;
 class Service;
 
+// The key of a machine's name in its section Machine1..Machine5 of Program.ini.
+inline constexpr char MachineNameKey[] = "MachineName";
+
 // What the operator window knows of the line at its last activation: where Program.ini is, how
 // many machines there are (1 to 5) and their names (machine m at index m − 1).
 struct LineSettings {

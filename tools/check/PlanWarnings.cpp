@@ -6,6 +6,7 @@
 #include <QString>
 #include <algorithm>
 #include <iostream>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -24,7 +25,6 @@ namespace kestrix::check {
 namespace {
 
 const QString Project = QStringLiteral("Project");
-const QString MachineNameKey = QStringLiteral("MachineName");
 
 void warn(const QString& text) {
     std::cout << "warning: " << text.toLocal8Bit().toStdString() << '\n';
@@ -51,7 +51,7 @@ qsizetype editDistance(const QString& a, const QString& b) {
 
 // The keys of a Machine section: the machine's name and one mask per module kind.
 QStringList machineKeys() {
-    QStringList keys{MachineNameKey};
+    QStringList keys{QLatin1String(MachineNameKey)};
     for (const ModuleKind& kind : ModuleKinds) {
         keys << QLatin1String(kind.key);
     }
@@ -96,7 +96,7 @@ void warnAboutMask(const Service& service, const QString& where, const QString& 
         return;
     }
     QStringList unitsAbove;
-    for (int unit = kind.highestUnit + 1; unit <= 15; ++unit) {
+    for (int unit = kind.highestUnit + 1; unit <= std::numeric_limits<int16_t>::digits; ++unit) {
         if (mask & (1 << (unit - 1))) {
             unitsAbove << QString::number(unit);
         }
@@ -135,7 +135,7 @@ void warnAboutMachineSections(const PlannedLine& line, const Service& service) {
             seen.insert(key.toLower());
             if (const ModuleKind* kind = kindOfKey(key)) {
                 warnAboutMask(service, where, file, section, key, *kind);
-            } else if (key.compare(MachineNameKey, Qt::CaseInsensitive) != 0) {
+            } else if (key.compare(QLatin1String(MachineNameKey), Qt::CaseInsensitive) != 0) {
                 warn(QStringLiteral("%1 %2: not a key the shell knows (nearest: %3)")
                          .arg(where, key, nearestOf(key, known)));
             }
