@@ -1,5 +1,6 @@
 // kestrix: the operator shell of the packaging line. It takes no command-line arguments.
 
+#include <sys/prctl.h>
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "hmi/HmiClient.h"
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleFrame.h"
+#include "isolation/ModuleOrphans.h"
 #include "isolation/ProcessControlFactory.h"
 #include "platform/Clock.h"
 #include "platform/QProcessRunner.h"
@@ -47,9 +49,21 @@ kestrix::ModuleIsolation moduleIsolation(const QString& programDirectory) {
     return setting.isolation;
 }
 
+// The modules run as the operator's user, in processes of their own. So that none of them can
+// read the shell's memory or take its descriptors through /proc, the shell is not dumpable (unless
+// KESTRIX_CORE_DUMPS=1, where an integrator wants its core dumps); and what a module starts and
+// detaches becomes the shell's child once the module's process is gone, for the shell to end.
+void guardAgainstModules() {
+    if (qEnvironmentVariableIntValue("KESTRIX_CORE_DUMPS") != 1) {
+        prctl(PR_SET_DUMPABLE, 0);
+    }
+    kestrix::ModuleOrphans::becomeSubreaper();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    guardAgainstModules();
     kestrix::KestrixApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
     // The program ends on the runtime ended event, not when its last window closes.

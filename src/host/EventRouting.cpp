@@ -25,6 +25,12 @@ void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
 }
 
 void PluginHost::waitForBox(const QString& text) {
+    // Amortised: the texts are counted over again only when they have grown well beyond the
+    // waiting events.
+    if (waitingBoxes_.empty() ||
+        boxTexts_.size() >= static_cast<size_t>(MaxKeptBoxTexts) + 2 * waitingBoxes_.size()) {
+        keepOnlyWaitingBoxTexts();
+    }
     auto known = boxTextNumbers_.constFind(text);
     if (known == boxTextNumbers_.constEnd()) {
         known = boxTextNumbers_.insert(text, static_cast<uint32_t>(boxTexts_.size()));
@@ -35,6 +41,24 @@ void PluginHost::waitForBox(const QString& text) {
         waitingBoxes_.pop_front();
         ++droppedEvents_;
     }
+}
+
+// The texts kept are those of the waiting events, numbered afresh: a module that raises ever new
+// events cannot make the shell keep every text it ever showed.
+void PluginHost::keepOnlyWaitingBoxTexts() {
+    std::vector<QString> kept;
+    QHash<QString, uint32_t> numbers;
+    for (uint32_t& waiting : waitingBoxes_) {
+        const QString& text = boxTexts_[waiting];
+        auto known = numbers.constFind(text);
+        if (known == numbers.constEnd()) {
+            known = numbers.insert(text, static_cast<uint32_t>(kept.size()));
+            kept.push_back(text);
+        }
+        waiting = *known;
+    }
+    boxTexts_ = std::move(kept);
+    boxTextNumbers_ = std::move(numbers);
 }
 
 // A fault line like any other, so that it reaches the log whatever is logged and the "Log File"

@@ -43,6 +43,8 @@ public:
     // MaxWaitingEvents waiting ones the oldest are dropped.
     static constexpr int MaxOpenEventBoxes = 16;
     static constexpr int MaxWaitingEvents = 10000;
+    // Distinct box texts kept beyond those of the waiting events before the others are let go.
+    static constexpr int MaxKeptBoxTexts = 256;
 
     // yieldToEvents lets pending window events run once: between the units of a start procedure
     // and between the moves of the scroll refresh. By default the event loop processes them.
@@ -130,6 +132,8 @@ private:
     void scrollBarEvent(const EventInfo& info);
     // Puts an event's box text in the queue, dropping the oldest beyond MaxWaitingEvents.
     void waitForBox(const QString& text);
+    // Lets go of the box texts that no waiting event shows.
+    void keepOnlyWaitingBoxTexts();
     // One line for the events dropped since the last such line, if any.
     void reportDroppedEvents() noexcept;
 
@@ -149,7 +153,8 @@ private:
     // The slot whose module is being created, while its creation waits for the module's process.
     int16_t creatingSlot_ = 0;
     // The waiting events, oldest first, each as the number of its box text. A module raises the
-    // same few events over and over, so each distinct text is kept once: a long queue stays small.
+    // same few events over and over, so each distinct text is kept once: a long queue stays small;
+    // texts that no event waits for any more are let go.
     std::deque<uint32_t> waitingBoxes_;
     std::vector<QString> boxTexts_;
     QHash<QString, uint32_t> boxTextNumbers_;

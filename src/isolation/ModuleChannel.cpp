@@ -3,22 +3,24 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QDateTime>
 #include <QtEndian>
 #include <cerrno>
 
 namespace kestrix {
 
-ModuleChannel::ModuleChannel(int descriptor, QObject* parent)
+ModuleChannel::ModuleChannel(int descriptor, QObject* parent, int maxMessagesPerSecond)
     : QObject(parent),
       descriptor_(descriptor),
       readable_(descriptor, QSocketNotifier::Read),
-      writable_(descriptor, QSocketNotifier::Write) {
+      writable_(descriptor, QSocketNotifier::Write),
+      maxMessagesPerSecond_(maxMessagesPerSecond) {
     fcntl(descriptor_, F_SETFL, fcntl(descriptor_, F_GETFL) | O_NONBLOCK);
     writable_.setEnabled(false);
     connect(&readable_, &QSocketNotifier::activated, this, &ModuleChannel::readAvailable);
     connect(&writable_, &QSocketNotifier::activated, this, [this] {
         if (!writeWaiting()) {
-            close(false);
+            close(Ending::Closed);
         }
     });
     // Bytes that arrived before the socket was taken over are read at the first turn of the loop.
@@ -29,12 +31,22 @@ ModuleChannel::~ModuleChannel() {
     closeDescriptor();
 }
 
+void ModuleChannel::shut() {
+    closing_ = true;
+    open_ = false;
+    closeDescriptor();
+    arrived_.clear();
+    arrivedBytes_ = 0;
+    buffer_.clear();
+    waitingToBeWritten_.clear();
+}
+
 // What the socket does not take at once is written as it drains, in order.
 void ModuleChannel::send(const ModuleMessage& message) {
     if (open_ && !closing_) {
         waitingToBeWritten_.append(message.framed());
         if (!writeWaiting()) {
-            close(false);
+            close(Ending::Closed);
         }
     }
 }
@@ -63,43 +75,58 @@ void ModuleChannel::readAvailable() {
     if (closing_ || descriptor_ < 0) {
         return;
     }
-    const bool ended = readWhatIsThere();
-    if (!takeFrames()) {
-        close(true);
+    const bool ended = readWithinBudget();
+    if (const std::optional<Ending> broken = takeFrames()) {
+        close(*broken);
         return;
     }
     if (ended) {
-        close(false);
+        close(Ending::Closed);
         return;
     }
+    // What waits unread is bounded: reading goes on when the hand-on has taken it.
+    readable_.setEnabled(unread() < MaxUnread);
     if (!arrived_.empty()) {
         scheduleHandOn();
     }
 }
 
-// Reads all that is there into the buffer; whether the other end has closed (a read of zero
-// bytes) or the socket failed.
-bool ModuleChannel::readWhatIsThere() {
+// Reads what is there, at most ReadBudget bytes (the rest at the next turn of the loop); whether
+// the other end has closed (a read of zero bytes) or the socket failed.
+bool ModuleChannel::readWithinBudget() {
     char chunk[65536];
-    for (;;) {
+    for (qsizetype read = 0; read < ReadBudget && unread() < MaxUnread;) {
         const ssize_t got = ::read(descriptor_, chunk, sizeof chunk);
         if (got > 0) {
             buffer_.append(chunk, got);
+            read += got;
         } else if (got < 0 && errno == EINTR) {
             continue;
         } else {
             return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
         }
     }
+    return false;
 }
 
-bool ModuleChannel::takeFrames() {
+qsizetype ModuleChannel::unread() const {
+    return buffer_.size() + arrivedBytes_;
+}
+
+void ModuleChannel::resumeReading() {
+    if (!closing_ && descriptor_ >= 0 && !readable_.isEnabled() && unread() < MaxUnread) {
+        readable_.setEnabled(true);
+        QMetaObject::invokeMethod(this, &ModuleChannel::readAvailable, Qt::QueuedConnection);
+    }
+}
+
+std::optional<ModuleChannel::Ending> ModuleChannel::takeFrames() {
     qsizetype start = 0;
-    bool readable = true;
+    std::optional<Ending> broken;
     while (buffer_.size() - start >= 4) {
         const quint32 length = qFromBigEndian<quint32>(buffer_.constData() + start);
-        if (length > ModuleMessage::MaxLength) {
-            readable = false;
+        if (length > MessageBounds::MaxLength) {
+            broken = Ending::Unreadable;
             break;
         }
         if (buffer_.size() - start - 4 < static_cast<qsizetype>(length)) {
@@ -108,14 +135,31 @@ bool ModuleChannel::takeFrames() {
         std::optional<ModuleMessage> message =
             ModuleMessage::read(buffer_.mid(start + 4, static_cast<qsizetype>(length)));
         if (!message) {
-            readable = false;
+            broken = Ending::Unreadable;
             break;
         }
+        if (!withinRate()) {
+            broken = Ending::Flooded;
+            break;
+        }
+        arrivedBytes_ += message->fields.size();
         arrived_.push_back(std::move(*message));
         start += 4 + static_cast<qsizetype>(length);
     }
     buffer_.remove(0, start);
-    return readable;
+    return broken;
+}
+
+bool ModuleChannel::withinRate() {
+    if (maxMessagesPerSecond_ <= 0) {
+        return true;
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - rateWindowStart_ >= 1000 || now < rateWindowStart_) {
+        rateWindowStart_ = now;
+        messagesInWindow_ = 0;
+    }
+    return ++messagesInWindow_ <= maxMessagesPerSecond_;
 }
 
 // The hand-on runs at a turn of the event loop, never inside the socket's notification. Each
@@ -131,27 +175,43 @@ void ModuleChannel::handOn() {
     while (open_ && !arrived_.empty()) {
         const ModuleMessage message = std::move(arrived_.front());
         arrived_.pop_front();
+        arrivedBytes_ -= message.fields.size();
+        resumeReading();
         Q_EMIT Received(message);
     }
     if (open_ && closing_ && arrived_.empty()) {
         open_ = false;
-        Q_EMIT Closed(unreadable_);
+        Q_EMIT Closed(ending_);
     }
 }
 
-// What arrived before the end is still handed on: an answer may precede an exit.
-void ModuleChannel::close(bool unreadable) {
+// What arrived before the end is still handed on: an answer may precede an exit. A stream that
+// ends inside a frame ended unreadable.
+void ModuleChannel::close(Ending ending) {
     if (closing_) {
         return;
     }
-    if (!unreadable && descriptor_ >= 0) {
-        readWhatIsThere();
-        unreadable = !takeFrames();
+    if (ending == Ending::Closed && descriptor_ >= 0) {
+        readWithinBudget();
+        if (const std::optional<Ending> broken = takeFrames()) {
+            ending = *broken;
+        } else if (!buffer_.isEmpty()) {
+            ending = Ending::Unreadable;
+        }
     }
     closing_ = true;
-    unreadable_ = unreadable;
+    ending_ = ending;
     closeDescriptor();
+    buffer_.clear();
     scheduleHandOn();
+}
+
+std::optional<ModuleChannel::Ending> ModuleChannel::readToTheEnd() {
+    close(Ending::Closed);
+    if (ending_ == Ending::Closed) {
+        return std::nullopt;
+    }
+    return ending_;
 }
 
 void ModuleChannel::closeDescriptor() {

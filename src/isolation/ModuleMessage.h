@@ -1,17 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QVariant>
 #include <cstdint>
 #include <optional>
 
 #include "fault/Fault.h"
+#include "isolation/MessageCodec.h"
 
 namespace kestrix {
 
-// One message on the private channel between the shell and a module's process. Each message is
-// a kind, a number and its values; the channel frames it as a 32-bit length and the bytes of a
-// QDataStream.
+// One message on the private channel between the shell and a module's process, as the channel
+// carries it: its kind, its number and the bytes of its fields. The channel frames it as a 32-bit
+// length and these; the kinds below read and write the fields.
 //
 //   shell → module                              module → shell
 //   Create  {library, ProgID, name, window}     Answer {values}       to the call of that number
@@ -26,7 +28,8 @@ namespace kestrix {
 //   EventDone                          to the Event of that number: its box has been closed
 //   Release                            the end has begun: events from other threads return
 //                                      without a box, so that Terminate may end those threads
-//   Ping                               answered by Alive as soon as the module's event loop turns
+//   Ping                               answered by Alive of the same number as soon as the
+//                                      module's event loop turns
 //   TakeFocus {forward}                Tab (or Backtab) reached the module's place in the window:
 //                                      the control's first (last) field takes the keyboard, or,
 //                                      when it has none, FocusLeft answers at once
@@ -55,28 +58,179 @@ struct ModuleMessage {
     };
     // The last of the kinds: a number beyond it is no message.
     static constexpr Kind LastKind = Kind::TakeFocus;
-
-    // A message longer than this is no message of the shell's or the module host's.
-    static constexpr uint32_t MaxLength = 16u << 20;
+    // The kind and the number before the fields.
+    static constexpr qsizetype HeadLength = 5;
 
     Kind kind = Kind::Answer;
     uint32_t number = 0;
-    QVariantList values;
+    QByteArray fields;
 
     // The frame of this message: its length, then its bytes.
     QByteArray framed() const;
     // The message in the bytes of one frame (without the length), or nothing when they are not
-    // one message.
+    // one message of a known kind within MessageBounds::MaxLength.
     static std::optional<ModuleMessage> read(const QByteArray& bytes);
 };
 
-// A fault as the values of a Fault or OwnFault message, and back.
-QVariantList faultValues(const Fault& fault);
-Fault faultOf(const QVariantList& values);
+// A message of one kind with its fields by name: Self declares `fields(codec, message)`, which
+// names each field once, in order, for the writer and the reader alike.
+template <class Self, ModuleMessage::Kind K>
+struct TypedMessage {
+    static constexpr ModuleMessage::Kind kind = K;
 
-// The value as it can cross to the other process: a type that the data stream carries as it is,
-// other types as their text where they have one, otherwise an empty value.
-QVariant portable(const QVariant& value);
-QVariantList portable(const QVariantList& values);
+    // The message in a frame of this kind, or nothing when the frame is of another kind or its
+    // fields are not exactly this kind's within their bounds.
+    static std::optional<Self> from(const ModuleMessage& frame) {
+        Self message;
+        MessageReader reader(frame.fields);
+        if (frame.kind != K || !Self::fields(reader, message) || !reader.atEnd()) {
+            return std::nullopt;
+        }
+        return message;
+    }
 
+    ModuleMessage frame(uint32_t number = 0) const {
+        ModuleMessage message{K, number, {}};
+        MessageWriter writer(message.fields);
+        Self::fields(writer, static_cast<const Self&>(*this));
+        return message;
+    }
+};
+
+namespace Message {
+
+using Kind = ModuleMessage::Kind;
+
+// A message that has nothing but its kind and number.
+template <Kind K>
+struct Bare : TypedMessage<Bare<K>, K> {
+    template <class Codec, class Self>
+    static bool fields(Codec&, Self&) {
+        return true;
+    }
+};
+
+struct Create : TypedMessage<Create, Kind::Create> {
+    QString library;
+    QString progId;
+    QString name;
+    uint64_t window = 0;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.text(m.library, MessageBounds::MaxPathBytes) && c.name(m.progId) &&
+               c.name(m.name) && c.window(m.window);
+    }
+};
+
+struct Get : TypedMessage<Get, Kind::Get> {
+    QString member;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.name(m.member);
+    }
+};
+
+struct Let : TypedMessage<Let, Kind::Let> {
+    QString member;
+    QVariant value;
+    QVariantList arguments;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.name(m.member) && c.value(m.value) && c.values(m.arguments);
+    }
+};
+
+struct LetId : TypedMessage<LetId, Kind::LetId> {
+    int32_t dispId = 0;
+    QVariant value;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.integer(m.dispId) && c.value(m.value);
+    }
+};
+
+struct CallId : TypedMessage<CallId, Kind::CallId> {
+    int32_t dispId = 0;
+    QVariantList arguments;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.integer(m.dispId) && c.values(m.arguments);
+    }
+};
+
+struct Place : TypedMessage<Place, Kind::Place> {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool visible = false;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.integer(m.width) && c.integer(m.height) && c.boolean(m.visible);
+    }
+};
+
+struct Answer : TypedMessage<Answer, Kind::Answer> {
+    QVariantList values;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.values(m.values);
+    }
+};
+
+// A fault as it crosses: the Fault answer to a call, or OwnFault.
+template <Kind K>
+struct FaultMessage : TypedMessage<FaultMessage<K>, K> {
+    int32_t number = 0;
+    QString description;
+    QString source;
+
+    FaultMessage() = default;
+    explicit FaultMessage(const kestrix::Fault& fault)
+        : number(fault.number()), description(fault.description()), source(fault.source()) {}
+    kestrix::Fault fault() const { return kestrix::Fault(number, description, source); }
+
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.integer(m.number) && c.text(m.description, MessageBounds::MaxFaultTextBytes) &&
+               c.name(m.source);
+    }
+};
+using Fault = FaultMessage<Kind::Fault>;
+using OwnFault = FaultMessage<Kind::OwnFault>;
+
+struct Event : TypedMessage<Event, Kind::Event> {
+    QString name;
+    QVariantList parameters;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.identifier(m.name) && c.values(m.parameters);
+    }
+};
+
+struct Resized : TypedMessage<Resized, Kind::Resized> {
+    int32_t width = 0;
+    int32_t height = 0;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.integer(m.width) && c.integer(m.height);
+    }
+};
+
+// FocusLeft and TakeFocus: which way the keyboard goes.
+template <Kind K>
+struct FocusMessage : TypedMessage<FocusMessage<K>, K> {
+    bool forward = true;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.boolean(m.forward);
+    }
+};
+using FocusLeft = FocusMessage<Kind::FocusLeft>;
+using TakeFocus = FocusMessage<Kind::TakeFocus>;
+
+using EventDone = Bare<Kind::EventDone>;
+using Release = Bare<Kind::Release>;
+using Ping = Bare<Kind::Ping>;
+using Alive = Bare<Kind::Alive>;
+
+}  // namespace Message
 }  // namespace kestrix

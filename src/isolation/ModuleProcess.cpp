@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <csignal>
 
-#include "isolation/ModuleChannel.h"
+#include "isolation/ModuleOrphans.h"
 #include "isolation/ModuleStop.h"
 
 namespace kestrix {
@@ -19,6 +19,12 @@ constexpr int ChannelDescriptor = 3;
 constexpr int DefaultAnswerLimitSeconds = 10;
 constexpr int KillAfterMilliseconds = 1000;
 constexpr int ChannelClosedGraceMilliseconds = 2000;
+
+// A mark no other module process of any shell carries.
+QByteArray freshMark() {
+    static uint32_t made = 0;
+    return QByteArray::number(getpid()) + '.' + QByteArray::number(++made);
+}
 
 }  // namespace
 
@@ -43,6 +49,7 @@ ModuleProcess::~ModuleProcess() {
         signalGroup(SIGKILL);
         process_.waitForFinished(KillAfterMilliseconds);
     }
+    ModuleOrphans::endOrphansOf(mark_, static_cast<pid_t>(hostGroup_));
 }
 
 // The child's end of the pair is its descriptor 3 and nothing else of the shell's: the pair is
@@ -54,8 +61,14 @@ void ModuleProcess::start(const QString& program) {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         stopped_ = true;
+        cause_ = ModuleStop::noChannel(errno);
         return;
     }
+    mark_ = QByteArray(ModuleOrphans::MarkVariable) + '=' + freshMark();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(ModuleOrphans::MarkVariable),
+                       QString::fromLatin1(mark_.mid(mark_.indexOf('=') + 1)));
+    process_.setProcessEnvironment(environment);
     const int childEnd = ends[1];
     const pid_t shell = getpid();
     process_.setProgram(program);
@@ -75,24 +88,29 @@ void ModuleProcess::start(const QString& program) {
         }
     });
     process_.start();
+    hostGroup_ = process_.processId();
     close(childEnd);
-    channel_ = new ModuleChannel(ends[0], this);
+    channel_ = new ModuleChannel(ends[0], this, MaxMessagesPerSecond);
     connect(channel_, &ModuleChannel::Received, this, &ModuleProcess::received);
     connect(channel_, &ModuleChannel::Closed, this, &ModuleProcess::channelClosed);
 }
 
-std::optional<QVariantList> ModuleProcess::call(ModuleMessage::Kind kind,
-                                                const QVariantList& values, const QString& member) {
+std::optional<QVariantList> ModuleProcess::call(ModuleMessage message, const QString& member) {
     if (stopped_) {
         return std::nullopt;
     }
     QEventLoop loop;
     WaitingCall call{++lastCall_, member, &loop, {}, {}};
     waiting_.push_back(&call);
-    channel_->send({kind, call.number, values});
+    message.number = call.number;
+    channel_->send(message);
     restartAnswerLimit();
-    if (!call.answer && !call.fault && !stopped_) {
+    if (!call.settled() && !stopped_) {
+        QPointer<ModuleProcess> alive(this);
         loop.exec();
+        if (alive == nullptr) {
+            return std::nullopt;  // ended meanwhile with its window: nothing of it is left
+        }
     }
     // An answer that comes after a release is dropped.
     std::erase(waiting_, &call);
@@ -103,9 +121,9 @@ std::optional<QVariantList> ModuleProcess::call(ModuleMessage::Kind kind,
     return call.answer;
 }
 
-void ModuleProcess::send(ModuleMessage::Kind kind, const QVariantList& values) {
+void ModuleProcess::send(const ModuleMessage& message) {
     if (!stopped_) {
-        channel_->send({kind, 0, values});
+        channel_->send(message);
     }
 }
 
@@ -119,7 +137,7 @@ void ModuleProcess::lifeCheckDue() {
         return;
     }
     if (checksSincePing_ < 0) {
-        send(ModuleMessage::Kind::Ping, {});
+        send(Message::Ping().frame(++lastPing_));
         checksSincePing_ = 0;
     } else if (++checksSincePing_ >= 2 && !callWaiting()) {
         stop(ModuleStop::unanswered(ModuleStop::LifeCheck, answerLimitSeconds_));
@@ -128,7 +146,7 @@ void ModuleProcess::lifeCheckDue() {
 
 void ModuleProcess::releaseEvents() {
     released_ = true;
-    send(ModuleMessage::Kind::Release, {});
+    send(Message::Release().frame());
     for (WaitingCall* call : waiting_) {
         call->released = true;
         call->loop->quit();
@@ -136,59 +154,93 @@ void ModuleProcess::releaseEvents() {
     restartAnswerLimit();
 }
 
+// A message of a kind the shell does not take, or whose fields are not that kind's, is
+// unreadable: the module is stopped.
 void ModuleProcess::received(const ModuleMessage& message) {
     if (stopped_) {
         return;
     }
-    checksSincePing_ = -1;  // any message is a sign of life
+    using Kind = ModuleMessage::Kind;
+    bool readable = false;
     switch (message.kind) {
-        case ModuleMessage::Kind::Answer:
-        case ModuleMessage::Kind::Fault:
-            answered(message);
+        case Kind::Answer:
+            if (auto answer = Message::Answer::from(message)) {
+                readable = true;
+                answered(message.number, std::move(answer->values), std::nullopt);
+            }
             break;
-        case ModuleMessage::Kind::Event:
-            showEvent(message);
+        case Kind::Fault:
+            if (auto fault = Message::Fault::from(message)) {
+                readable = true;
+                answered(message.number, {}, fault->fault());
+            }
             break;
-        case ModuleMessage::Kind::OwnFault:
-            Q_EMIT OwnFault(faultOf(message.values));
+        case Kind::Event:
+            if (auto event = Message::Event::from(message)) {
+                readable = true;
+                showEvent(message.number, EventInfo{event->name, event->parameters});
+            }
             break;
-        case ModuleMessage::Kind::FocusLeft:
-            Q_EMIT FocusLeft(message.values.value(0).toBool());
+        case Kind::OwnFault:
+            if (auto fault = Message::OwnFault::from(message)) {
+                readable = true;
+                Q_EMIT OwnFault(fault->fault());
+            }
             break;
-        case ModuleMessage::Kind::Resized:
-            Q_EMIT Resized(QSize(message.values.value(0).toInt(), message.values.value(1).toInt()));
+        case Kind::FocusLeft:
+            if (auto focus = Message::FocusLeft::from(message)) {
+                readable = true;
+                Q_EMIT FocusLeft(focus->forward);
+            }
             break;
-        case ModuleMessage::Kind::Alive:
+        case Kind::Resized:
+            if (auto resized = Message::Resized::from(message)) {
+                readable = true;
+                Q_EMIT Resized(QSize(resized->width, resized->height));
+            }
+            break;
+        case Kind::Alive:
+            if (Message::Alive::from(message)) {
+                readable = true;
+                // Only the answer to the life check waiting is a sign of life.
+                if (message.number == lastPing_) {
+                    checksSincePing_ = -1;
+                }
+            }
             break;
         default:
-            stop(ModuleStop::Unreadable);
             break;
+    }
+    if (!readable) {
+        stop(ModuleStop::Unreadable);
     }
 }
 
-// An answer to no waiting call (one released by a stop, say) is dropped.
-void ModuleProcess::answered(const ModuleMessage& message) {
+// An answer to no waiting call (one released by a stop, say) is dropped. A call answered while a
+// box of another module is open returns only when that box closes: from now on its limit no longer
+// runs.
+void ModuleProcess::answered(uint32_t number, QVariantList values, std::optional<Fault> fault) {
     for (WaitingCall* call : waiting_) {
-        if (call->number != message.number || call->released) {
+        if (call->number != number || call->settled()) {
             continue;
         }
-        if (message.kind == ModuleMessage::Kind::Fault) {
-            call->fault = faultOf(message.values);
+        if (fault) {
+            call->fault = std::move(fault);
         } else {
-            call->answer = message.values;
+            call->answer = std::move(values);
         }
         call->loop->quit();
+        restartAnswerLimit();
         return;
     }
 }
 
-void ModuleProcess::showEvent(const ModuleMessage& message) {
+void ModuleProcess::showEvent(uint32_t number, const EventInfo& info) {
     if (!released_) {
         ++eventsShown_;
         restartAnswerLimit();
         QPointer<ModuleProcess> alive(this);
-        Q_EMIT EventRaised(
-            EventInfo{message.values.value(0).toString(), message.values.value(1).toList()});
+        Q_EMIT EventRaised(info);
         if (alive == nullptr) {
             return;
         }
@@ -196,14 +248,14 @@ void ModuleProcess::showEvent(const ModuleMessage& message) {
     }
     // The module's emit waits for the answer to its own number.
     if (!stopped_) {
-        channel_->send({ModuleMessage::Kind::EventDone, message.number, {}});
+        channel_->send(Message::EventDone().frame(number));
     }
     restartAnswerLimit();
 }
 
-void ModuleProcess::channelClosed(bool unreadable) {
-    if (unreadable) {
-        stop(ModuleStop::Unreadable);
+void ModuleProcess::channelClosed(ModuleChannel::Ending ending) {
+    if (ending != ModuleChannel::Ending::Closed) {
+        stop(causeOf(ending));
         return;
     }
     // The process is ending as a rule, and its status will say how; one that lives on without its
@@ -216,8 +268,19 @@ void ModuleProcess::channelClosed(bool unreadable) {
     });
 }
 
+QString ModuleProcess::causeOf(ModuleChannel::Ending ending) const {
+    return ending == ModuleChannel::Ending::Flooded ? ModuleStop::flooded(MaxMessagesPerSecond)
+                                                    : ModuleStop::Unreadable;
+}
+
+// What the module broke the channel with before its end is the cause, not the end itself. What
+// it started goes with it.
 void ModuleProcess::processFinished(int exitCode, QProcess::ExitStatus status) {
-    stop(ModuleStop::processEnded(exitCode, status == QProcess::CrashExit));
+    const std::optional<ModuleChannel::Ending> broken =
+        channel_ != nullptr && !stopped_ ? channel_->readToTheEnd() : std::nullopt;
+    stop(broken ? causeOf(*broken)
+                : ModuleStop::processEnded(exitCode, status == QProcess::CrashExit));
+    ModuleOrphans::endOrphansOf(mark_, static_cast<pid_t>(hostGroup_));
 }
 
 void ModuleProcess::processError(QProcess::ProcessError error) {
@@ -229,7 +292,7 @@ void ModuleProcess::processError(QProcess::ProcessError error) {
 
 bool ModuleProcess::callWaiting() const {
     return std::any_of(waiting_.begin(), waiting_.end(),
-                       [](const WaitingCall* call) { return !call->released; });
+                       [](const WaitingCall* call) { return !call->settled(); });
 }
 
 void ModuleProcess::restartAnswerLimit() {
@@ -242,7 +305,7 @@ void ModuleProcess::restartAnswerLimit() {
 
 void ModuleProcess::answerLimitReached() {
     const auto unanswered = std::find_if(waiting_.rbegin(), waiting_.rend(),
-                                         [](const WaitingCall* call) { return !call->released; });
+                                         [](const WaitingCall* call) { return !call->settled(); });
     if (unanswered != waiting_.rend()) {
         stop(ModuleStop::unanswered((*unanswered)->member, answerLimitSeconds_));
     }
@@ -256,6 +319,9 @@ void ModuleProcess::stop(const QString& cause) {
     cause_ = cause;
     answerLimit_.stop();
     lifeCheck_.stop();
+    if (channel_ != nullptr) {
+        channel_->shut();
+    }
     endProcessGroup();
     for (WaitingCall* call : waiting_) {
         call->loop->quit();

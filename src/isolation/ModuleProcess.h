@@ -12,14 +12,17 @@
 
 #include "fault/Fault.h"
 #include "host/EventInfo.h"
+#include "isolation/ModuleChannel.h"
 #include "isolation/ModuleMessage.h"
 
 namespace kestrix {
 
-class ModuleChannel;
-
 // The shell's side of one module's process: the module host program, started in a process group
-// of its own that dies with the shell (and is ended with it), and the private channel to it.
+// of its own that dies with the shell (and is ended with it), and the private channel to it. What
+// the module starts is ended with it (see ModuleOrphans).
+//
+// The process is not trusted: its messages are read within the channel's bounds, at most
+// MaxMessagesPerSecond of them, and only the answer to a life check counts as a sign of life.
 //
 // Calls wait for their answer in the event loop, so the window stays alive, and the module's
 // events that arrive meanwhile are shown. A process that dies, closes its channel, sends what is
@@ -34,6 +37,9 @@ public:
     // does not count: the module waits for the shell then.
     static int answerLimitSeconds();
     static constexpr char AnswerLimitVariable[] = "KESTRIX_MODULE_ANSWER_LIMIT_S";
+    // More messages than this within a second stop the module: no module needs as many for its
+    // events, faults and size changes.
+    static constexpr int MaxMessagesPerSecond = 200;
 
     explicit ModuleProcess(const QString& program, QObject* parent = nullptr);
     ~ModuleProcess() override;
@@ -41,10 +47,9 @@ public:
     // Sends the call and waits for its answer: its values, or nothing when the module was stopped
     // before or while it waited. A fault of the module's is raised. The member names the call in
     // the cause of a stop.
-    std::optional<QVariantList> call(ModuleMessage::Kind kind, const QVariantList& values,
-                                     const QString& member);
+    std::optional<QVariantList> call(ModuleMessage message, const QString& member);
     // Sends a message that has no answer.
-    void send(ModuleMessage::Kind kind, const QVariantList& values);
+    void send(const ModuleMessage& message);
     // The module runs: from now on it is asked for a sign of life every half answer limit, and
     // stopped when it gives none (no message at all) for two such checks while no call waits.
     void checkLife();
@@ -77,16 +82,20 @@ private:
         std::optional<QVariantList> answer;
         std::optional<Fault> fault;
         bool released = false;
+        // Answered or released: the answer limit no longer runs for it.
+        bool settled() const { return released || answer || fault; }
     };
 
     void start(const QString& program);
     void received(const ModuleMessage& message);
-    void answered(const ModuleMessage& message);
-    void showEvent(const ModuleMessage& message);
-    void channelClosed(bool unreadable);
+    void answered(uint32_t number, QVariantList values, std::optional<Fault> fault);
+    void showEvent(uint32_t number, const EventInfo& info);
+    void channelClosed(ModuleChannel::Ending ending);
+    QString causeOf(ModuleChannel::Ending ending) const;
     void processFinished(int exitCode, QProcess::ExitStatus status);
     void processError(QProcess::ProcessError error);
-    // Whether a call waits for its answer (one released by a stop or by the end does not).
+    // Whether a call waits for its answer (one answered, or released by a stop or by the end,
+    // does not: its answer may have to wait for a box of another module to close).
     bool callWaiting() const;
     // The limit runs while a call waits and no event of the module is being shown.
     void restartAnswerLimit();
@@ -108,6 +117,10 @@ private:
     // not measured in time: when the shell's own loop was held up, the module's answer may still
     // be waiting to be read.
     int checksSincePing_ = -1;
+    uint32_t lastPing_ = 0;
+    // The mark of this module in the environment of its host and of what it starts.
+    QByteArray mark_;
+    qint64 hostGroup_ = 0;
     bool stopped_ = false;
     QString cause_;
     bool released_ = false;

@@ -20,6 +20,11 @@ QString unanswered(const QString& member, int seconds);
 // A process that sent what is no message of the channel's.
 inline const QString Unreadable =
     QStringLiteral("its process sent a message the shell cannot read");
+// A process that sent more messages than the channel takes within a second.
+QString flooded(int messagesPerSecond);
+// A process whose channel could not be made ("its channel could not be made: Too many open
+// files").
+QString noChannel(int error);
 // How the cause names the shell's check that a running module's event loop still turns.
 inline const QString LifeCheck = QStringLiteral("the shell's life check");
 // The stop of the module with this control name ("O3") and ProgID: Automation error (440)

@@ -26,14 +26,17 @@ ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, 
       name_(std::move(name)),
       frame_(frame),
       twips_(twips) {
+    // A click on "Restart" while the module is being created (again) is ignored.
     connect(frame, &ModuleFrame::RestartClicked, this, [this] {
-        if (Extender* module = extender()) {
+        if (Extender* module = extender(); module != nullptr && !creating_) {
             Q_EMIT module->RestartRequested();
         }
     });
     connect(frame, &ModuleFrame::FocusEntered, this, [this](bool forward) {
         if (process_ != nullptr) {
-            process_->send(ModuleMessage::Kind::TakeFocus, {forward});
+            Message::TakeFocus focus;
+            focus.forward = forward;
+            process_->send(focus.frame());
         }
     });
 }
@@ -51,9 +54,12 @@ void ProcessControl::create(ModuleProcess* process) {
     try {
         const auto window =
             static_cast<qulonglong>(frame_ != nullptr ? frame_->embeddingWindow() : 0);
-        created = process->call(ModuleMessage::Kind::Create,
-                                {library_, progId_, name_, QVariant::fromValue(window)},
-                                ModuleStop::CreationCall);
+        Message::Create create;
+        create.library = library_;
+        create.progId = progId_;
+        create.name = name_;
+        create.window = window;
+        created = process->call(create.frame(), ModuleStop::CreationCall);
     } catch (const Fault& fault) {
         process->stop(fault.description());
         creating_ = false;
@@ -104,17 +110,18 @@ void ProcessControl::listenTo(ModuleProcess& process) {
     });
 }
 
-std::optional<QVariantList> ProcessControl::call(ModuleMessage::Kind kind,
-                                                 const QVariantList& values,
+std::optional<QVariantList> ProcessControl::call(const ModuleMessage& message,
                                                  const QString& member) {
     if (process_ == nullptr || process_->isStopped()) {
         return std::nullopt;
     }
-    return process_->call(kind, values, member);
+    return process_->call(message, member);
 }
 
 QVariant ProcessControl::get(const QString& member) {
-    std::optional<QVariantList> answer = call(ModuleMessage::Kind::Get, {member}, member);
+    Message::Get get;
+    get.member = member;
+    std::optional<QVariantList> answer = call(get.frame(), member);
     if (!answer) {
         return member.compare(AbsoluteHoehe, Qt::CaseInsensitive) == 0 ? stoppedHeight()
                                                                        : QVariant();
@@ -128,28 +135,44 @@ QVariant ProcessControl::get(const QString& member) {
 
 void ProcessControl::let(const QString& member, const QVariant& value,
                          const QVariantList& arguments) {
-    call(ModuleMessage::Kind::Let, {member, value, QVariant(arguments)}, member);
+    Message::Let let;
+    let.member = member;
+    let.value = value;
+    let.arguments = arguments;
+    call(let.frame(), member);
 }
 
 void ProcessControl::letId(int dispId, const QVariant& value) {
-    call(ModuleMessage::Kind::LetId, {dispId, value}, dispatchName(dispId));
+    Message::LetId let;
+    let.dispId = dispId;
+    let.value = value;
+    call(let.frame(), dispatchName(dispId));
 }
 
 QVariant ProcessControl::callId(int dispId, const QVariantList& arguments) {
-    std::optional<QVariantList> answer =
-        call(ModuleMessage::Kind::CallId, {dispId, QVariant(arguments)}, dispatchName(dispId));
+    Message::CallId callId;
+    callId.dispId = dispId;
+    callId.arguments = arguments;
+    std::optional<QVariantList> answer = call(callId.frame(), dispatchName(dispId));
     return answer ? answer->value(0) : QVariant();
 }
 
 void ProcessControl::place(QSize size, bool visible) {
     if (process_ != nullptr && !process_->isStopped()) {
-        process_->send(ModuleMessage::Kind::Place, {size.width(), size.height(), visible});
+        Message::Place place;
+        place.width = size.width();
+        place.height = size.height();
+        place.visible = visible;
+        process_->send(place.frame());
     }
 }
 
 // The old process, if it still runs, goes on ending; a new one takes the module's place. The
 // extender places it, as its frame stands now.
 void ProcessControl::restart() {
+    if (creating_) {
+        return;
+    }
     if (process_ != nullptr) {
         process_->disconnect(this);
         process_->stop(QStringLiteral("restarted"));

@@ -40,8 +40,7 @@ public:
 private:
     Extender* extender() const;
     void listenTo(ModuleProcess& process);
-    std::optional<QVariantList> call(ModuleMessage::Kind kind, const QVariantList& values,
-                                     const QString& member);
+    std::optional<QVariantList> call(const ModuleMessage& message, const QString& member);
     void stopped(const QString& cause);
     double stoppedHeight() const;
 

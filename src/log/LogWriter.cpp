@@ -51,13 +51,39 @@ void appendTwoDigits(std::string& line, int value) {
     line += static_cast<char>('0' + value % 10);
 }
 
+// The longest text of one line: a tenth of the log's limit, at most 4 KB, so that no one line can
+// push the others out of the log in a reduction. A longer text is cut and ends in CutMark.
+constexpr qsizetype MaxLineTextBytes = 4096;
+constexpr char CutMark[] = " [cut]";
+
+qsizetype lineTextBound(int32_t logDateiGroesse) {
+    const qsizetype tenth = static_cast<qsizetype>(logDateiGroesse) * 1024 / 10;
+    return tenth > 0 ? std::min(tenth, MaxLineTextBytes) : MaxLineTextBytes;
+}
+
+// Latin-1 ('?' for what it cannot hold) with every control character a blank: a line break would
+// split the log line, an escape sequence would reach the terminal that shows the log.
+QByteArray singleByteTextOf(const QString& text, qsizetype bound) {
+    QByteArray singleByteText = text.toLatin1();
+    for (char& c : singleByteText) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7f && byte < 0xa0)) {
+            c = ' ';
+        }
+    }
+    if (singleByteText.size() > bound) {
+        const qsizetype mark = static_cast<qsizetype>(sizeof CutMark) - 1;
+        singleByteText.truncate(std::max<qsizetype>(bound - mark, 0));
+        singleByteText.append(CutMark);
+    }
+    return singleByteText;
+}
+
 // Flag letters, "hh:mm:ss mm.dd.yy ", the text as single-byte text, CRLF. The stamp is put
 // together by hand: this runs for every line and must cost next to nothing beside the file work.
-std::string ordinaryLine(const QString& text, bool system, bool data, bool error,
+std::string ordinaryLine(const QString& text, qsizetype bound, bool system, bool data, bool error,
                          const LocalDateTime& at) {
-    // '?' for what Latin-1 cannot hold; a line break inside the text would split the log line.
-    QByteArray singleByteText = text.toLatin1();
-    singleByteText.replace('\r', ' ').replace('\n', ' ');
+    const QByteArray singleByteText = singleByteTextOf(text, bound);
     std::string line;
     line.reserve(6 + 18 + static_cast<size_t>(singleByteText.size()) + 2);
     if (error) {
@@ -498,7 +524,8 @@ void LogWriter::WriteLogLine(const QString& text, bool system, bool data, bool e
     }
     try {
         const QByteArray& path = logPath();
-        const std::string line = ordinaryLine(text, system, data, error, clock_.now());
+        const std::string line =
+            ordinaryLine(text, lineTextBound(LogDateiGroesse), system, data, error, clock_.now());
         std::string lostBecause;
         LineOutcome outcome = appendLine(path, line, lostBecause);
         if (outcome == LineOutcome::LostLogReduced) {

@@ -33,7 +33,8 @@ public:
     // Called for every error line, before the line is written (the window turns "Log File" red).
     std::function<void()> onErrorLine;
 
-    // Prefix ("E ", "D ", "S "), "hh:mm:ss mm.dd.yy ", the text with its line breaks as blanks,
+    // Prefix ("E ", "D ", "S "), "hh:mm:ss mm.dd.yy ", the text with its control characters
+    // (line breaks among them) as blanks and cut to a tenth of the log's limit, at most 4 KB,
     // CRLF. Never throws and writes no line about itself: a line that cannot be written is lost,
     // and the first such line of a log name says so in one line on stderr.
     void WriteLogLine(const QString& text, bool system, bool data, bool error) noexcept;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include "InstalledLine.h"
 #include "isolation/ModuleFrame.h"
@@ -195,6 +196,28 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
     EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "Backtab did not enter it";
 
     EXPECT_GE(moduleProcesses(), 3);  // the two modules' and the one left behind
+    line.shell.kill();
+    line.shell.waitForFinished(5000);
+    EXPECT_TRUE(waitUntil([&] { return moduleProcesses() == 0; }, 5000))
+        << moduleProcesses() << " module processes outlived the shell";
+}
+
+// A shell killed outright while a module hangs in Init takes that module's process with it (the
+// module host dies with its parent, whatever its module does), and the daemon another module
+// started (setsid and a second fork) too: it stayed below its module's process, which ends
+// whatever it started as it ends.
+TEST_F(ModulesInProcesses, AShellKilledWhileAModuleHangsInInitLeavesNothingOfItsModules) {
+    line.environment.insert(QStringLiteral("KESTRIX_MODULE_ANSWER_LIMIT_S"), QStringLiteral("60"));
+    line.root.writeProgramIni(
+        "[Project]\nNumberOfMachines=1\n[Machine1]\nOCRNumberOfModules=1\n"
+        "StampInspectionSystems=1\n");
+    line.useStandIn(QStringLiteral("leavingdaemon"));
+    line.useStandIn(QStringLiteral("hanging"));
+    line.startShell();
+    // The OCR's Init has left its daemon, and the stamp inspection's Init has begun.
+    ASSERT_TRUE(waitUntil([&] { return moduleProcesses() >= 3; }, 20000));
+    ASSERT_TRUE(line.waitForLog(QStringLiteral("D KX.TimerErstemal_Timer.StampInspectionStart An ")));
+    QThread::msleep(1500);
     line.shell.kill();
     line.shell.waitForFinished(5000);
     EXPECT_TRUE(waitUntil([&] { return moduleProcesses() == 0; }, 5000))

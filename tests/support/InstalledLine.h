@@ -166,9 +166,17 @@ public:
             {"exiting", "xmelt"},          {"crashing", "ocr"},
             {"hanging", "stamp"},          {"timerthrowing", "dirtyfilter"},
             {"threademitting", "topfold"}, {"typing", "tarvo"},
-            {"leavinginit", "csi"}};
+            {"leavinginit", "csi"},        {"leavingdaemon", "ocr"}};
+        const QString folder = root.programDirectory() + QStringLiteral("/plugins/");
         for (const auto& [name, built] : builtFor) {
             if (standIn == QLatin1String(name)) {
+                // The last stand-in put in a kind's place is the one there.
+                for (const auto& [other, itsKind] : builtFor) {
+                    if (qstrcmp(itsKind, built) == 0) {
+                        QFile::remove(folder + QStringLiteral("kestrix_test_isolated%1_plugin.so")
+                                                   .arg(QLatin1String(other)));
+                    }
+                }
                 replacePlugin(QStringLiteral("kestrix_module_%1.so").arg(QLatin1String(built)),
                               QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR
                                              "/kestrix_test_isolated%1_plugin.so")

@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDate>
 #include <QRandomGenerator>
+#include <QSize>
 #include <memory>
 #include <vector>
 
@@ -28,7 +30,9 @@ struct ChannelPair {
         QObject::connect(receiver.get(), &ModuleChannel::Received,
                          [this](const ModuleMessage& message) { received.push_back(message); });
         QObject::connect(receiver.get(), &ModuleChannel::Closed,
-                         [this](bool unreadable) { closed = unreadable ? 2 : 1; });
+                         [this](ModuleChannel::Ending ending) {
+                             closed = ending == ModuleChannel::Ending::Closed ? 1 : 2;
+                         });
     }
 
     std::unique_ptr<ModuleChannel> sender;
@@ -37,14 +41,25 @@ struct ChannelPair {
     int closed = 0;  // 1: closed by the other end, 2: unreadable
 };
 
-// A message of a random kind whose value is a random text of up to a megabyte (most are short).
+// An answer or an event of random values, most of them short, some up to the bounds of a text
+// (the largest near a megabyte).
 ModuleMessage randomMessage(QRandomGenerator& random, uint32_t number) {
     const bool large = random.bounded(8) == 0;
-    const int length = static_cast<int>(random.bounded(large ? 1 << 20 : 64));
-    QString text(length, QLatin1Char('a' + static_cast<char>(random.bounded(26))));
-    const auto kind = static_cast<ModuleMessage::Kind>(
-        1 + random.bounded(static_cast<quint32>(ModuleMessage::LastKind)));
-    return {kind, number, {text, static_cast<int>(random.bounded(1000))}};
+    QVariantList values;
+    for (int i = static_cast<int>(random.bounded(large ? 15 : 3)); i >= 0; --i) {
+        const int length = static_cast<int>(random.bounded(large ? 60000 : 64));
+        values.append(QString(length, QLatin1Char('a' + static_cast<char>(random.bounded(26)))));
+        values.append(static_cast<int>(random.bounded(1000)));
+    }
+    if (random.bounded(2) == 0) {
+        Message::Answer answer;
+        answer.values = values;
+        return answer.frame(number);
+    }
+    Message::Event event;
+    event.name = QStringLiteral("Event%1").arg(number);
+    event.parameters = values;
+    return event.frame(number);
 }
 
 TEST(ModuleChannel, RandomMessagesOfAnySizeArriveWholeAndInOrderThenTheCloseAfterThem) {
@@ -65,7 +80,7 @@ TEST(ModuleChannel, RandomMessagesOfAnySizeArriveWholeAndInOrderThenTheCloseAfte
         for (size_t i = 0; i < sent.size(); ++i) {
             EXPECT_EQ(pair.received[i].kind, sent[i].kind);
             EXPECT_EQ(pair.received[i].number, sent[i].number);
-            EXPECT_EQ(pair.received[i].values, sent[i].values);
+            EXPECT_EQ(pair.received[i].fields, sent[i].fields);
         }
         EXPECT_FALSE(pair.receiver->isOpen());
     }
@@ -80,10 +95,11 @@ TEST(ModuleChannel, BytesThatAreNoMessageCloseItAfterTheMessagesBeforeThem) {
     int closed = 0;
     QObject::connect(&receiver, &ModuleChannel::Received,
                      [&](const ModuleMessage& message) { numbers.push_back(message.number); });
-    QObject::connect(&receiver, &ModuleChannel::Closed,
-                     [&](bool unreadable) { closed = unreadable ? 2 : 1; });
-    const QByteArray bytes = ModuleMessage{ModuleMessage::Kind::Answer, 7, {1}}.framed() +
-                             QByteArray("\xff\xff\xff\xffgarbage", 11);
+    QObject::connect(&receiver, &ModuleChannel::Closed, [&](ModuleChannel::Ending ending) {
+        closed = ending == ModuleChannel::Ending::Closed ? 1 : 2;
+    });
+    const QByteArray bytes =
+        Message::Alive().frame(7).framed() + QByteArray("\xff\xff\xff\xffgarbage", 11);
     ASSERT_EQ(write(ends[0], bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
     ASSERT_TRUE(runEventsUntil([&] { return closed != 0; }));
     EXPECT_EQ(closed, 2);
@@ -92,6 +108,47 @@ TEST(ModuleChannel, BytesThatAreNoMessageCloseItAfterTheMessagesBeforeThem) {
     char byte = 0;
     EXPECT_EQ(read(ends[0], &byte, 1), 0);
     close(ends[0]);
+}
+
+// Values cross as their own type where the channel carries it; a list inside a list's item and a
+// value of another type cross as their text, or empty where they have none.
+TEST(ModuleMessage, ValuesCrossAsTheirTypeOrAsTheirText) {
+    Message::Let let;
+    let.member = QStringLiteral("Caption");
+    let.value = QVariantList{1, QStringLiteral("a"), QVariantList{2}};
+    let.arguments = {7,
+                     7u,
+                     qlonglong{-7},
+                     qulonglong{7},
+                     0.5,
+                     true,
+                     QStringLiteral("Süd"),
+                     QByteArray("\0\1", 2),
+                     QDate(2026, 12, 8),
+                     QVariant(),
+                     QVariant::fromValue(QSize(1, 2))};
+    const std::optional<ModuleMessage> frame = ModuleMessage::read(let.frame(3).framed().mid(4));
+    ASSERT_TRUE(frame.has_value());
+    const std::optional<Message::Let> crossed = Message::Let::from(*frame);
+    ASSERT_TRUE(crossed.has_value());
+    EXPECT_EQ(crossed->member, let.member);
+    EXPECT_EQ(crossed->value, (QVariantList{1, QStringLiteral("a"), QVariant()}));
+    const QVariantList expected = {7,
+                                   7u,
+                                   qlonglong{-7},
+                                   qulonglong{7},
+                                   0.5,
+                                   true,
+                                   QStringLiteral("Süd"),
+                                   QByteArray("\0\1", 2),
+                                   QStringLiteral("2026-12-08"),
+                                   QVariant(),
+                                   QVariant()};
+    ASSERT_EQ(crossed->arguments.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(crossed->arguments[i], expected[i]) << i;
+        EXPECT_EQ(crossed->arguments[i].metaType(), expected[i].metaType()) << i;
+    }
 }
 
 }  // namespace

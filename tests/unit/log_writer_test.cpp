@@ -75,10 +75,35 @@ TEST_F(LogWriterTest, TextIsWrittenAsSingleByteTextWithQuestionMarksBeyondLatin1
 }
 
 // A line break inside a text (a module's fault description "relay\nstuck") would split the log
-// line and leave a second one without its stamp.
-TEST_F(LogWriterTest, LineBreaksInsideTheTextAreWrittenAsBlanks) {
-    log.WriteLogLine("Fault 5; relay\nstuck\r\nat 3\r; Hotmelt", false, false, true);
-    EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 Fault 5; relay stuck  at 3 ; Hotmelt\r\n");
+// line and leave a second one without its stamp; an escape sequence would reach the terminal that
+// shows the log.
+TEST_F(LogWriterTest, ControlCharactersInsideTheTextAreWrittenAsBlanks) {
+    log.WriteLogLine(
+        QString::fromLatin1("Fault 5; relay\nstuck\r\nat 3\r; \x1b[31mHot\x07\x01\x7f\x85melt"),
+        false, false, true);
+    EXPECT_EQ(logContent(),
+              "E 09:41:05 03.27.26 Fault 5; relay stuck  at 3 ;  [31mHot    melt\r\n");
+}
+
+// A text longer than a tenth of the log's limit (at most 4 KB) is cut, so that no one line (a
+// module's fault text of megabytes) pushes the others out in the next reductions.
+TEST_F(LogWriterTest, ALongTextIsCutToATenthOfTheLimitAndTheLinesAroundItSurviveTheReduction) {
+    for (int n = 100; n < 300; ++n) {
+        log.WriteLogLine(QStringLiteral("line %1").arg(n), false, false, true);
+    }
+    log.WriteLogLine(QString(7'000'000, QLatin1Char('x')), false, false, true);
+    const QByteArray cut = "E 09:41:05 03.27.26 " + QByteArray(1024 - 6, 'x') + " [cut]\r\n";
+    EXPECT_TRUE(logContent().endsWith("line 299\r\n" + cut));
+    for (int n = 300; n < 450; ++n) {
+        log.WriteLogLine(QStringLiteral("line %1").arg(n), false, false, true);
+    }
+    const QByteArray reduced = logContent();
+    EXPECT_TRUE(reduced.startsWith(FridayReductionLine)) << reduced.left(80).constData();
+    EXPECT_TRUE(reduced.contains("line 200\r\n"));
+    EXPECT_TRUE(reduced.contains(cut));
+    log.LogDateiGroesse = 100;
+    log.WriteLogLine(QString(5000, QLatin1Char('y')), false, false, true);
+    EXPECT_TRUE(logContent().endsWith(" " + QByteArray(4096 - 6, 'y') + " [cut]\r\n"));
 }
 
 TEST_F(LogWriterTest, LinesAreAppendedToWhatTheLogAlreadyHolds) {

@@ -12,6 +12,7 @@
 
 #include "host/Extender.h"
 #include "isolation/KeyboardFocus.h"
+#include "isolation/ModuleOrphans.h"
 
 namespace kestrix {
 
@@ -45,51 +46,59 @@ ModuleServer::~ModuleServer() = default;
 // would be the caller's.
 void ModuleServer::endWithItsGroup() {
     if (getpgrp() == getpid()) {
+        ModuleOrphans::endDescendantsOfThisProcess();
         ::kill(0, SIGKILL);
     }
     _exit(0);
 }
 
+// The shell is trusted: a message of the shell's that does not read as its kind is answered as a
+// call of no member would be, or dropped when it has no answer.
 void ModuleServer::received(const ModuleMessage& message) {
     using Kind = ModuleMessage::Kind;
     switch (message.kind) {
         case Kind::Create:
-            answer(message, [&] { return create(message.values); });
+            answer(message, [&] { return create(read<Message::Create>(message)); });
             break;
         case Kind::Get:
             answer(message,
-                   [&] { return QVariantList{control().get(message.values.value(0).toString())}; });
+                   [&] { return QVariantList{control().get(read<Message::Get>(message).member)}; });
             break;
         case Kind::Let:
             answer(message, [&] {
-                control().let(message.values.value(0).toString(), message.values.value(1),
-                              message.values.value(2).toList());
+                const auto let = read<Message::Let>(message);
+                control().let(let.member, let.value, let.arguments);
                 return QVariantList{};
             });
             break;
         case Kind::LetId:
             answer(message, [&] {
-                control().letId(message.values.value(0).toInt(), message.values.value(1));
+                const auto let = read<Message::LetId>(message);
+                control().letId(let.dispId, let.value);
                 return QVariantList{};
             });
             break;
         case Kind::CallId:
             answer(message, [&] {
-                return QVariantList{control().callId(message.values.value(0).toInt(),
-                                                     message.values.value(1).toList())};
+                const auto call = read<Message::CallId>(message);
+                return QVariantList{control().callId(call.dispId, call.arguments)};
             });
             break;
         case Kind::Place:
-            place(message.values);
+            if (const auto place = Message::Place::from(message)) {
+                this->place(*place);
+            }
             break;
         case Kind::EventDone:
             eventDone(message.number);
             break;
         case Kind::Ping:
-            channel_.send({Kind::Alive, message.number, {}});
+            channel_.send(Message::Alive().frame(message.number));
             break;
         case Kind::TakeFocus:
-            takeFocus(message.values.value(0).toBool());
+            if (const auto focus = Message::TakeFocus::from(message)) {
+                takeFocus(focus->forward);
+            }
             break;
         case Kind::Release:
             if (control_ != nullptr) {
@@ -101,25 +110,33 @@ void ModuleServer::received(const ModuleMessage& message) {
     }
 }
 
+template <class Typed>
+Typed ModuleServer::read(const ModuleMessage& message) {
+    std::optional<Typed> typed = Typed::from(message);
+    if (!typed) {
+        raiseFault(ErrorNumber::TypeMismatch);
+    }
+    return *std::move(typed);
+}
+
 template <class Work>
 void ModuleServer::answer(const ModuleMessage& message, Work&& work) {
-    QVariantList values;
+    Message::Answer answer;
     try {
-        values = work();
+        answer.values = work();
     } catch (...) {
-        const Fault fault = currentFault();
-        channel_.send({ModuleMessage::Kind::Fault, message.number, faultValues(fault)});
+        channel_.send(Message::Fault(currentFault()).frame(message.number));
         return;
     }
-    channel_.send({ModuleMessage::Kind::Answer, message.number, values});
+    channel_.send(answer.frame(message.number));
 }
 
 // The window is a child of the shell's frame from the start, so no window manager ever sees it.
-QVariantList ModuleServer::create(const QVariantList& values) {
-    const QString library = values.value(0).toString();
-    const QString progId = values.value(1).toString();
-    const QString name = values.value(2).toString();
-    const auto frame = static_cast<WId>(values.value(3).toULongLong());
+QVariantList ModuleServer::create(const Message::Create& message) {
+    const QString& library = message.library;
+    const QString& progId = message.progId;
+    const QString& name = message.name;
+    const auto frame = static_cast<WId>(message.window);
     registry_ =
         std::make_unique<PluginControlFactory>(QStringList(), ScreenTwips::ofPrimaryScreen());
     registry_->registerLibrary(library);
@@ -152,7 +169,7 @@ bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (KeyboardFocus::leavesControl(*control_->control(), key->key(), key->modifiers(),
                                              forward)) {
-                channel_.send({ModuleMessage::Kind::FocusLeft, 0, {forward}});
+                sendFocusLeft(forward);
                 return true;
             }
         }
@@ -160,7 +177,10 @@ bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && control_ != nullptr && watched == control_->control()) {
         const QSize size = control_->control()->size();
         window_->setGeometry(QRect(QPoint(0, 0), size));
-        channel_.send({ModuleMessage::Kind::Resized, 0, {size.width(), size.height()}});
+        Message::Resized resized;
+        resized.width = size.width();
+        resized.height = size.height();
+        channel_.send(resized.frame());
     }
     return QObject::eventFilter(watched, event);
 }
@@ -171,8 +191,14 @@ void ModuleServer::takeFocus(bool forward) {
                          control_->control() != nullptr &&
                          KeyboardFocus::enterControl(*window_, *control_->control(), forward);
     if (!entered) {
-        channel_.send({ModuleMessage::Kind::FocusLeft, 0, {forward}});
+        sendFocusLeft(forward);
     }
+}
+
+void ModuleServer::sendFocusLeft(bool forward) {
+    Message::FocusLeft left;
+    left.forward = forward;
+    channel_.send(left.frame());
 }
 
 Extender& ModuleServer::control() {
@@ -182,12 +208,12 @@ Extender& ModuleServer::control() {
     return *control_;
 }
 
-void ModuleServer::place(const QVariantList& values) {
+void ModuleServer::place(const Message::Place& place) {
     if (control_ == nullptr || control_->control() == nullptr || window_ == nullptr) {
         return;
     }
-    const QSize size(values.value(0).toInt(), values.value(1).toInt());
-    const bool visible = values.value(2).toBool();
+    const QSize size(place.width, place.height);
+    const bool visible = place.visible;
     control_->control()->setGeometry(QRect(QPoint(0, 0), size));
     window_->setGeometry(QRect(QPoint(0, 0), control_->control()->size()));
     control_->control()->setVisible(visible);
@@ -203,7 +229,10 @@ void ModuleServer::forwardEvent(const EventInfo& info) {
     QEventLoop loop;
     WaitingEvent waiting{++lastEvent_, &loop};
     waitingEvents_.push_back(&waiting);
-    channel_.send({ModuleMessage::Kind::Event, waiting.number, {info.Name, info.Parameters}});
+    Message::Event event;
+    event.name = info.Name;
+    event.parameters = info.Parameters;
+    channel_.send(event.frame(waiting.number));
     if (!waiting.done) {
         loop.exec();
     }
@@ -220,7 +249,7 @@ void ModuleServer::eventDone(uint32_t number) {
 }
 
 void ModuleServer::reportOwnFault(const Fault& fault) {
-    channel_.send({ModuleMessage::Kind::OwnFault, 0, faultValues(fault)});
+    channel_.send(Message::OwnFault(fault).frame());
 }
 
 }  // namespace kestrix

@@ -31,8 +31,8 @@ public:
 
     // A fault that escaped the module's own code, for the shell's log.
     void reportOwnFault(const Fault& fault);
-    // Ends the host at once, and with it its process group: what the module started. Safe in a
-    // signal handler.
+    // Ends the host at once, and with it what the module started: its process group and whatever
+    // became the host's child (the host is their subreaper). Safe in a signal handler.
     static void endWithItsGroup();
 
 private:
@@ -47,11 +47,15 @@ private:
     // Runs one call of the shell's and answers it with its values or its fault.
     template <class Work>
     void answer(const ModuleMessage& message, Work&& work);
+    // The shell's message as its kind; type mismatch (13) when it does not read as one.
+    template <class Typed>
+    static Typed read(const ModuleMessage& message);
     void prepareWindow();
-    QVariantList create(const QVariantList& values);
+    QVariantList create(const Message::Create& message);
     Extender& control();
-    void place(const QVariantList& values);
+    void place(const Message::Place& place);
     void takeFocus(bool forward);
+    void sendFocusLeft(bool forward);
     void forwardEvent(const EventInfo& info);
     void eventDone(uint32_t number);
 

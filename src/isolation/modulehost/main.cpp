@@ -12,6 +12,7 @@
 
 #include "ModuleServer.h"
 #include "fault/Fault.h"
+#include "isolation/ModuleOrphans.h"
 
 namespace kestrix {
 namespace {
@@ -80,6 +81,8 @@ int main(int argc, char** argv) {
         return kestrix::usage();
     }
     kestrix::endTheGroupOnTerm();
+    // What the module starts and detaches stays below the host, to be ended with it.
+    kestrix::ModuleOrphans::becomeSubreaper();
     kestrix::ModuleHostApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix module"));
     QApplication::setQuitOnLastWindowClosed(false);
