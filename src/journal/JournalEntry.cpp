@@ -2,6 +2,7 @@
 
 #include <sys/uio.h>
 #include <systemd/sd-journal.h>
+#include <unistd.h>
 
 namespace kestrix {
 
@@ -26,6 +27,11 @@ JournalEntry& JournalEntry::field(const char* name, const QString& value) {
 JournalEntry& JournalEntry::field(const char* name, int64_t value) {
     fields_.push_back(QByteArray(name) + '=' + QByteArray::number(static_cast<qlonglong>(value)));
     return *this;
+}
+
+bool JournalEntry::journalListens() {
+    static const bool listens = ::access("/run/systemd/journal/socket", F_OK) == 0;
+    return listens;
 }
 
 void JournalEntry::send() const noexcept {

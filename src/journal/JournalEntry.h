@@ -33,6 +33,10 @@ public:
 
     void send() const noexcept;
 
+    // Whether a journal listens on this system (its socket is there), looked at once: where none
+    // does, no entry is even put together.
+    static bool journalListens();
+
 private:
     std::vector<QByteArray> fields_;
 };

@@ -20,6 +20,8 @@ void readModule(const QString& sourceString, LogLineFields& fields) {
     } else if (const auto made = creation.match(sourceString); made.hasMatch()) {
         fields.progId = made.captured(1);
         fields.slot = made.captured(2).toInt();
+    } else if (fields.faultSource.contains(QLatin1Char('.'))) {
+        fields.progId = fields.faultSource;  // a module's call that faulted ("Library.Class")
     }
 }
 
@@ -40,6 +42,9 @@ LogLineFields readLogLine(const QString& text) {
 }
 
 void journalLogLine(const QString& text, bool system, bool data, bool error) noexcept {
+    if (!JournalEntry::journalListens()) {
+        return;
+    }
     try {
         const LogLineFields fields = readLogLine(text);
         QStringList flags;

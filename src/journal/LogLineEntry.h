@@ -7,7 +7,9 @@ namespace kestrix {
 
 // What a log line is about, read from its text: the procedure's source string, and for a fault
 // line its number and fault source; the slot and ProgID of the module where the line names one
-// (a module's own source string "KX.O3", or a failed creation's "... Object:XKX_OCR.OCR[3]").
+// (a module's own source string "KX.O3", or a failed creation's "... Object:XKX_OCR.OCR[3]"),
+// else the ProgID alone of a module whose call faulted (a fault source "Library.Class"; the
+// program's own faults have "Kestrix" or a control's name).
 struct LogLineFields {
     QString source;
     int32_t fault = 0;  // 0: no fault line

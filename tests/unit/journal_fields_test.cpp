@@ -73,6 +73,8 @@ TEST(JournalFields, TheSourceAndTheModuleOfALine) {
          "KX.NeuesObjekt Object:XKX_Xmelt.Xmelt[12]", 429, 12, "XKX_Xmelt.Xmelt"},
         {"Fault 9; Subscript out of range; Kestrix; KX.OCXEreignis", "KX.OCXEreignis", 9, 0, ""},
         {"Fault 6; Overflow; Kestrix; KX.Orange", "KX.Orange", 6, 0, ""},
+        {"Fault 440; Automation error; XKX_Tarvo.Tarvo; KX.NeuesObjekt", "KX.NeuesObjekt", 440, 0,
+         "XKX_Tarvo.Tarvo"},
     };
     for (const Case& c : cases) {
         const LogLineFields fields = readLogLine(QString::fromUtf8(c.text));
