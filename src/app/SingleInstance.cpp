@@ -104,12 +104,14 @@ void SingleInstance::answer() {
         const std::optional<LocalPeer> peer = localPeerOf(connection->socketDescriptor());
         if (!peer || !isOfThisUser(*peer)) {
             connection->abort();
+            connection->deleteLater();
             continue;
         }
         connect(connection, &QLocalSocket::readyRead, this, [this, connection] {
             if (!connection->canReadLine()) {
                 if (connection->bytesAvailable() > 64) {
                     connection->abort();
+                    connection->deleteLater();
                 }
                 return;
             }

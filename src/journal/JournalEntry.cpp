@@ -1,7 +1,7 @@
 #include "journal/JournalEntry.h"
 
-#include <sys/uio.h>
-#include <systemd/sd-journal.h>
+#include "journal/JournalQueue.h"
+
 #include <unistd.h>
 
 namespace kestrix {
@@ -35,14 +35,22 @@ bool JournalEntry::journalListens() {
 }
 
 void JournalEntry::send() const noexcept {
-    std::vector<iovec> parts;
-    parts.reserve(fields_.size());
-    for (const QByteArray& field : fields_) {
-        parts.push_back(
-            iovec{const_cast<char*>(field.constData()), static_cast<size_t>(field.size())});
+    if (!journalListens()) {
+        return;
     }
-    // Without a journal the call fails; the entry is lost, which is all that can happen to it.
-    (void)sd_journal_sendv(parts.data(), static_cast<int>(parts.size()));
+    try {
+        JournalQueue::instance().push(fields_);
+    } catch (...) {
+        // The journal is beside the log: what cannot be sent there is lost there alone.
+    }
+}
+
+bool JournalEntry::flushSent(std::chrono::milliseconds wait) noexcept {
+    try {
+        return !journalListens() || JournalQueue::instance().flush(wait);
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace kestrix

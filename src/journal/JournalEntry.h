@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -31,7 +32,12 @@ public:
     JournalEntry& field(const char* name, const QString& value);
     JournalEntry& field(const char* name, int64_t value);
 
+    // Queues the entry for the journal's own thread (JournalQueue): it never waits.
     void send() const noexcept;
+
+    // Waits until the entries sent so far are in the journal, at most `wait`; before the
+    // program ends.
+    static bool flushSent(std::chrono::milliseconds wait) noexcept;
 
     // Whether a journal listens on this system (its socket is there), looked at once: where none
     // does, no entry is even put together.

@@ -75,6 +75,8 @@ void journalLineEnded(int exitStatus, const QString& why) noexcept {
             .field("KESTRIX_CAUSE", why)
             .field("KESTRIX_EXIT_STATUS", exitStatus)
             .send();
+        // The program ends right after this: its last entries must be in the journal first.
+        JournalEntry::flushSent(std::chrono::milliseconds(1000));
     });
 }
 

@@ -22,7 +22,8 @@ void journalModuleRestarted(int slot, const QString& progId) noexcept;
 // The end of the line has begun, and why (the operator's End, the watched window gone, a signal).
 void journalLineEnding(const QString& why) noexcept;
 
-// The shell ends now with this exit status, and why.
+// The shell ends now with this exit status, and why; waits (a second at most) until the
+// journal has this and the entries before it.
 void journalLineEnded(int exitStatus, const QString& why) noexcept;
 
 }  // namespace kestrix
