@@ -192,6 +192,9 @@ TEST_F(LineAsService, EveryLogLineAndRecordGoesToTheJournalWithItsFields) {
         !QFile::exists(QStringLiteral("/lib/systemd/systemd-journald"))) {
         GTEST_SKIP() << "a private journal needs root, unshare and systemd-journald";
     }
+    // A third module, in the top fold's place, raises three events from a thread of its own.
+    line.root.writeProgramIni(QByteArray(LineOfTwo) + "TopFoldSystems=1\n");
+    line.useStandIn(QStringLiteral("threademitting"));
     const QString entriesFile = line.root.path() + QStringLiteral("/journal.json");
     line.shell.setProcessEnvironment(line.environment);
     line.shell.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -204,6 +207,22 @@ TEST_F(LineAsService, EveryLogLineAndRecordGoesToTheJournalWithItsFields) {
     ASSERT_TRUE(waitUntil([&] {
         return !line.log().filter(QStringLiteral("the module in slot 2 stopped")).isEmpty();
     }));
+    // The operator closes the event boxes, the newest (the one that takes the input) first.
+    int closed = 0;
+    waitUntil(
+        [&] {
+            QString newest;
+            for (const QString& box : line.messageBoxes()) {
+                newest = box.toULongLong() > newest.toULongLong() ? box : newest;
+            }
+            if (!newest.isEmpty()) {
+                line.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), newest,
+                              QStringLiteral("key"), QStringLiteral("Return")});
+                ++closed;
+            }
+            return closed >= 3 && line.messageBoxes().isEmpty();
+        },
+        15000);
     line.run(line.hmi(), {QStringLiteral("stop")});
     ASSERT_TRUE(line.shell.waitForFinished(20000));
     ASSERT_EQ(line.shell.exitCode(), 0);
@@ -232,6 +251,13 @@ TEST_F(LineAsService, EveryLogLineAndRecordGoesToTheJournalWithItsFields) {
                                      {"KESTRIX_SLOT", "2"},
                                      {"KESTRIX_PROGID", "XKX_OCR.OCR"}})
                      .isEmpty());
+    // Each event shown, with how long its box was open.
+    const QJsonObject event = entryWith(entries, {{"KESTRIX_RECORD", "event-shown"},
+                                                  {"KESTRIX_EVENT", "Ticked"},
+                                                  {"KESTRIX_SLOT", "3"},
+                                                  {"KESTRIX_PROGID", "XKX_TopFold.TopFold"}});
+    ASSERT_FALSE(event.isEmpty());
+    EXPECT_GT(event.value("KESTRIX_BOX_OPEN_MS").toString().toInt(), 0);
     EXPECT_FALSE(entryWith(entries, {{"KESTRIX_RECORD", "line-ended"},
                                      {"KESTRIX_EXIT_STATUS", "0"},
                                      {"KESTRIX_CAUSE", "the HMI runtime ended"}})

@@ -3,7 +3,8 @@
 # own (private-journal).
 if(TARGET e2e_app_service_test)
   add_dependencies(e2e_app_service_test kestrix kestrix-hmi kestrix-module kestrix-watched-window
-    holvig_scrollbar kestrix_test_isolatedcrashing_plugin)
+    holvig_scrollbar kestrix_test_isolatedcrashing_plugin
+    kestrix_test_isolatedthreademitting_plugin)
   foreach(kind ${KESTRIX_MODULE_KIND_FOLDERS})
     add_dependencies(e2e_app_service_test kestrix_module_${kind})
   endforeach()
