@@ -15,6 +15,7 @@ set(KESTRIX_PACKAGE_ROOT /opt/kestrix)
 set(KESTRIX_PACKAGE_CONFIG_DIR /etc/kestrix)
 set(KESTRIX_PACKAGE_LOG_DIR /var/log/kestrix)
 set(KESTRIX_PACKAGE_GROUP kestrix)  # the operators: they may write the log
+set(KESTRIX_PACKAGE_SESSION_START /usr/libexec/kestrix/kestrix-session)  # the kiosk start
 set(KESTRIX_PACKAGE_MAINTAINER "Kestrix developers <dev@kestrix.example>" CACHE STRING
   "Maintainer of the Debian packages, \"Name <address>\"")
 # The packaging lives with the sources, so the packages are native: their version is the project's.
@@ -117,7 +118,19 @@ install(FILES "${icon}" RENAME kestrix.png
   DESTINATION "/usr/share/icons/hicolor/${icon_width}x${icon_height}/apps" COMPONENT shell)
 install(FILES "${packaging_source}/kestrix.desktop" DESTINATION /usr/share/applications
   COMPONENT shell)
-install(FILES "${packaging_source}/kestrix-autostart.desktop" DESTINATION /usr/share/kestrix
+kestrix_configure_packaging_file("${packaging_source}/kestrix-autostart.desktop"
+  "${packaging_build}/kestrix-autostart.desktop")
+install(FILES "${packaging_build}/kestrix-autostart.desktop" DESTINATION /usr/share/kestrix
+  COMPONENT shell)
+
+# The shell as the operator's systemd user service, and the kiosk start that starts it.
+set(KESTRIX_SHELL_PROGRAM /usr/bin/kestrix)
+kestrix_configure_packaging_file("${packaging_source}/kestrix.service"
+  "${packaging_build}/kestrix.service")
+install(FILES "${packaging_build}/kestrix.service" DESTINATION /usr/lib/systemd/user
+  COMPONENT shell)
+get_filename_component(session_start_dir "${KESTRIX_PACKAGE_SESSION_START}" DIRECTORY)
+install(PROGRAMS "${packaging_source}/kestrix-session" DESTINATION "${session_start_dir}"
   COMPONENT shell)
 
 # The README (set-up, packages, kiosk start, the shared log folder) where Debian keeps a package's

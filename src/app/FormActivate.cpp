@@ -1,9 +1,12 @@
 // The operator window's activation: its settings, the watched window, and the timers.
 
 #include "app/KestrixCentral.h"
+#include "app/LineHealth.h"
 #include "app/LoadedForms.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
+#include "config/InstallationRoot.h"
+#include "config/Service.h"
 #include "log/FaultScope.h"
 
 namespace kestrix {
@@ -26,6 +29,11 @@ void OperatorSession::Form_Activate() {
             });
         });
 
+    p.step([&] {
+        Health->setTextfileDirectory(service_.LoadIniString(
+            QStringLiteral("Monitoring"), QStringLiteral("TextfileDirectory"),
+            kestrixIniOf(Settings.BaseDirectory), false));
+    });
     p.step([&] {
         WatchedWindowTitle =
             Settings.VWStudio ? QStringLiteral("DCWindow") : QStringLiteral("Vwwebbrowser");

@@ -6,6 +6,7 @@
 
 #include "fault/Fault.h"
 #include "host/PluginHost.h"
+#include "journal/Notices.h"
 
 namespace kestrix {
 namespace {
@@ -13,9 +14,8 @@ namespace {
 void reportOnWindowThread(const Fault& fault, const QObject* receiver,
                           const QString& receiverClass) {
     if (!PluginHost::ReportEscapedFault(fault, receiver, receiverClass)) {
-        const QString line = faultLine(fault, QStringLiteral("KX.") + receiverClass);
-        std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(line));
-        std::fflush(stderr);
+        notice(QStringLiteral("Kestrix: ") +
+               faultLine(fault, QStringLiteral("KX.") + receiverClass));
     }
 }
 

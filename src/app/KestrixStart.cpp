@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <cstdio>
 
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
@@ -16,8 +15,11 @@
 #include "hmi/HmiRuntime.h"
 #include "hmi/VWSStart.h"
 #include "host/LateBinding.h"
+#include "journal/LineRecords.h"
+#include "journal/Notices.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "supervision/ServiceNotify.h"
 
 namespace kestrix {
 
@@ -59,6 +61,16 @@ void KestrixStart::RequestRuntimeStop() {
     LateBinding::callId(VWSStart1, VWSStart::StopRequestDispId);
 }
 
+void KestrixStart::RaiseRunningWindow() {
+    QWidget* window = session_ ? static_cast<QWidget*>(&session_->window()) : this;
+    if (!window->isVisible()) {
+        return;  // the end has begun: nothing is left to show
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+}
+
 void KestrixStart::Form_Load() {
     // Without a usable root or with an assumed screen too large for 16 bits the window is placed
     // centred on the real screen. There is no log yet, so standard error says why.
@@ -89,8 +101,7 @@ void KestrixStart::Form_Load() {
              qRound(placement->top / platform_.twips.y));
         return;
     }
-    std::fprintf(stderr, "kestrix: the start window is centred on the screen: %s\n",
-                 qPrintable(whyCentred));
+    notice(QStringLiteral("kestrix: the start window is centred on the screen: ") + whyCentred);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
@@ -113,6 +124,7 @@ void KestrixStart::VWSStart1_StartResult(bool started) {
         central.activateWindow();
         central.setFocus();
         hide();
+        notifyReady();
         return;
     }
     // TERM or HUP while the box is open ends the program as its OK does (EndOnSignal).
@@ -129,6 +141,7 @@ void KestrixStart::endAfterFailedStart() {
     }
     ended_ = true;
     forms_.unload(this);
+    journalLineEnded(StartFailedStatus, QStringLiteral("the HMI runtime did not start"));
     platform_.endProgram(StartFailedStatus);
 }
 
@@ -139,16 +152,18 @@ void KestrixStart::VWSStart1_RuntimeEnded() {
     RunningProcedures::Running running(forms_.procedures());
     const QString death = platform_.runtime.deathCause();
     if (!death.isEmpty()) {
-        std::fprintf(stderr,
-                     "kestrix: the HMI runtime ended without being asked (%s); the "
-                     "program ends\n",
-                     qPrintable(death));
+        notice(QStringLiteral("kestrix: the HMI runtime ended without being asked (%1); the "
+                              "program ends")
+                   .arg(death));
         if (session_) {
             session_->WriteRuntimeDeath(death);
         }
     }
     forms_.unload(this);
-    platform_.endProgram(death.isEmpty() ? 0 : RuntimeDiedStatus);
+    const int status = death.isEmpty() ? 0 : RuntimeDiedStatus;
+    journalLineEnded(status, death.isEmpty() ? QStringLiteral("the HMI runtime ended")
+                                             : QStringLiteral("the HMI runtime died: ") + death);
+    platform_.endProgram(status);
 }
 
 // The end a vanished watched window brings, so that the runtime gets its stop request and the log
@@ -157,6 +172,7 @@ void KestrixStart::VWSStart1_RuntimeEnded() {
 // fehlgeschlagen!" is shown, the program ends as the box's OK ends it.
 void KestrixStart::EndOnSignal() {
     RunningProcedures::Running running(forms_.procedures());
+    journalLineEnding(QStringLiteral("a TERM or HUP signal"));
     if (startFailed_) {
         endAfterFailedStart();
         return;

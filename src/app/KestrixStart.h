@@ -36,6 +36,10 @@ public:
     // The stop request to the runtime: the start control's method with dispatch id 142.
     void RequestRuntimeStop();
 
+    // Brings the program's window to the operator, restored and active: the operator window once
+    // it is open, before that this window. A second start of the program asks for it.
+    void RaiseRunningWindow();
+
 public Q_SLOTS:
     void VWSStart1_StartResult(bool started);
     void VWSStart1_RuntimeEnded();

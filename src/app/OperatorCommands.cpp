@@ -2,12 +2,13 @@
 // fault: the one call that can fault, InternEndProgram, traps its own.
 
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "app/LoadedForms.h"
 #include "app/Modul.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
+#include "journal/LineRecords.h"
+#include "journal/Notices.h"
 #include "platform/Dialogs.h"
 #include "platform/TextEditor.h"
 
@@ -23,6 +24,7 @@ void OperatorSession::cmdEnd_Click() {
         platform_.dialogs.MsgBox(QStringLiteral("Are you sure to close the Kestrix ?"),
                                  MsgBoxStyle::YesNo | MsgBoxStyle::Critical);
     if (answer == MsgBoxResult::Yes) {
+        journalLineEnding(QStringLiteral("the operator's End"));
         InternEndProgram();
     }
 }
@@ -34,11 +36,9 @@ void OperatorSession::cmdError_Click() {
     QStringList command = textEditorCommand();
     if (command.isEmpty()) {
         // Nothing to start: the operator would see nothing happen, so say how to name one.
-        std::fputs(
+        notice(QStringLiteral(
             "kestrix: no text editor to show the log: none of the known editors is on the "
-            "PATH; name one in KESTRIX_EDITOR\n",
-            stderr);
-        std::fflush(stderr);
+            "PATH; name one in KESTRIX_EDITOR"));
         return;
     }
     const QString program = command.takeFirst();

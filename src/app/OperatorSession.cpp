@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/KestrixCentral.h"
+#include "app/LineHealth.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
 #include "fault/Fault.h"
@@ -32,7 +33,16 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
     Host = std::make_unique<PluginHost>(Log, platform_.dialogs, platform_.controls, service_,
                                         Settings.Line, platform_.twips, forms_.procedures());
     Host->attach(w.PictureHaupt(), w.ScrollBar());
-    Log.onErrorLine = [&w] { w.showLogButtonRed(); };
+    Health = std::make_unique<LineHealth>([this] { return Host->moduleCounts(); });
+    LineHealth* health = Health.get();
+    connect(Host.get(), &PluginHost::EventShown, health,
+            [health](int, const QString& progId) { health->eventShown(progId); });
+    connect(Host.get(), &PluginHost::ModuleStoppedInSlot, health, &LineHealth::modulesChanged);
+    connect(Host.get(), &PluginHost::ModuleRestartedInSlot, health, &LineHealth::moduleRestarted);
+    Log.onErrorLine = [&w, health](const QString& text) {
+        w.showLogButtonRed();
+        health->faultLine(text);
+    };
 
     TimerErstemal.setObjectName(QStringLiteral("TimerErstemal"));
     TimerLeben.setObjectName(QStringLiteral("TimerLeben"));
@@ -58,6 +68,7 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
 OperatorSession::~OperatorSession() {
     // The modules go with the window; none of their last events may reach the session.
     Log.onErrorLine = nullptr;
+    Health.reset();
     Host.reset();
     window_.reset();
 }

@@ -15,6 +15,7 @@
 namespace kestrix {
 
 class KestrixCentral;
+class LineHealth;
 class LoadedForms;
 class PluginHost;
 class Service;
@@ -84,6 +85,8 @@ private:
     QTimer TimerWebBrowser{this};
     // The plug-in modules in their slots, their layout, events and termination.
     std::unique_ptr<PluginHost> Host;
+    // What the service manager and the plant's monitoring learn of the line.
+    std::unique_ptr<LineHealth> Health;
 };
 
 // Arms or disarms a window timer the way its Enabled property does: arming an armed timer keeps

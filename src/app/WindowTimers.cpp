@@ -2,13 +2,16 @@
 // the other program's window.
 
 #include "app/KestrixCentral.h"
+#include "app/LineHealth.h"
 #include "app/LoadedForms.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
 #include "fault/Int16.h"
 #include "host/ControlFactory.h"
 #include "host/PluginHost.h"
+#include "journal/LineRecords.h"
 #include "log/FaultScope.h"
+#include "supervision/ServiceNotify.h"
 
 namespace kestrix {
 
@@ -45,6 +48,7 @@ void OperatorSession::TimerErstemal_Timer() {
         if (!ProgramEnding) {
             p.step([&] { Host->PositioniereObjekte(); });
             platform_.controls.modulesStarted();
+            Health->modulesStarted();
         }
         p.step([&] { writeSystemLine(Log, source + QStringLiteral(" En ")); });
     } else {
@@ -52,6 +56,7 @@ void OperatorSession::TimerErstemal_Timer() {
             window_->StatusLabel()->setText(QStringLiteral("starting in ") +
                                             withSignPlace(sub16(5, StartTicks)) +
                                             QStringLiteral(" sec."));
+            notifyStatus(window_->StatusLabel()->text());
         });
         p.step([&] { StartTicks = add16(StartTicks, 1); });
     }
@@ -63,6 +68,7 @@ void OperatorSession::TimerLeben_Timer() {
     p.step([&] { setTimerEnabled(TimerLeben, false); });
     p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" An ")); });
     p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" 100En ")); });
+    Health->lifeTick();
     if (p.test([&] { return !ProgramEnding; })) {
         p.step([&] { setTimerEnabled(TimerLeben, true); });
     }
@@ -77,6 +83,7 @@ void OperatorSession::TimerWebBrowser_Timer() {
     p.step([&] { found = platform_.desktop.FindWindowA(WatchedWindowTitle); });
     if (p.test([&] { return found == 0; })) {
         p.step([&] { setTimerEnabled(TimerWebBrowser, false); });
+        p.step([&] { journalLineEnding(QStringLiteral("the watched window is gone")); });
         p.step([&] { InternEndProgram(); });
     }
     p.step([&] { writeSystemLine(Log, p.sourceString() + QStringLiteral(" En ")); });

@@ -10,6 +10,7 @@
 #include "app/KestrixStart.h"
 #include "app/LoadedForms.h"
 #include "app/Platform.h"
+#include "app/SingleInstance.h"
 #include "config/InstallationRoot.h"
 #include "config/ModuleIsolation.h"
 #include "config/Service.h"
@@ -18,10 +19,12 @@
 #include "isolation/ModuleFrame.h"
 #include "isolation/ModuleOrphans.h"
 #include "isolation/ProcessControlFactory.h"
+#include "journal/Notices.h"
 #include "platform/Clock.h"
 #include "platform/QProcessRunner.h"
 #include "platform/QtDialogs.h"
 #include "platform/x11/X11Desktop.h"
+#include "supervision/ServiceWatchdog.h"
 
 namespace {
 
@@ -36,14 +39,13 @@ kestrix::ModuleIsolation moduleIsolation(const QString& programDirectory) {
         return setting.isolation;  // no root above the program: the defaults
     }
     if (!setting.complaint.isEmpty()) {
-        std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(setting.complaint));
+        kestrix::notice(QStringLiteral("Kestrix: ") + setting.complaint);
     }
     if (setting.isolation == kestrix::ModuleIsolation::Process &&
         !kestrix::ModuleFrame::canEmbed()) {
-        std::fprintf(stderr,
-                     "Kestrix: modules run in the shell's process: the display (%s) cannot embed "
-                     "windows of other processes\n",
-                     qUtf8Printable(QGuiApplication::platformName()));
+        kestrix::notice(QStringLiteral("Kestrix: modules run in the shell's process: the display "
+                                       "(%1) cannot embed windows of other processes")
+                            .arg(QGuiApplication::platformName()));
         return kestrix::ModuleIsolation::InProcess;
     }
     return setting.isolation;
@@ -64,10 +66,20 @@ void guardAgainstModules() {
 
 int main(int argc, char** argv) {
     guardAgainstModules();
+    kestrix::forwardQtMessagesToJournal();
+    // A second start of the line raises the running shell's window; the runtime is not touched.
+    kestrix::SingleInstance instance;
+    if (instance.claim() == kestrix::SingleInstance::Claim::Running) {
+        instance.askRunningToRaise();
+        kestrix::notice(QStringLiteral("Kestrix is already running"));
+        return 0;
+    }
     kestrix::KestrixApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
     // The program ends on the runtime ended event, not when its last window closes.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Fed from this thread's event loop, so that a hung window thread starves it.
+    kestrix::ServiceWatchdog watchdog;
 
     kestrix::ScreenTwips twips = kestrix::ScreenTwips::ofPrimaryScreen();
     kestrix::QtDialogs dialogs;
@@ -102,6 +114,7 @@ int main(int argc, char** argv) {
     kestrix::EndSignals endSignals;
     QObject::connect(&endSignals, &kestrix::EndSignals::Received, start,
                      &kestrix::KestrixStart::EndOnSignal);
+    instance.serve([start] { start->RaiseRunningWindow(); });
     start->Form_Load();
     start->show();
     return QApplication::exec();

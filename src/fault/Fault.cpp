@@ -66,4 +66,31 @@ QString faultLine(const Fault& fault, const QString& sourceString) {
            sourceString;
 }
 
+std::optional<FaultLineParts> readFaultLine(const QString& text) {
+    static const QString prefix = QStringLiteral("Fault ");
+    static const QString separator = QStringLiteral("; ");
+    if (!text.startsWith(prefix)) {
+        return std::nullopt;
+    }
+    const qsizetype numberEnd = text.indexOf(separator, prefix.size());
+    const qsizetype lastSeparator = text.lastIndexOf(separator);
+    const qsizetype sourceSeparator =
+        lastSeparator > numberEnd ? text.lastIndexOf(separator, lastSeparator - 1) : -1;
+    if (numberEnd < 0 || sourceSeparator <= numberEnd) {
+        return std::nullopt;
+    }
+    bool isNumber = false;
+    FaultLineParts parts;
+    parts.number = text.mid(prefix.size(), numberEnd - prefix.size()).toInt(&isNumber);
+    if (!isNumber) {
+        return std::nullopt;
+    }
+    const qsizetype descriptionStart = numberEnd + separator.size();
+    parts.description = text.mid(descriptionStart, sourceSeparator - descriptionStart);
+    const qsizetype faultSourceStart = sourceSeparator + separator.size();
+    parts.faultSource = text.mid(faultSourceStart, lastSeparator - faultSourceStart);
+    parts.sourceString = text.mid(lastSeparator + separator.size());
+    return parts;
+}
+
 }  // namespace kestrix

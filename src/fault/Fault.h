@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace kestrix {
 
@@ -50,5 +51,16 @@ Fault currentFault();
 
 // "Fault " + number + "; " + description + "; " + fault source + "; " + procedure's source string.
 QString faultLine(const Fault& fault, const QString& sourceString);
+
+// The parts of a fault line, read back from its text (for the journal's fields). The fault
+// source and the source string are the last two parts, so a description may hold "; " itself.
+struct FaultLineParts {
+    int32_t number = 0;
+    QString description;
+    QString faultSource;
+    QString sourceString;
+};
+// Nothing when the text is no fault line.
+std::optional<FaultLineParts> readFaultLine(const QString& text);
 
 }  // namespace kestrix

@@ -1,5 +1,8 @@
+#include <chrono>
+
 #include "fault/Fault.h"
 #include "host/PluginHost.h"
+#include "journal/LineRecords.h"
 #include "log/FaultScope.h"
 #include "log/LogWriter.h"
 #include "platform/Dialogs.h"
@@ -19,9 +22,22 @@ void PluginHost::OCXEreignis(int16_t slot, const EventInfo& info) {
         waitingBoxes_.pop_front();
         reportDroppedEvents();
         ++openBoxes_;
+        const auto opened = std::chrono::steady_clock::now();
         p.step([&] { dialogs_.MsgBox(text, MsgBoxStyle::OkOnly); });
         --openBoxes_;
+        recordEventShown(text, std::chrono::steady_clock::now() - opened);
     }
+}
+
+// The journal's record of the event, and the line's count of events by ProgID.
+void PluginHost::recordEventShown(const QString& boxText, std::chrono::nanoseconds open) {
+    const ModuleCalls::BoxedEvent event = ModuleCalls::eventOfBoxText(boxText);
+    const QString progId = event.slot >= 1 && event.slot <= ModuleCalls::SlotCount
+                               ? slots_[static_cast<size_t>(event.slot - 1)].ProgID
+                               : QString();
+    journalEventShown(event.slot, progId, event.name,
+                      std::chrono::duration_cast<std::chrono::milliseconds>(open));
+    Q_EMIT EventShown(event.slot, progId);
 }
 
 void PluginHost::waitForBox(const QString& text) {

@@ -37,6 +37,11 @@ QString ModuleCalls::eventBoxText(int16_t slot, const QString& eventName) {
     return QString::number(slot) + QLatin1Char(' ') + eventName;
 }
 
+ModuleCalls::BoxedEvent ModuleCalls::eventOfBoxText(const QString& text) {
+    return BoxedEvent{static_cast<int16_t>(text.section(QLatin1Char(' '), 0, 0).toInt()),
+                      text.section(QLatin1Char(' '), 1)};
+}
+
 QString ModuleCalls::ownCodeFaultLine(const Fault& fault, const QString& progId,
                                       const QString& control) {
     return faultLine(Fault(fault.number(), fault.description(), progId),

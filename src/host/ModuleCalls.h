@@ -59,6 +59,12 @@ public:
     static QString createFaultSource(const QString& progId, int n);
     // The text of the box that shows an event of the module in slot n.
     static QString eventBoxText(int16_t slot, const QString& eventName);
+    // The slot and event name that a box text shows.
+    struct BoxedEvent {
+        int16_t slot = 0;
+        QString name;
+    };
+    static BoxedEvent eventOfBoxText(const QString& text);
     // The line the shell writes when a module's own code (its timer, say) lets an exception
     // escape to the event dispatch: the fault the exception stands for (Automation error with its
     // text, as a rule) with the module's ProgID as its source, reported as the module's control.

@@ -10,6 +10,7 @@
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
 #include "host/RunningProcedures.h"
+#include "journal/LineRecords.h"
 #include "log/FaultScope.h"
 #include "log/LogWriter.h"
 
@@ -132,8 +133,23 @@ void PluginHost::watchRemote(int16_t n) {
     });
 }
 
+PluginHost::ModuleCounts PluginHost::moduleCounts() const {
+    ModuleCounts counts;
+    counts.configured = slotCount_;
+    counts.stopped = static_cast<int>(stopped_.count());
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].Control != nullptr && !stopped_.test(i)) {
+            ++counts.running;
+        }
+    }
+    return counts;
+}
+
 void PluginHost::ModuleStopped(int16_t n, const Fault& fault) {
+    stopped_.set(static_cast<size_t>(n - 1));
     log_.WriteLogLine(ModuleCalls::stopFaultLine(fault, n), LogWriter::Line::Error);
+    journalModuleStopped(n, slotAt(n).ProgID, fault.description());
+    Q_EMIT ModuleStoppedInSlot(n, slotAt(n).ProgID);
 }
 
 // Once the end has begun no module starts again.
@@ -145,7 +161,12 @@ void PluginHost::RestartModule(int16_t n) {
     p.step([&] {
         log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
     });
-    p.step([&] { controlOf(n).restart(); });
+    p.step([&] {
+        controlOf(n).restart();
+        stopped_.reset(static_cast<size_t>(n - 1));
+        journalModuleRestarted(n, slotAt(n).ProgID);
+        Q_EMIT ModuleRestartedInSlot(n, slotAt(n).ProgID);
+    });
     const PluginSlot& restarted = slotAt(n);
     p.step([&] {
         ModuleCalls::init(controlOf(n), restarted.Unit, restarted.Machine, restarted.MachineName);

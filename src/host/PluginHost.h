@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -64,6 +66,15 @@ public:
     // The event sink of slot n (1..20): the extender it holds, or null.
     Extender* ObjWithEvent(int n) const;
 
+    // The modules for the line's health: slots requested, modules created and running, and
+    // those stopped (their processes died or hung) and not restarted.
+    struct ModuleCounts {
+        int configured = 0;
+        int running = 0;
+        int stopped = 0;
+    };
+    ModuleCounts moduleCounts() const;
+
     // Creates one plug-in module into the next slot (UnitRequests). Once the modules have been
     // terminated it creates none and writes nothing.
     void NeuesObjekt(const QString& progId, int16_t unit, int16_t machine,
@@ -108,7 +119,16 @@ public:
     static bool ReportEscapedFault(const Fault& fault, const QObject* receiver,
                                    const QString& receiverClass);
 
+Q_SIGNALS:
+    // What the line's health counts: an event box closed, a module in a process of its own
+    // stopped, and restarted by the operator.
+    void EventShown(int slot, const QString& progId);
+    void ModuleStoppedInSlot(int slot, const QString& progId);
+    void ModuleRestartedInSlot(int slot, const QString& progId);
+
 private:
+    // The journal's record of an event's box that was open for `open`.
+    void recordEventShown(const QString& boxText, std::chrono::nanoseconds open);
     // The default yield: QCoreApplication::processEvents().
     static void processWindowEvents();
     // A module in a process of its own reports its stop, and the operator's "Restart" of it.
@@ -159,6 +179,8 @@ private:
     std::vector<QString> boxTexts_;
     QHash<QString, uint32_t> boxTextNumbers_;
     int openBoxes_ = 0;
+    // Slot n's module is stopped at bit n − 1.
+    std::bitset<ModuleCalls::SlotCount> stopped_;
     int droppedEvents_ = 0;
     QPointer<QWidget> pictureHaupt_;
     QPointer<Extender> scrollBar_;

@@ -25,6 +25,8 @@
 
 #include "fault/Int16.h"
 #include "files/OpenFile.h"
+#include "journal/LogLineEntry.h"
+#include "journal/Notices.h"
 #include "platform/Clock.h"
 
 namespace kestrix {
@@ -513,12 +515,15 @@ const QByteArray& LogWriter::logPath() {
 void LogWriter::WriteLogLine(const QString& text, bool system, bool data, bool error) noexcept {
     try {
         if (error && onErrorLine) {
-            onErrorLine();
+            onErrorLine(text);
         }
     } catch (...) {
         // The owner's reaction to an error line is not the writer's concern.
     }
     const bool passes = error || (system && LogSystem) || (data && Logdaten);
+    if (passes) {
+        journalLogLine(text, system, data, error);  // the journal beside the file
+    }
     if (!passes || LogDateiName.isEmpty()) {
         return;
     }
@@ -599,9 +604,8 @@ void LogWriter::reportLostLines(const QByteArray& path, const std::string& reaso
         return;
     }
     reportedNames_.insert(LogDateiName);
-    std::fprintf(stderr, "kestrix: the log %s cannot be written (%s); its lines are lost\n",
-                 path.constData(), reason.c_str());
-    std::fflush(stderr);
+    notice(QStringLiteral("kestrix: the log %1 cannot be written (%2); its lines are lost")
+               .arg(QFile::decodeName(path), QString::fromLocal8Bit(reason.c_str())));
 }
 
 }  // namespace kestrix

@@ -30,8 +30,9 @@ public:
     bool LogSystem = false;
     bool Logdaten = false;
 
-    // Called for every error line, before the line is written (the window turns "Log File" red).
-    std::function<void()> onErrorLine;
+    // Called with the text of every error line, before the line is written (the window turns
+    // "Log File" red, the line's health counts the fault).
+    std::function<void(const QString& text)> onErrorLine;
 
     // Prefix ("E ", "D ", "S "), "hh:mm:ss mm.dd.yy ", the text with its control characters
     // (line breaks among them) as blanks and cut to a tenth of the log's limit, at most 4 KB,

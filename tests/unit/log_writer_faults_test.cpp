@@ -204,7 +204,7 @@ TEST_F(LogWriterFaultsTest, PlacesThatCannotHoldALogLoseTheLineWithOneLineOnStde
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
     int errorLines = 0;
     LogWriter log(clock, logtest::germanLocale());
-    log.onErrorLine = [&] { ++errorLines; };
+    log.onErrorLine = [&](const QString&) { ++errorLines; };
     log.LogDateiGroesse = 0;  // every length is over the limit: each line tries a reduction too
 
     ::testing::internal::CaptureStderr();
@@ -232,7 +232,7 @@ TEST_F(LogWriterFaultsTest, PipeUnderTheLogsNameLosesTheLineWithoutHoldingTheWri
     ASSERT_EQ(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
     int errorLines = 0;
     LogWriter log(clock, logtest::germanLocale());
-    log.onErrorLine = [&] { ++errorLines; };
+    log.onErrorLine = [&](const QString&) { ++errorLines; };
     log.LogDateiName = logPath();
     log.LogDateiGroesse = 0;  // every length is over the limit: no reduction may touch it either
 

@@ -27,7 +27,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         log.LogDateiName = logPath();
         log.LogDateiGroesse = 10;
-        log.onErrorLine = [this] { ++errorLinesSignalled; };
+        log.onErrorLine = [this](const QString&) { ++errorLinesSignalled; };
     }
 
     QString logPath() const { return dir.filePath("Kestrix.log"); }
@@ -159,7 +159,7 @@ TEST_F(LogWriterTest, ErrorLineIsSignalledEvenWhenNoLogIsNamedYetAndNothingIsWri
 }
 
 TEST_F(LogWriterTest, OwnerThatThrowsOnTheErrorSignalDoesNotStopTheLine) {
-    log.onErrorLine = [] { throw std::runtime_error("owner failed"); };
+    log.onErrorLine = [](const QString&) { throw std::runtime_error("owner failed"); };
     log.WriteLogLine("still written", false, false, true);
     EXPECT_EQ(logContent(), "E 09:41:05 03.27.26 still written\r\n");
 }
