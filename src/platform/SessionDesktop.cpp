@@ -64,11 +64,11 @@ QString SessionDesktop::description() const {
     }
     if (wayland_.connected()) {
         const WaylandDesktop::WindowList list = wayland_.windowList();
-        parts.append(QStringLiteral("Wayland (%1) ").arg(qEnvironmentVariable("WAYLAND_DISPLAY")) +
-                     (list == WaylandDesktop::WindowList::None
-                          ? QStringLiteral("listing no windows")
-                          : QStringLiteral("through ") +
-                                QLatin1String(WaylandDesktop::protocolName(list))));
+        parts.append(
+            QStringLiteral("Wayland (%1) ").arg(qEnvironmentVariable("WAYLAND_DISPLAY")) +
+            (list == WaylandDesktop::WindowList::None
+                 ? QStringLiteral("listing no windows")
+                 : QStringLiteral("through ") + QLatin1String(WaylandDesktop::protocolName(list))));
     }
     return parts.isEmpty() ? QStringLiteral("none (no X display, no Wayland compositor)")
                            : parts.join(QStringLiteral("; "));

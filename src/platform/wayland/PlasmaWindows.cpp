@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/wayland/ToplevelList.h"
 #include "plasma-window-management-client-protocol.h"
+#include "platform/wayland/ToplevelList.h"
 
 namespace kestrix::wayland {
 
@@ -79,8 +79,7 @@ private:
     }
 
     // Older compositors name a new window by a number only.
-    static void windowNumbered(void* data, org_kde_plasma_window_management* manager,
-                               uint32_t id) {
+    static void windowNumbered(void* data, org_kde_plasma_window_management* manager, uint32_t id) {
         if (org_kde_plasma_window_management_get_version(manager) < NamedByUuid) {
             self(data).follow(org_kde_plasma_window_management_get_window(manager, id));
         }

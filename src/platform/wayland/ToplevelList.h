@@ -30,8 +30,7 @@ std::unique_ptr<ToplevelList> wlrToplevels(wl_registry* registry, uint32_t name,
 
 // The list of KDE Plasma: org_kde_plasma_window_management, bound from the registry's global of
 // that name.
-std::unique_ptr<ToplevelList> plasmaWindows(wl_registry* registry, uint32_t name,
-                                            uint32_t version);
+std::unique_ptr<ToplevelList> plasmaWindows(wl_registry* registry, uint32_t name, uint32_t version);
 
 // A listener's function for an event that a list does not follow.
 template <typename... Arguments>

@@ -166,12 +166,12 @@ WaylandDesktop::WindowList WaylandDesktop::windowList() const {
 
 const char* WaylandDesktop::protocolName(WindowList list) {
     switch (list) {
-    case WindowList::Wlroots:
-        return WlrManagerInterface;
-    case WindowList::Plasma:
-        return PlasmaManagerInterface;
-    case WindowList::None:
-        break;
+        case WindowList::Wlroots:
+            return WlrManagerInterface;
+        case WindowList::Plasma:
+            return PlasmaManagerInterface;
+        case WindowList::None:
+            break;
     }
     return "";
 }
