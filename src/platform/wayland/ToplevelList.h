@@ -22,6 +22,16 @@ public:
     virtual WindowHandle find(const QString& title) const = 0;
     // Asks the compositor to bring the window forward and give it the input focus of the seat.
     virtual void activate(WindowHandle window, wl_seat* seat) = 0;
+    // Brings the window forward again once the compositor lists a window with the other title
+    // (one of the shell's own that it has not shown yet): a compositor that focuses every window
+    // it shows (sway) would otherwise leave that one in front. Compositors that keep new windows
+    // from taking the focus (Plasma) need nothing.
+    virtual void activateAgainAfter(const QString& newWindowTitle, WindowHandle window,
+                                    wl_seat* seat) {
+        (void)newWindowTitle;
+        (void)window;
+        (void)seat;
+    }
 };
 
 // The list of a wlroots compositor (sway, cage, labwc, wayfire): zwlr_foreign_toplevel_manager_v1,

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <QWindow>
 #include <cstring>
 
 #include <poll.h>
@@ -93,11 +94,21 @@ public:
         return usable() ? list_->find(title) : 0;
     }
 
+    // Also once more after the first of the shell's own shown windows that the compositor does
+    // not list yet (the operator window, just shown) appears.
     void activate(WindowHandle window) {
-        if (usable()) {
-            list_->activate(window, seat_);
-            wl_display_flush(display_);
+        if (!usable()) {
+            return;
         }
+        readWaitingEvents();
+        list_->activate(window, seat_);
+        for (const QWindow* own : QGuiApplication::topLevelWindows()) {
+            if (own->isVisible() && !own->title().isEmpty() && list_->find(own->title()) == 0) {
+                list_->activateAgainAfter(own->title(), window, seat_);
+                break;
+            }
+        }
+        wl_display_flush(display_);
     }
 
 private:
@@ -122,6 +133,8 @@ private:
             wl_display_cancel_read(display_);
         }
         wl_display_dispatch_pending(display_);
+        // Requests made while handling the events (a second activation) go out now.
+        wl_display_flush(display_);
         if (wl_display_get_error(display_) != 0 && notifier_ != nullptr) {
             notifier_->setEnabled(false);
         }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "platform/wayland/ToplevelList.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
@@ -52,7 +53,19 @@ public:
         }
     }
 
+    void activateAgainAfter(const QString& newWindowTitle, WindowHandle window,
+                            wl_seat* seat) override {
+        again_ = {newWindowTitle, window, seat};
+    }
+
 private:
+    // The window to bring forward again once a window with this title has been shown.
+    struct ActivationAgain {
+        QString afterTitle;
+        WindowHandle window = 0;
+        wl_seat* seat = nullptr;
+    };
+
     struct Toplevel {
         zwlr_foreign_toplevel_handle_v1* handle = nullptr;
         QString title;
@@ -83,6 +96,18 @@ private:
         }
     }
 
+    // A window's details are complete: the compositor has shown it, and focused it if it will.
+    static void done(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+        WlrToplevels& list = self(data);
+        auto number = list.numbers_.find(handle);
+        if (list.again_.window == 0 || number == list.numbers_.end() ||
+            !sameTitle(list.toplevels_[number->second].title, list.again_.afterTitle)) {
+            return;
+        }
+        const ActivationAgain again = std::exchange(list.again_, {});
+        list.activate(again.window, again.seat);
+    }
+
     static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
         WlrToplevels& list = self(data);
         if (auto number = list.numbers_.find(handle); number != list.numbers_.end()) {
@@ -102,7 +127,7 @@ private:
         .output_enter = ignoredEvent,
         .output_leave = ignoredEvent,
         .state = ignoredEvent,
-        .done = ignoredEvent,
+        .done = done,
         .closed = closed,
         .parent = ignoredEvent,
     };
@@ -111,6 +136,7 @@ private:
     std::map<WindowHandle, Toplevel> toplevels_;
     std::map<zwlr_foreign_toplevel_handle_v1*, WindowHandle> numbers_;
     WindowHandle lastNumber_ = 0;
+    ActivationAgain again_;
 };
 
 }  // namespace
