@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 
@@ -22,13 +23,14 @@ public:
     virtual WindowHandle find(const QString& title) const = 0;
     // Asks the compositor to bring the window forward and give it the input focus of the seat.
     virtual void activate(WindowHandle window, wl_seat* seat) = 0;
-    // Brings the window forward again once the compositor lists a window with the other title
-    // (one of the shell's own that it has not shown yet): a compositor that focuses every window
-    // it shows (sway) would otherwise leave that one in front. Compositors that keep new windows
-    // from taking the focus (Plasma) need nothing.
-    virtual void activateAgainAfter(const QString& newWindowTitle, WindowHandle window,
+    // Brings the window forward again if the compositor shows a window with one of these titles
+    // (the shell's own) soon after: a compositor that focuses every window it shows (sway) would
+    // otherwise leave in front a window of the shell that it shows while the request is on its
+    // way (the operator window at its first activation). Compositors that keep new windows from
+    // taking the focus (Plasma) need nothing.
+    virtual void activateAgainAfter(const QStringList& ownTitles, WindowHandle window,
                                     wl_seat* seat) {
-        (void)newWindowTitle;
+        (void)ownTitles;
         (void)window;
         (void)seat;
     }

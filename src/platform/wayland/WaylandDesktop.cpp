@@ -55,17 +55,17 @@ public:
         : display_(display), registry_(wl_display_get_registry(display)) {
         wl_registry_add_listener(registry_, &registryListener, &globals_);
         wl_display_roundtrip(display_);
-        if (globals_.seatName != 0) {
-            // Version 1 is all that activation needs.
-            seat_ = static_cast<wl_seat*>(
-                wl_registry_bind(registry_, globals_.seatName, &wl_seat_interface, 1));
-        }
         if (globals_.wlrName != 0) {
             list_ = wayland::wlrToplevels(registry_, globals_.wlrName, globals_.wlrVersion);
             kind_ = WindowList::Wlroots;
         } else if (globals_.plasmaName != 0) {
             list_ = wayland::plasmaWindows(registry_, globals_.plasmaName, globals_.plasmaVersion);
             kind_ = WindowList::Plasma;
+        }
+        if (list_ != nullptr && globals_.seatName != 0) {
+            // Version 1 is all that activation needs.
+            seat_ = static_cast<wl_seat*>(
+                wl_registry_bind(registry_, globals_.seatName, &wl_seat_interface, 1));
         }
         // The windows open now: announced after the bind, their titles after that (Plasma's
         // after the shell asked for each window).
@@ -75,7 +75,7 @@ public:
     }
 
     ~Connection() {
-        delete notifier_;
+        notifier_.reset();
         list_.reset();
         if (seat_ != nullptr) {
             wl_seat_destroy(seat_);
@@ -94,20 +94,21 @@ public:
         return usable() ? list_->find(title) : 0;
     }
 
-    // Also once more after the first of the shell's own shown windows that the compositor does
-    // not list yet (the operator window, just shown) appears.
+    // Brings the window forward, and again if one of the shell's own windows, shown now, comes
+    // up and takes the focus from it.
     void activate(WindowHandle window) {
         if (!usable()) {
             return;
         }
         readWaitingEvents();
         list_->activate(window, seat_);
+        QStringList ownTitles;
         for (const QWindow* own : QGuiApplication::topLevelWindows()) {
-            if (own->isVisible() && !own->title().isEmpty() && list_->find(own->title()) == 0) {
-                list_->activateAgainAfter(own->title(), window, seat_);
-                break;
+            if (own->isVisible() && !own->title().isEmpty()) {
+                ownTitles.append(own->title());
             }
         }
+        list_->activateAgainAfter(ownTitles, window, seat_);
         wl_display_flush(display_);
     }
 
@@ -145,8 +146,10 @@ private:
         if (list_ == nullptr || QCoreApplication::instance() == nullptr) {
             return;
         }
-        notifier_ = new QSocketNotifier(wl_display_get_fd(display_), QSocketNotifier::Read);
-        QObject::connect(notifier_, &QSocketNotifier::activated, [this] { readWaitingEvents(); });
+        notifier_ =
+            std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this] { readWaitingEvents(); });
     }
 
     wl_display* display_;
@@ -155,7 +158,7 @@ private:
     wl_seat* seat_ = nullptr;
     std::unique_ptr<wayland::ToplevelList> list_;
     WindowList kind_ = WindowList::None;
-    QSocketNotifier* notifier_ = nullptr;
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 WaylandDesktop::WaylandDesktop() {

@@ -1,6 +1,7 @@
 // The window list of wlroots compositors: zwlr_foreign_toplevel_manager_v1 announces every
 // toplevel, each handle then sends its title and, at the end, closed.
 
+#include <QDeadlineTimer>
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -53,17 +54,25 @@ public:
         }
     }
 
-    void activateAgainAfter(const QString& newWindowTitle, WindowHandle window,
+    void activateAgainAfter(const QStringList& ownTitles, WindowHandle window,
                             wl_seat* seat) override {
-        again_ = {newWindowTitle, window, seat};
+        again_ = {ownTitles, window, seat, lastNumber_, QDeadlineTimer(AgainWithinMs)};
     }
 
 private:
-    // The window to bring forward again once a window with this title has been shown.
+    // How long after a request a newly shown window of the shell can still have taken the focus
+    // from it: far longer than a compositor takes to show a window, far shorter than the time
+    // before the shell shows anything else.
+    static constexpr int AgainWithinMs = 3000;
+
+    // The window to bring forward again when a window with one of these titles is shown (one
+    // announced after the last one known at the request).
     struct ActivationAgain {
-        QString afterTitle;
+        QStringList afterTitles;
         WindowHandle window = 0;
         wl_seat* seat = nullptr;
+        WindowHandle lastKnown = 0;
+        QDeadlineTimer deadline;
     };
 
     struct Toplevel {
@@ -101,11 +110,16 @@ private:
         WlrToplevels& list = self(data);
         auto number = list.numbers_.find(handle);
         if (list.again_.window == 0 || number == list.numbers_.end() ||
-            !sameTitle(list.toplevels_[number->second].title, list.again_.afterTitle)) {
+            number->second <= list.again_.lastKnown) {
             return;
         }
         const ActivationAgain again = std::exchange(list.again_, {});
-        list.activate(again.window, again.seat);
+        const QString& title = list.toplevels_[number->second].title;
+        const bool ownWindow = std::ranges::any_of(
+            again.afterTitles, [&](const QString& own) { return sameTitle(title, own); });
+        if (ownWindow && !again.deadline.hasExpired()) {
+            list.activate(again.window, again.seat);
+        }
     }
 
     static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
