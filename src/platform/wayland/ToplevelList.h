@@ -28,12 +28,8 @@ public:
     // otherwise leave in front a window of the shell that it shows while the request is on its
     // way (the operator window at its first activation). Compositors that keep new windows from
     // taking the focus (Plasma) need nothing.
-    virtual void activateAgainAfter(const QStringList& ownTitles, WindowHandle window,
-                                    wl_seat* seat) {
-        (void)ownTitles;
-        (void)window;
-        (void)seat;
-    }
+    virtual void activateAgainAfter(const QStringList& /*ownTitles*/, WindowHandle /*window*/,
+                                    wl_seat* /*seat*/) {}
 };
 
 // The list of a wlroots compositor (sway, cage, labwc, wayfire): zwlr_foreign_toplevel_manager_v1,
