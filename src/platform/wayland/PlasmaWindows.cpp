@@ -12,7 +12,7 @@ namespace kestrix::wayland {
 namespace {
 
 // The highest version whose events this code listens to.
-constexpr uint32_t SupportedVersion = 16;
+constexpr uint32_t PlasmaSupportedVersion = 16;
 // From this version on windows are named by a text (window_with_uuid); before it by a number.
 constexpr uint32_t NamedByUuid = 13;
 // From this version on a window object is destroyed with a request of its own.
@@ -23,7 +23,7 @@ public:
     PlasmaWindows(wl_registry* registry, uint32_t name, uint32_t version)
         : manager_(static_cast<org_kde_plasma_window_management*>(
               wl_registry_bind(registry, name, &org_kde_plasma_window_management_interface,
-                               std::min(version, SupportedVersion)))) {
+                               std::min(version, PlasmaSupportedVersion)))) {
         org_kde_plasma_window_management_add_listener(manager_, &managerListener, this);
     }
 

@@ -19,33 +19,6 @@ namespace {
 constexpr const char* WlrManagerInterface = "zwlr_foreign_toplevel_manager_v1";
 constexpr const char* PlasmaManagerInterface = "org_kde_plasma_window_management";
 
-// Registry globals are looked at once: the window list and the seat exist from the compositor's
-// start.
-struct Globals {
-    uint32_t wlrName = 0;
-    uint32_t wlrVersion = 0;
-    uint32_t plasmaName = 0;
-    uint32_t plasmaVersion = 0;
-    uint32_t seatName = 0;
-};
-
-void announced(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
-    auto& globals = *static_cast<Globals*>(data);
-    if (std::strcmp(interface, WlrManagerInterface) == 0) {
-        globals.wlrName = name;
-        globals.wlrVersion = version;
-    } else if (std::strcmp(interface, PlasmaManagerInterface) == 0) {
-        globals.plasmaName = name;
-        globals.plasmaVersion = version;
-    } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && globals.seatName == 0) {
-        globals.seatName = name;
-    }
-}
-
-void removed(void*, wl_registry*, uint32_t) {}
-
-constexpr wl_registry_listener registryListener{announced, removed};
-
 }  // namespace
 
 class WaylandDesktop::Connection {
@@ -113,6 +86,34 @@ public:
     }
 
 private:
+    // Registry globals are looked at once: the window list and the seat exist from the
+    // compositor's start.
+    struct Globals {
+        uint32_t wlrName = 0;
+        uint32_t wlrVersion = 0;
+        uint32_t plasmaName = 0;
+        uint32_t plasmaVersion = 0;
+        uint32_t seatName = 0;
+    };
+
+    static void globalAnnounced(void* data, wl_registry*, uint32_t name, const char* interface,
+                                uint32_t version) {
+        auto& globals = *static_cast<Globals*>(data);
+        if (std::strcmp(interface, WlrManagerInterface) == 0) {
+            globals.wlrName = name;
+            globals.wlrVersion = version;
+        } else if (std::strcmp(interface, PlasmaManagerInterface) == 0) {
+            globals.plasmaName = name;
+            globals.plasmaVersion = version;
+        } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && globals.seatName == 0) {
+            globals.seatName = name;
+        }
+    }
+
+    static void globalRemoved(void*, wl_registry*, uint32_t) {}
+
+    static constexpr wl_registry_listener registryListener{globalAnnounced, globalRemoved};
+
     // A broken connection (the compositor has gone) shows no windows.
     bool usable() const { return list_ != nullptr && wl_display_get_error(display_) == 0; }
 

@@ -14,14 +14,14 @@ namespace kestrix::wayland {
 namespace {
 
 // The highest version whose events this code listens to.
-constexpr uint32_t SupportedVersion = 3;
+constexpr uint32_t WlrSupportedVersion = 3;
 
 class WlrToplevels final : public ToplevelList {
 public:
     WlrToplevels(wl_registry* registry, uint32_t name, uint32_t version)
         : manager_(static_cast<zwlr_foreign_toplevel_manager_v1*>(
               wl_registry_bind(registry, name, &zwlr_foreign_toplevel_manager_v1_interface,
-                               std::min(version, SupportedVersion)))) {
+                               std::min(version, WlrSupportedVersion)))) {
         zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &managerListener, this);
     }
 
