@@ -238,7 +238,8 @@ set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_SOURCE_DIR}/cmake/KestrixDebWithoutOpt.cma
 # The shell draws on X11 through Qt's xcb platform plug-in, which the Qt libraries only
 # recommend; its maintainer scripts make the group kestrix and the log folder.
 set(CPACK_DEBIAN_SHELL_PACKAGE_DEPENDS "adduser, qt6-qpa-plugins")
-set(CPACK_DEBIAN_SHELL_PACKAGE_RECOMMENDS kestrix-sample-modules)
+# On a Wayland desktop without XWayland the shell draws through Qt's Wayland platform plug-in.
+set(CPACK_DEBIAN_SHELL_PACKAGE_RECOMMENDS "kestrix-sample-modules, qt6-wayland")
 set(CPACK_DEBIAN_SHELL_PACKAGE_SUGGESTS "mousepad | gnome-text-editor | gedit | kate")
 set(CPACK_DEBIAN_SHELL_PACKAGE_CONTROL_EXTRA "${packaging_build}/control/conffiles"
   "${packaging_build}/control/postinst" "${packaging_build}/control/postrm")

@@ -38,6 +38,11 @@ void OperatorSession::Form_Activate() {
         WatchedWindowTitle =
             Settings.VWStudio ? QStringLiteral("DCWindow") : QStringLiteral("Vwwebbrowser");
     });
+    p.step([&] {
+        if (const QString why = desktop.whyWindowsCannotBeSeen(); !why.isEmpty()) {
+            Log.WriteLogLine(p.sourceString() + QLatin1Char(' ') + why, LogWriter::Line::System);
+        }
+    });
     p.step([&] { writeProgressLine(" 8 "); });
     p.step([&] { WatchedWindow = desktop.FindWindowA(WatchedWindowTitle); });
     p.step([&] { writeProgressLine(" 9 "); });

@@ -23,7 +23,8 @@
 #include "platform/Clock.h"
 #include "platform/QProcessRunner.h"
 #include "platform/QtDialogs.h"
-#include "platform/x11/X11Desktop.h"
+#include "platform/QtPlatformChoice.h"
+#include "platform/SessionDesktop.h"
 #include "supervision/ServiceWatchdog.h"
 
 namespace {
@@ -74,6 +75,7 @@ int main(int argc, char** argv) {
         kestrix::notice(QStringLiteral("Kestrix is already running"));
         return 0;
     }
+    kestrix::preferXWaylandOnWayland();
     kestrix::KestrixApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
     // The program ends on the runtime ended event, not when its last window closes.
@@ -83,7 +85,10 @@ int main(int argc, char** argv) {
 
     kestrix::ScreenTwips twips = kestrix::ScreenTwips::ofPrimaryScreen();
     kestrix::QtDialogs dialogs;
-    kestrix::X11Desktop desktop;
+    kestrix::SessionDesktop desktop;
+    if (const QString why = desktop.whyWindowsCannotBeSeen(); !why.isEmpty()) {
+        std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(why));
+    }
     const QString programDirectory = QCoreApplication::applicationDirPath();
     kestrix::PluginControlFactory registry(kestrix::PluginControlFactory::defaultFolders(), twips);
     kestrix::ProcessControlFactory isolated(

@@ -27,6 +27,9 @@ public:
     // Lets the window manager minimise the widget's window, which asks for no minimise button of
     // its own, so that ShowWindow can minimise it.
     virtual void AllowMinimise(QWidget* ownWindow) = 0;
+    // Why this desktop cannot show the shell another program's window, with what that means for
+    // the operator; empty where it can.
+    virtual QString whyWindowsCannotBeSeen() const { return {}; }
 };
 
 }  // namespace kestrix

@@ -1,6 +1,6 @@
 # The end-to-end tests run the programs and plug-ins of this build.
 foreach(target e2e_app_startup_test e2e_app_line_test e2e_app_layout_test e2e_app_storm_test
-    e2e_app_soak_test e2e_app_isolation_test)
+    e2e_app_soak_test e2e_app_isolation_test e2e_app_wayland_test)
   if(TARGET ${target})
     add_dependencies(${target} kestrix kestrix-hmi kestrix-module kestrix-watched-window
       holvig_scrollbar)

@@ -48,17 +48,7 @@ protected:
         }
     }
 
-    // The module processes of this line that are still there.
-    int moduleProcesses() const {
-        const QString program = line.program("kestrix-module");
-        int count = 0;
-        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == program) {
-                ++count;
-            }
-        }
-        return count;
-    }
+    int moduleProcesses() const { return line.moduleProcesses(); }
 
     // The stop lines of slot n: faults under its control name that say it stopped.
     QStringList stopLines(int n) const {

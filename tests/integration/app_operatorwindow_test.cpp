@@ -278,6 +278,19 @@ TEST_F(OperatorWindow, WritesItsProgressLinesWithSystemLogging) {
                            "S FormActivate En "}));
 }
 
+TEST_F(OperatorWindow, ADesktopThatCannotShowTheWatchedWindowSaysWhyInOneLogLine) {
+    app.root.writeKestrixIni("[Project]\nLogFileSystem=true\n");
+    app.desktop.cannotSeeWindowsBecause = QStringLiteral("the watched window cannot be seen");
+    app.activated();
+    const QStringList log = app.log();
+    EXPECT_EQ(log.filter(QStringLiteral("cannot be seen")),
+              QStringList{"S KX.Form_Activate the watched window cannot be seen"});
+    EXPECT_EQ(log.indexOf(QStringLiteral("S FormActivate 7 ")) + 1,
+              log.indexOf(QStringLiteral("S KX.Form_Activate the watched window cannot be seen")));
+    EXPECT_FALSE(app.armed("TimerWebBrowser"));
+    EXPECT_TRUE(app.armed("TimerErstemal"));
+}
+
 TEST_F(OperatorWindow, VWStudioChoosesTheWatchedWindowTitleAtEveryActivation) {
     OperatorSession& session = app.activated();
     for (const char* value : {"true", "TRUE", "True", "1", "yes", "FALSE"}) {

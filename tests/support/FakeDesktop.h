@@ -46,10 +46,13 @@ public:
 
     void AllowMinimise(QWidget* ownWindow) override { minimisableWindow = ownWindow; }
 
+    QString whyWindowsCannotBeSeen() const override { return cannotSeeWindowsBecause; }
+
     QMap<QString, WindowHandle> windows;
     QStringList calls;
     QWidget* minimisedWindow = nullptr;    // the widget of the last ShowWindow call
     QWidget* minimisableWindow = nullptr;  // the widget of the last AllowMinimise call
+    QString cannotSeeWindowsBecause;       // empty: the desktop shows other programs' windows
 
 private:
     WindowHandle lastHandle_ = 0;

@@ -150,6 +150,18 @@ public:
     // An open message box of the shell; empty when none is open.
     QString messageBox() const { return messageBoxes().value(0); }
 
+    // The module processes (kestrix-module) of this line that are still there.
+    int moduleProcesses() const {
+        const QString moduleHost = program("kestrix-module");
+        int count = 0;
+        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == moduleHost) {
+                ++count;
+            }
+        }
+        return count;
+    }
+
     // Puts another plug-in library into the line's plug-in folder in place of one of the build's.
     void replacePlugin(const QString& builtName, const QString& library) {
         const QString folder = root.programDirectory() + QStringLiteral("/plugins/");

@@ -22,7 +22,8 @@ struct PlanRun {
 
     // The lines of the plan without those of the plug-in registry.
     QStringList slotsAndLog() const {
-        return lines.filter(QRegularExpression("^(machines:|slot |rejected |modules run|log )"));
+        return lines.filter(
+            QRegularExpression("^(machines:|slot |rejected |modules run|desktop windows|log )"));
     }
 };
 
@@ -45,6 +46,9 @@ protected:
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("KESTRIX_PLUGIN_PATH", pluginPath);
+        // No desktop: the plan says so the same way on every machine.
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
         process.setProcessEnvironment(environment);
         process.start(program, arguments.isEmpty() ? QStringList{"plan", root.path()} : arguments);
         EXPECT_TRUE(process.waitForFinished());
@@ -77,6 +81,7 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
                            "slot 2: XKX_OCR.OCR, machine 1 \"Packer 1\", unit 1, registered",
                            "slot 3: XKX_OCR.OCR, machine 2 \"Packer 2\", unit 1, registered",
                            "modules run: inprocess (all in the shell's own process)",
+                           "desktop windows: none (no X display, no Wayland compositor)",
                            "log file: /var/log/line.log", "log size: 100 KB",
                            "log system lines: off", "log data lines: on"}));
 
@@ -86,7 +91,7 @@ TEST_F(PlanTest, ListsTheSlotsInCreationOrderWithTheirRegistration) {
     // value that is no isolation keeps the processes and says so.
     write("Program/Kestrix/Kestrix.ini", "[Modules]\r\nIsolation=threads\r\n");
     PlanRun bare = plan(QString());
-    ASSERT_EQ(bare.lines.size(), 11);
+    ASSERT_EQ(bare.lines.size(), 12);
     EXPECT_TRUE(bare.lines.contains(
         "modules run: process (each in a process of its own; in the shell's own process where "
         "the display cannot embed them)"));

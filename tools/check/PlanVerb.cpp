@@ -22,6 +22,7 @@
 #include "log/LogWriter.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/SessionDesktop.h"
 
 namespace kestrix::check {
 
@@ -146,6 +147,12 @@ int printPlan(const std::vector<std::string>& arguments) {
               << '\n';
     if (!isolation.complaint.isEmpty()) {
         std::cout << text(isolation.complaint) << '\n';
+    }
+    // The desktop this session offers, as the shell would look for the watched window on it.
+    const SessionDesktop desktop;
+    std::cout << "desktop windows: " << text(desktop.description()) << '\n';
+    if (const QString why = desktop.whyWindowsCannotBeSeen(); !why.isEmpty()) {
+        std::cout << text(why) << '\n';
     }
     std::cout << "log file: " << text(log.LogDateiName) << '\n'
               << "log size: " << log.LogDateiGroesse << " KB\n"

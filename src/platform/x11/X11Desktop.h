@@ -19,6 +19,9 @@ public:
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
+    // Whether an X server answered.
+    bool connected() const { return x_ != nullptr; }
+
     WindowHandle FindWindowA(const QString& title) override;
     // Brings the window to the front and gives it the input focus: on X, bringing a window
     // forward and activating it are the one request.
