@@ -125,14 +125,15 @@ public:
     }
 };
 
-// Its own timer's slot holds the window's thread for 1.5 s.
+// Its own timer's slot holds the window's thread for 2 s, from right after Init: the shell's next
+// call (Refresh) waits for it, however fast the machine.
 class BlockingModule : public ContractModule {
     Q_OBJECT
 public:
     using ContractModule::ContractModule;
     void Init(short, short, const QString&, bool) override {
-        QTimer::singleShot(100, this,
-                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); });
+        QTimer::singleShot(0, this,
+                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(2000)); });
     }
 };
 
