@@ -108,6 +108,7 @@ private:
         if (QThread::currentThread() == thread()) {
             emitObjectEvent(info);
         } else {
+            info.fromOwnThread = true;
             deliverFromAnotherThread(std::move(info));
         }
     }

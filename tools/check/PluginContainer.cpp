@@ -386,6 +386,15 @@ private:
     // What the shell's event sink hands to OCXEreignis: the slot and the event, shown in a box.
     // Events from a thread of the module's own come the same way: its process hands them over.
     void routed(int16_t slot, const EventInfo& info) {
+        if (info.fromOwnThread && !threadNoted_) {
+            threadNoted_ = true;
+            out_.write({{QStringLiteral("record"), QStringLiteral("note")},
+                        {QStringLiteral("text"),
+                         QStringLiteral("%1 was emitted from a thread of the module's own: the "
+                                        "shell shows it on its window's thread, and the emit "
+                                        "returns once its box is closed")
+                             .arg(info.Name)}});
+        }
         QJsonArray arguments;
         for (const QVariant& argument : info.Parameters) {
             arguments.append(jsonOf(argument));
@@ -406,6 +415,7 @@ private:
     QString library_;
     QString step_;
     bool stopped_ = false;
+    bool threadNoted_ = false;  // the note on events from the module's own thread is written once
     pid_t modulePid_ = 0;
     LongestWait stepWait_;  // of the step that runs
     EventSinks sinks_;
