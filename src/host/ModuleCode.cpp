@@ -12,10 +12,10 @@ namespace {
 thread_local const QObject* running = nullptr;
 
 // The single-shot objects made on the window's thread, each with the part whose code made it;
-// an entry goes with its object.
+// an entry goes with its object. Never destroyed: the objects may outlive the program's statics.
 QHash<const QObject*, QPointer<const QObject>>& makers() {
-    static QHash<const QObject*, QPointer<const QObject>> objects;
-    return objects;
+    static auto* objects = new QHash<const QObject*, QPointer<const QObject>>;
+    return *objects;
 }
 
 bool onWindowThread() {
