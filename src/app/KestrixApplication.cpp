@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "fault/Fault.h"
+#include "host/ModuleCode.h"
 #include "host/PluginHost.h"
 #include "journal/Notices.h"
 
@@ -22,6 +23,10 @@ void reportOnWindowThread(const Fault& fault, const QObject* receiver,
 }  // namespace
 
 bool KestrixApplication::notify(QObject* receiver, QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        ModuleCode::childAdded(receiver, static_cast<QChildEvent*>(event)->child());
+    }
+    const ModuleCode::Running running(receiver);
     try {
         return QApplication::notify(receiver, event);
     } catch (abi::__forced_unwind&) {

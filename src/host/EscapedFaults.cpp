@@ -1,6 +1,7 @@
 #include "fault/Fault.h"
 #include "host/Extender.h"
 #include "host/ModuleCalls.h"
+#include "host/ModuleCode.h"
 #include "host/PluginHost.h"
 #include "log/LogWriter.h"
 
@@ -21,16 +22,17 @@ const Extender* PluginHost::moduleWithControl(const QObject* control) const {
     return nullptr;
 }
 
-// The receiver may be the module itself or anything it owns (its timer, a button of its own):
-// the nearest hosted module up the receiver's parents names the fault. Otherwise the newest
-// host's log takes it, as the shell's own fault.
+// The receiver may be the module itself or anything it owns (its timer, a button of its own), or
+// one of Qt's single-shot objects that the module's code made: the nearest hosted module up the
+// parents names the fault. Otherwise the newest host's log takes it, as the shell's own fault.
 bool PluginHost::ReportEscapedFault(const Fault& fault, const QObject* receiver,
                                     const QString& receiverClass) {
     const std::vector<PluginHost*>& hosts = liveHosts();
     if (hosts.empty()) {
         return false;
     }
-    for (const QObject* part = receiver; part != nullptr; part = part->parent()) {
+    for (const QObject* part = ModuleCode::partOf(receiver); part != nullptr;
+         part = part->parent()) {
         for (PluginHost* host : hosts) {
             if (const Extender* module = host->moduleWithControl(part)) {
                 host->log_.WriteLogLine(

@@ -11,6 +11,7 @@ namespace kestrix {
 struct EventInfo {
     QString Name;
     QVariantList Parameters;
+    bool fromOwnThread = false;  // emitted from a thread of the module's own
 };
 
 }  // namespace kestrix

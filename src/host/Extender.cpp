@@ -15,6 +15,7 @@
 
 #include "fault/Fault.h"
 #include "host/LateBinding.h"
+#include "host/ModuleCode.h"
 #include "host/RemoteControl.h"
 
 namespace kestrix {
@@ -107,6 +108,7 @@ private:
         if (QThread::currentThread() == thread()) {
             emitObjectEvent(info);
         } else {
+            info.fromOwnThread = true;
             deliverFromAnotherThread(std::move(info));
         }
     }
@@ -208,9 +210,11 @@ int pixelsOf(double twips, float twipsPerPixel) {
     return static_cast<int>(std::lround(pixels));
 }
 
-// A fault that the control's own code raised carries the control's ProgID as its source.
+// A call into the control's own code: the code that runs is the control's, and a fault that it
+// raised carries the control's ProgID as its source.
 template <class Work>
-auto namingControl(const QString& progId, Work&& work) -> decltype(work()) {
+auto namingControl(const QObject* control, const QString& progId, Work&& work) -> decltype(work()) {
+    const ModuleCode::Running running(control);
     try {
         return work();
     } catch (const ControlFault& fault) {
@@ -298,7 +302,7 @@ QVariant Extender::get(const QString& member) {
     if (remote_ != nullptr) {
         return remote_->get(member);
     }
-    return namingControl(progId_, [&] { return LateBinding::get(control_, member); });
+    return namingControl(control_, progId_, [&] { return LateBinding::get(control_, member); });
 }
 
 void Extender::let(const QString& member, const QVariant& value, const QVariantList& arguments) {
@@ -309,7 +313,8 @@ void Extender::let(const QString& member, const QVariant& value, const QVariantL
         return;
     }
     if (!ownMember) {
-        namingControl(progId_, [&] { LateBinding::let(control_, member, value, arguments); });
+        namingControl(control_, progId_,
+                      [&] { LateBinding::let(control_, member, value, arguments); });
         return;
     }
     if (!arguments.isEmpty()) {
@@ -332,14 +337,15 @@ void Extender::letId(int dispId, const QVariant& value) {
         remote_->letId(dispId, value);
         return;
     }
-    namingControl(progId_, [&] { LateBinding::letId(control_, dispId, value); });
+    namingControl(control_, progId_, [&] { LateBinding::letId(control_, dispId, value); });
 }
 
 QVariant Extender::callId(int dispId, const QVariantList& arguments) {
     if (remote_ != nullptr) {
         return remote_->callId(dispId, arguments);
     }
-    return namingControl(progId_, [&] { return LateBinding::callId(control_, dispId, arguments); });
+    return namingControl(control_, progId_,
+                         [&] { return LateBinding::callId(control_, dispId, arguments); });
 }
 
 double Extender::Left() const {

@@ -55,6 +55,7 @@ public:
     void checkLife();
 
     bool isStopped() const { return stopped_; }
+    qint64 processId() const { return process_.processId(); }
     // Why it was stopped.
     const QString& cause() const { return cause_; }
     void stop(const QString& cause);

@@ -1,5 +1,7 @@
 #include "isolation/ProcessControlFactory.h"
 
+#include <sys/wait.h>
+
 #include <QApplication>
 #include <QWidget>
 
@@ -12,6 +14,22 @@
 #include "isolation/ProcessControl.h"
 
 namespace kestrix {
+namespace {
+
+// Whether the process still runs. Its end may not have reached the shell's loop yet (a spare is
+// killed just before it is taken), so the process itself is asked: one that has ended waits to
+// be reaped, and is left so for its QProcess.
+bool stillRuns(const ModuleProcess& process) {
+    if (process.isStopped()) {
+        return false;
+    }
+    const auto pid = static_cast<id_t>(process.processId());
+    siginfo_t info{};
+    return pid > 0 && waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT | __WALL) == 0 &&
+           info.si_pid == 0;
+}
+
+}  // namespace
 
 QString ProcessControlFactory::moduleHostIn(const QString& programDirectory) {
     return programDirectory + QStringLiteral("/kestrix-module");
@@ -81,12 +99,9 @@ void ProcessControlFactory::modulesStarted() {
 }
 
 ModuleProcess* ProcessControlFactory::takeProcess() {
-    std::unique_ptr<ModuleProcess> process;
-    if (spares_.empty()) {
+    std::unique_ptr<ModuleProcess> process = takeRunningSpare();
+    if (process == nullptr) {
         process = std::make_unique<ModuleProcess>(moduleHostProgram_);
-    } else {
-        process = std::move(spares_.front());
-        spares_.pop_front();
     }
     // While the modules start, no process starts beside their creation and layout; the spares for
     // restarts follow once they have started.
@@ -106,8 +121,22 @@ void ProcessControlFactory::endModules() {
     }
 }
 
+std::unique_ptr<ModuleProcess> ProcessControlFactory::takeRunningSpare() {
+    dropDeadSpares();
+    if (spares_.empty()) {
+        return nullptr;
+    }
+    std::unique_ptr<ModuleProcess> spare = std::move(spares_.front());
+    spares_.pop_front();
+    return spare;
+}
+
+void ProcessControlFactory::dropDeadSpares() {
+    std::erase_if(spares_, [](const auto& spare) { return !stillRuns(*spare); });
+}
+
 void ProcessControlFactory::startSparesUpTo(int count) {
-    std::erase_if(spares_, [](const auto& spare) { return spare->isStopped(); });
+    dropDeadSpares();
     while (spares_.size() < static_cast<size_t>(count)) {
         spares_.push_back(std::make_unique<ModuleProcess>(moduleHostProgram_));
     }

@@ -45,10 +45,13 @@ public:
     void modulesStarted() override;
     void endModules() override;
 
-    // A started module process (a spare when there is one); the caller owns it.
+    // A started module process that still runs (a spare when there is one); the caller owns it.
     ModuleProcess* takeProcess();
 
 private:
+    // The first spare that still runs, or none; the spares before it that died are dropped.
+    std::unique_ptr<ModuleProcess> takeRunningSpare();
+    void dropDeadSpares();
     // Starts spares until there are this many; a spare that died while it waited is replaced.
     void startSparesUpTo(int count);
     void endSparesBeyond(int count);

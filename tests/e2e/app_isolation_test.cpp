@@ -158,8 +158,9 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
 
 // A click into a module's line edit gives it the keyboard wherever the pointer goes next; Tab from
 // it gives the keyboard back to the operator window, Backtab from there enters it again at its last
-// field. A shell killed outright then takes its module processes with it all the same, and what
-// a module started (the closure stamp's stand-in leaves a process in Init).
+// field, and Tab from the field before it at its first. A shell killed outright then takes its
+// module processes with it all the same, and what a module started (the closure stamp's stand-in
+// leaves a process in Init).
 TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShell) {
     line.root.writeProgramIni(
         "[Project]\nNumberOfMachines=1\n[Machine1]\nTarvoSystems=1\n"
@@ -184,6 +185,14 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
     line.xdotool({QStringLiteral("key"), QStringLiteral("shift+Tab")});
     typeAway("c");
     EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "Backtab did not enter it";
+    // Backtab from its first field leaves it for the field before it; Tab from there enters it.
+    line.clickAt(window, 100, 30);
+    line.xdotool({QStringLiteral("key"), QStringLiteral("shift+Tab")});
+    typeAway("e");
+    EXPECT_FALSE(line.answerBox(QStringLiteral("Return"), 1500)) << "Backtab did not leave it";
+    line.xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
+    typeAway("d");
+    EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "Tab did not enter it";
 
     EXPECT_GE(moduleProcesses(), 3);  // the two modules' and the one left behind
     line.shell.kill();

@@ -325,7 +325,8 @@ TEST_F(OperatorWindowAtWork, ReturnToStartShowsTheStartWindowFirstAndAsksTheRunt
 }
 
 // A fault that escapes a module's own timer takes nothing with it: each is a fault line naming
-// the module's ProgID and control, and the window goes on to an orderly end.
+// the module's ProgID and control (also from Qt's object of a single-shot timer the module
+// started), and the window goes on to an orderly end.
 TEST_F(OperatorWindowAtWork, AFaultEscapingAModulesOwnTimerIsAFaultLineAndTheWindowGoesOn) {
     app.testControls.registerProgId(QStringLiteral("XKX_OCR.OCR"),
                                     FakeControlFactory::Kind::ThrowingFromTimer);
@@ -337,8 +338,9 @@ TEST_F(OperatorWindowAtWork, AFaultEscapingAModulesOwnTimerIsAFaultLineAndTheWin
 
     const QStringList faults = logLinesContaining(QStringLiteral("Fault"));
     ASSERT_GE(faults.size(), 2);
+    EXPECT_FALSE(faults.filter(QStringLiteral("relay stuck once")).isEmpty());
     static const QRegularExpression expected(
-        QStringLiteral("^E Fault 440; relay stuck; XKX_OCR\\.OCR; KX\\.O[0-9]+$"));
+        QStringLiteral("^E Fault 440; relay stuck( once)?; XKX_OCR\\.OCR; KX\\.O[0-9]+$"));
     for (const QString& fault : faults) {
         EXPECT_TRUE(expected.match(fault).hasMatch()) << fault.toStdString();
     }

@@ -125,6 +125,7 @@ void ControlThrowingFromTimer::Init(short unit, short machine, const QString& ma
     RecordingControl::Init(unit, machine, machineName, value);
     connect(&timer, &QTimer::timeout, this, [] { throw std::runtime_error("relay stuck"); });
     timer.start(10);
+    QTimer::singleShot(10, this, [] { throw std::runtime_error("relay stuck once"); });
 }
 
 }  // namespace kestrix

@@ -155,7 +155,8 @@ private:
     std::thread thread_;
 };
 
-// A control whose own timer throws std::runtime_error("relay stuck") at every tick, from Init on.
+// A control whose own timer throws std::runtime_error("relay stuck") at every tick, from Init on,
+// and whose single-shot timer throws "relay stuck once" (Qt's own object runs that one).
 class ControlThrowingFromTimer : public RecordingControl {
     Q_OBJECT
 public:

@@ -116,6 +116,9 @@ TEST_F(EventTest, AnEventFromAModulesOwnThreadIsShownOnTheWindowsThreadBeforeIts
     request("XKX_OCR.OCR");
     request("Test.EmittingFromThread");
     auto& module = static_cast<ControlEmittingFromThread&>(*controls.control("O2"));
+    std::vector<bool> fromOwnThread;
+    QObject::connect(host->ObjWithEvent(2), &Extender::ObjectEvent,
+                     [&](const EventInfo& info) { fromOwnThread.push_back(info.fromOwnThread); });
     std::vector<bool> onWindowThread;
     std::vector<int> returnedWhileOpen;
     dialogs.whileOpen = [&](const FakeDialogs::Box&) {
@@ -133,6 +136,7 @@ TEST_F(EventTest, AnEventFromAModulesOwnThreadIsShownOnTheWindowsThreadBeforeIts
     EXPECT_EQ(dialogs.boxes[0].prompt, "2 TestEvent");
     EXPECT_EQ(onWindowThread, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(returnedWhileOpen, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(fromOwnThread, (std::vector<bool>{true, true, true}));
 }
 
 // A module that waits for its thread in Terminate finds it released from the emit it waits in:

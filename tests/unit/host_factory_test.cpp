@@ -165,8 +165,8 @@ TEST_F(FactoryTest, TheFakeRegistryFollowsTheRealOnesProgIdRule) {
 
 // A folder or library that another user may write to could carry that user's code into the
 // shell; so could a relative folder, which depends on where the shell was started, a folder of
-// another user's, and one that lies in a folder where anyone may rename it and put another in
-// its place.
+// another user's, and one that lies in a folder (or below one, at any depth) where anyone may
+// rename it and put another in its place.
 TEST_F(FactoryTest, RelativeAndOthersWritableFoldersAndLibrariesAreSkipped) {
     const auto makeFolderWithModule = [&](const QString& path, mode_t mode) {
         EXPECT_TRUE(QDir().mkpath(path));
@@ -177,11 +177,15 @@ TEST_F(FactoryTest, RelativeAndOthersWritableFoldersAndLibrariesAreSkipped) {
     const QString groupWritable = makeFolderWithModule(folder.filePath("group"), 0775);
     const QString shared = makeFolderWithModule(folder.filePath("shared"), 0777);
     const QString inShared = makeFolderWithModule(shared + "/mine", 0755);
+    // Two levels below: its own folder is safe, but the one above that could be renamed away.
+    const QString deepInShared = makeFolderWithModule(inShared + "/deeper", 0755);
     QStringList skippedAsUnsafe{"plug-in folder \"" + groupWritable +
                                     "\" skipped: writable by others than its owner and root",
                                 "plug-in folder \"" + inShared + "\" skipped: lies in " + shared +
-                                    ", which others may write to and which is not sticky"};
-    QStringList unsafe{groupWritable, inShared};
+                                    ", which others may write to and which is not sticky",
+                                "plug-in folder \"" + deepInShared + "\" skipped: lies in " +
+                                    shared + ", which others may write to and which is not sticky"};
+    QStringList unsafe{groupWritable, inShared, deepInShared};
     if (::geteuid() == 0) {
         const QString foreign = makeFolderWithModule(folder.filePath("foreign"), 0755);
         ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);

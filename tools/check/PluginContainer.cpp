@@ -8,11 +8,13 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPluginLoader>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
 
+#include "CallWait.h"
 #include "MemberDiagnosis.h"
 #include "fault/Fault.h"
 #include "host/EventInfo.h"
@@ -29,8 +31,8 @@ namespace kestrix::check {
 namespace {
 
 constexpr int Slot = 1;
-// The longest a module's process may leave a call unanswered while it runs before its window
-// visibly freezes; the run asks it for its height this often to find out.
+// The longest a module's own code may hold its process's event loop while a call of the shell's
+// waits, before its window visibly freezes; the run asks it for its height this often to find out.
 constexpr int BlockLimitMs = 1000;
 constexpr int HeartbeatMs = 100;
 // The last step, which runs also after a stop: the window goes, and the module's process with it.
@@ -197,6 +199,7 @@ private:
             finding(step_, QStringLiteral("stop"), ModuleCalls::stopFaultLine(fault, Slot));
         });
         if (auto* process = module.findChild<ModuleProcess*>()) {
+            modulePid_ = static_cast<pid_t>(process->processId());
             QObject::connect(process, &ModuleProcess::OwnFault, [this, &module](const Fault& f) {
                 finding(step_, QStringLiteral("fault"),
                         ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
@@ -250,11 +253,14 @@ private:
                  .arg(options_.machine)
                  .arg(quoted(options_.machineName)),
              ModuleCalls::CreateSource, [&] {
-                 ModuleCalls::init(*control_, options_.unit, options_.machine,
-                                   options_.machineName);
+                 answered(QStringLiteral("Init"), [&] {
+                     ModuleCalls::init(*control_, options_.unit, options_.machine,
+                                       options_.machineName);
+                 });
              });
-        step(QStringLiteral("Refresh"), QStringLiteral("Refresh = True"), ModuleCalls::CreateSource,
-             [&] { ModuleCalls::refresh(*control_); });
+        step(
+            QStringLiteral("Refresh"), QStringLiteral("Refresh = True"), ModuleCalls::CreateSource,
+            [&] { answered(QStringLiteral("Refresh"), [&] { ModuleCalls::refresh(*control_); }); });
     }
 
     // As the layout places a module: each assignment on its own, then the height.
@@ -264,13 +270,24 @@ private:
         const auto width = static_cast<float>(pictureHaupt_->width() * twips_.x);
         step(name, QStringLiteral("Left = 0, Top = 0, Width = %1, Visible = True").arg(width),
              source, [&] {
-                 attempt(name, source, [&] { ModuleCalls::placeLeft(*control_); });
-                 attempt(name, source, [&] { ModuleCalls::placeTop(*control_, 0); });
-                 attempt(name, source, [&] { calls_->placeWidth(*control_, *pictureHaupt_); });
-                 attempt(name, source, [&] { ModuleCalls::show(*control_); });
+                 attempt(name, source, [&] {
+                     answered(QStringLiteral("Left"), [&] { ModuleCalls::placeLeft(*control_); });
+                 });
+                 attempt(name, source, [&] {
+                     answered(QStringLiteral("Top"), [&] { ModuleCalls::placeTop(*control_, 0); });
+                 });
+                 attempt(name, source, [&] {
+                     answered(QStringLiteral("Width"),
+                              [&] { calls_->placeWidth(*control_, *pictureHaupt_); });
+                 });
+                 attempt(name, source, [&] {
+                     answered(QStringLiteral("Visible"), [&] { ModuleCalls::show(*control_); });
+                 });
              });
         step(QStringLiteral("AbsoluteHoehe"), QStringLiteral("read AbsoluteHoehe"), source, [&] {
-            const double twips = ModuleCalls::height(*control_);
+            double twips = 0;
+            answered(QStringLiteral("AbsoluteHoehe"),
+                     [&] { twips = ModuleCalls::height(*control_); });
             out_.write({{QStringLiteral("record"), QStringLiteral("height")},
                         {QStringLiteral("twips"), twips},
                         {QStringLiteral("pixels"), twips_.toPixelsY(twips)}});
@@ -287,26 +304,15 @@ private:
                  pictureHaupt_->show();
                  QElapsedTimer running;
                  running.start();
-                 qint64 longestUnanswered = 0;
                  while (!stopped_ && running.elapsed() < options_.runSeconds * 1000LL) {
                      QEventLoop loop;
                      QTimer::singleShot(HeartbeatMs, &loop, &QEventLoop::quit);
                      loop.exec();
-                     QElapsedTimer answer;
-                     answer.start();
                      try {
-                         ModuleCalls::height(*control_);
+                         answered(QStringLiteral("the layout's height read"),
+                                  [&] { ModuleCalls::height(*control_); });
                      } catch (...) {
                      }
-                     longestUnanswered = std::max(longestUnanswered, answer.elapsed());
-                 }
-                 if (longestUnanswered > BlockLimitMs) {
-                     finding(ContainerStep::Run, QStringLiteral("blocked"),
-                             QStringLiteral("the module's process left a call unanswered for %1 s "
-                                            "(more than %2 s): its own code held its event loop, "
-                                            "and its window froze meanwhile")
-                                 .arg(static_cast<double>(longestUnanswered) / 1000.0, 0, 'f', 1)
-                                 .arg(BlockLimitMs / 1000));
                  }
              });
     }
@@ -317,7 +323,7 @@ private:
              ModuleCalls::EndSource, [&] {
                  isolated_->endModules();
                  control_->releaseWaitingEvents();
-                 ModuleCalls::terminate(*control_);
+                 answered(QStringLiteral("Terminate"), [&] { ModuleCalls::terminate(*control_); });
                  sinks_.empty(Slot);
              });
     }
@@ -334,10 +340,29 @@ private:
         out_.write({{QStringLiteral("record"), QStringLiteral("step")},
                     {QStringLiteral("step"), name},
                     {QStringLiteral("call"), call}});
+        stepWait_ = {};
         bool done = attempt(name, source, std::forward<Work>(work));
+        if (!stopped_ && stepWait_.milliseconds > BlockLimitMs) {
+            finding(name, QStringLiteral("blocked"),
+                    QStringLiteral("%1 waited %2 s for its answer (more than %3 s): the module's "
+                                   "own code held its process's event loop, and its window froze "
+                                   "meanwhile")
+                        .arg(stepWait_.member)
+                        .arg(static_cast<double>(stepWait_.milliseconds) / 1000.0, 0, 'f', 1)
+                        .arg(BlockLimitMs / 1000));
+        }
         out_.write(
             {{QStringLiteral("record"), QStringLiteral("done")}, {QStringLiteral("step"), name}});
         return done && !stopped_;
+    }
+
+    // One call of the shell's on the module, from the module's creation to its end: how long its
+    // code held the call up counts towards the step's "blocked" finding, also when it faults.
+    template <class Call>
+    void answered(const QString& member, Call&& call) {
+        const CallWait wait(modulePid_);
+        const auto keep = qScopeGuard([&] { stepWait_.keep(wait.heldMilliseconds(), member); });
+        call();
     }
 
     template <class Work>
@@ -361,6 +386,15 @@ private:
     // What the shell's event sink hands to OCXEreignis: the slot and the event, shown in a box.
     // Events from a thread of the module's own come the same way: its process hands them over.
     void routed(int16_t slot, const EventInfo& info) {
+        if (info.fromOwnThread && !threadNoted_) {
+            threadNoted_ = true;
+            out_.write({{QStringLiteral("record"), QStringLiteral("note")},
+                        {QStringLiteral("text"),
+                         QStringLiteral("%1 was emitted from a thread of the module's own: the "
+                                        "shell shows it on its window's thread, and the emit "
+                                        "returns once its box is closed")
+                             .arg(info.Name)}});
+        }
         QJsonArray arguments;
         for (const QVariant& argument : info.Parameters) {
             arguments.append(jsonOf(argument));
@@ -381,6 +415,9 @@ private:
     QString library_;
     QString step_;
     bool stopped_ = false;
+    bool threadNoted_ = false;  // the note on events from the module's own thread is written once
+    pid_t modulePid_ = 0;
+    LongestWait stepWait_;  // of the step that runs
     EventSinks sinks_;
     std::optional<ProcessControlFactory> isolated_;
     std::optional<ModuleCalls> calls_;

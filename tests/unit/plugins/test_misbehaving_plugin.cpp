@@ -97,12 +97,20 @@ public:
     void Init(short, short, const QString&, bool) override { misbehave(this, -1, hang); }
 };
 
-// Writes the container's last record to every pipe it finds open, and ends the process.
+// Writes the container's last record to every pipe it finds open: as it is created (also in the
+// checker's own process, where it finds the container's record channel), and in Init, after which
+// it ends the process.
 class ForgingModule : public ContractModule {
     Q_OBJECT
 public:
-    using ContractModule::ContractModule;
+    explicit ForgingModule(QWidget* parent) : ContractModule(parent) { forgeEnd(); }
     void Init(short, short, const QString&, bool) override {
+        forgeEnd();
+        _exit(0);
+    }
+
+private:
+    static void forgeEnd() {
         const char end[] = "{\"record\":\"end\"}\n";
         std::signal(SIGPIPE, SIG_IGN);  // some pipes it finds have no reader
         for (int fd = 3; fd < 1024; ++fd) {
@@ -111,7 +119,6 @@ public:
                 (void)!write(fd, end, sizeof end - 1);
             }
         }
-        _exit(0);
     }
 };
 
@@ -125,14 +132,15 @@ public:
     }
 };
 
-// Its own timer's slot holds the window's thread for 1.5 s.
+// Its own timer's slot holds the window's thread for 2 s, from right after Init: the shell's next
+// call (Refresh) waits for it, however fast the machine.
 class BlockingModule : public ContractModule {
     Q_OBJECT
 public:
     using ContractModule::ContractModule;
     void Init(short, short, const QString&, bool) override {
-        QTimer::singleShot(100, this,
-                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); });
+        QTimer::singleShot(0, this,
+                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(2000)); });
     }
 };
 
@@ -191,20 +199,38 @@ private:
 };
 
 #ifdef KESTRIX_TEST_LEAVE_AT
-// Starts a process that keeps every descriptor it inherited and outlives the module: at load, in
-// Init, in Terminate, or in Init as a daemon (setsid and a second fork, out of the group).
+// Starts a process that keeps every descriptor it inherited and outlives the module: at load (and
+// that process one of its own, a grandchild), in Init, in Terminate, or in Init as a daemon
+// (setsid and a second fork, out of the group).
 enum class LeaveAt { Load, Init, Terminate, Daemon };
 constexpr LeaveAt Leave = LeaveAt::KESTRIX_TEST_LEAVE_AT;
 
+// Returns once the last process it starts runs, so that how soon the module ends after it (on a
+// busy machine, say) does not decide whether it was left behind.
 void leaveProcess() {
-    if (fork() != 0) {
+    int started[2];
+    if (pipe(started) != 0) {
         return;
     }
+    if (fork() != 0) {
+        close(started[1]);
+        char byte = 0;
+        (void)!read(started[0], &byte, 1);
+        close(started[0]);
+        return;
+    }
+    close(started[0]);
     if (Leave == LeaveAt::Daemon) {
         setsid();
         if (fork() != 0) {
             _exit(0);
         }
+    }
+    if (Leave == LeaveAt::Load && fork() != 0) {
+        close(started[1]);  // its own process says when it runs
+    } else {
+        (void)!write(started[1], "x", 1);
+        close(started[1]);
     }
     sleep(30);
     _exit(0);
