@@ -18,7 +18,8 @@ namespace kestrix {
 //   shell → module                              module → shell
 //   Create  {library, ProgID, name, window}     Answer {values}       to the call of that number
 //   Get     {member}                            Fault  {number, description, source}  likewise
-//   Let     {member, value, arguments}          Event  {name, parameters}  waits for EventDone
+//   Let     {member, value, arguments}          Event  {name, parameters, fromOwnThread}: waits
+//                                                        for EventDone
 //   LetId   {dispId, value}                     OwnFault {number, description, source}: an
 //   CallId  {dispId, arguments}                          exception escaped the module's own code
 //   Place   {width, height, visible}   (no answer)  Resized {width, height}: the control's size
@@ -200,9 +201,10 @@ using OwnFault = FaultMessage<Kind::OwnFault>;
 struct Event : TypedMessage<Event, Kind::Event> {
     QString name;
     QVariantList parameters;
+    bool fromOwnThread = false;  // emitted from a thread of the module's own
     template <class Codec, class Self>
     static bool fields(Codec& c, Self& m) {
-        return c.identifier(m.name) && c.values(m.parameters);
+        return c.identifier(m.name) && c.values(m.parameters) && c.boolean(m.fromOwnThread);
     }
 };
 

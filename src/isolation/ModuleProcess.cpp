@@ -178,7 +178,8 @@ void ModuleProcess::received(const ModuleMessage& message) {
         case Kind::Event:
             if (auto event = Message::Event::from(message)) {
                 readable = true;
-                showEvent(message.number, EventInfo{event->name, event->parameters});
+                showEvent(message.number,
+                          EventInfo{event->name, event->parameters, event->fromOwnThread});
             }
             break;
         case Kind::OwnFault:

@@ -228,6 +228,10 @@ TEST_F(ContainerTest, EventsFromAModulesThreadAreRouted) {
                      QString::number(event["arguments"][0].toInt()));
     }
     EXPECT_EQ(boxes, (QStringList{"1 Ticked 1", "1 Ticked 2", "1 Ticked 3"}));
+    EXPECT_EQ(
+        run.report["notes"].toArray().toVariantList(),
+        QVariantList{"Ticked was emitted from a thread of the module's own: the shell shows "
+                     "it on its window's thread, and the emit returns once its box is closed"});
 }
 
 // What a plug-in names reaches the terminal with its control characters escaped, and the JSON

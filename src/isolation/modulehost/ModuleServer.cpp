@@ -232,6 +232,7 @@ void ModuleServer::forwardEvent(const EventInfo& info) {
     Message::Event event;
     event.name = info.Name;
     event.parameters = info.Parameters;
+    event.fromOwnThread = info.fromOwnThread;
     channel_.send(event.frame(waiting.number));
     if (!waiting.done) {
         loop.exec();
