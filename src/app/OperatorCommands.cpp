@@ -2,9 +2,9 @@
 // fault: the one call that can fault, InternEndProgram, traps its own.
 
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "app/LoadedForms.h"
+#include "app/LogView.h"
 #include "app/Modul.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
@@ -27,18 +27,17 @@ void OperatorSession::cmdEnd_Click() {
     }
 }
 
-// A click on "End" during the wait runs the end while the wait goes on.
+// A click on "End" during the wait runs the end while the wait goes on. Without an editor the
+// shell shows the log in its own view, which follows the log as it grows.
 void OperatorSession::cmdError_Click() {
     RunningProcedures::Running running(forms_.procedures());
     // The log's path is one argument of its own, whatever blanks, quotes or semicolons it holds.
     QStringList command = textEditorCommand();
     if (command.isEmpty()) {
-        // Nothing to start: the operator would see nothing happen, so say how to name one.
-        std::fputs(
-            "kestrix: no text editor to show the log: none of the known editors is on the "
-            "PATH; name one in KESTRIX_EDITOR\n",
-            stderr);
-        std::fflush(stderr);
+        if (logView_ == nullptr || logView_->path() != Log.LogDateiName) {
+            logView_ = std::make_unique<LogView>(Log.LogDateiName);
+        }
+        logView_->showInFront();
         return;
     }
     const QString program = command.takeFirst();

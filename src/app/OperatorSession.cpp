@@ -4,6 +4,7 @@
 
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
+#include "app/LogView.h"
 #include "app/Platform.h"
 #include "fault/Fault.h"
 #include "hmi/VWSVarServer.h"
@@ -49,6 +50,9 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
     connect(w.cmdHide(), &QPushButton::clicked, this, &OperatorSession::cmdHide_Click);
     connect(w.cmdEnd(), &QPushButton::clicked, this, &OperatorSession::cmdEnd_Click);
     connect(w.cmdError(), &QPushButton::clicked, this, &OperatorSession::cmdError_Click);
+    connect(w.cmdStopped(), &QPushButton::clicked, this, &OperatorSession::cmdStopped_Click);
+    connect(Host.get(), &PluginHost::StoppedModulesChanged, this,
+            &OperatorSession::StoppedModules_Change);
     connect(w.SpracheGeandert(), &VWSVarServer::Change, this,
             [this](const QVariant& value) { SpracheGeandert_Change(value); });
 
@@ -59,6 +63,7 @@ OperatorSession::~OperatorSession() {
     // The modules go with the window; none of their last events may reach the session.
     Log.onErrorLine = nullptr;
     Host.reset();
+    logView_.reset();
     window_.reset();
 }
 

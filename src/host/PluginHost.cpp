@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 #include "fault/Fault.h"
@@ -134,6 +135,24 @@ void PluginHost::watchRemote(int16_t n) {
 
 void PluginHost::ModuleStopped(int16_t n, const Fault& fault) {
     log_.WriteLogLine(ModuleCalls::stopFaultLine(fault, n), LogWriter::Line::Error);
+    setStopped(n, true);
+}
+
+void PluginHost::setStopped(int16_t n, bool stopped) {
+    if (slotAt(n).Stopped != stopped) {
+        slotAt(n).Stopped = stopped;
+        Q_EMIT StoppedModulesChanged();
+    }
+}
+
+std::vector<int16_t> PluginHost::stoppedSlots() const {
+    std::vector<int16_t> stopped;
+    for (int16_t n = 1; n <= std::min<int16_t>(slotCount_, ModuleCalls::SlotCount); ++n) {
+        if (slot(n).Stopped) {
+            stopped.push_back(n);
+        }
+    }
+    return stopped;
 }
 
 // Once the end has begun no module starts again.
@@ -145,7 +164,11 @@ void PluginHost::RestartModule(int16_t n) {
     p.step([&] {
         log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
     });
-    p.step([&] { controlOf(n).restart(); });
+    // A module whose new process stops again while it is created stays stopped.
+    p.step([&] {
+        controlOf(n).restart();
+        setStopped(n, false);
+    });
     const PluginSlot& restarted = slotAt(n);
     p.step([&] {
         ModuleCalls::init(controlOf(n), restarted.Unit, restarted.Machine, restarted.MachineName);

@@ -87,6 +87,9 @@ public:
     const ScrollState& scrollState() const { return scroll_; }
     void PositioniereObjekte();
     void ScrollBar_NeuePos(int16_t position);
+    // Scrolls the stack as the scroll bar does, so that the module in slot n stands at the top of
+    // the plug-in area (or as near as the bar goes): the bar is moved, and its NeuePos scrolls.
+    void ShowModule(int16_t n);
     void ScrollenAnzeigen();
 
     // Shows the operator one event of the module in the given slot, in a box of its own: at once
@@ -106,13 +109,22 @@ public:
     static bool ReportEscapedFault(const Fault& fault, const QObject* receiver,
                                    const QString& receiverClass);
 
+    // The slots whose modules are stopped, in slot order.
+    std::vector<int16_t> stoppedSlots() const;
+
+Q_SIGNALS:
+    // A module was stopped or started afresh: stoppedSlots() has changed.
+    void StoppedModulesChanged();
+
 private:
     // The default yield: QCoreApplication::processEvents().
     static void processWindowEvents();
     // A module in a process of its own reports its stop, and the operator's "Restart" of it.
     void watchRemote(int16_t n);
-    // The stop's fault line, under the module's ProgID and control name.
+    // The stop's fault line, under the module's ProgID and control name; the slot counts as
+    // stopped until a restart of its module succeeds.
     void ModuleStopped(int16_t n, const Fault& fault);
+    void setStopped(int16_t n, bool stopped);
     // Starts a stopped module afresh, logged like its creation: Init and Refresh as then, then the
     // layout again (its height may have changed).
     void RestartModule(int16_t n);

@@ -23,6 +23,9 @@ namespace kestrix {
 //                                                            changed (its height is its own)
 //                                               FocusLeft {forward}: Tab (or Backtab) left the
 //                                                            control's last (first) field
+//                                               Wheel {x, y}: a turn of the mouse wheel over
+//                                                            the control that none of its
+//                                                            fields took (its angle delta)
 //   EventDone                          to the Event of that number: its box has been closed
 //   Release                            the end has begun: events from other threads return
 //                                      without a box, so that Terminate may end those threads
@@ -52,9 +55,10 @@ struct ModuleMessage {
         Ping,
         Alive,
         TakeFocus,
+        Wheel,
     };
     // The last of the kinds: a number beyond it is no message.
-    static constexpr Kind LastKind = Kind::TakeFocus;
+    static constexpr Kind LastKind = Kind::Wheel;
 
     // A message longer than this is no message of the shell's or the module host's.
     static constexpr uint32_t MaxLength = 16u << 20;

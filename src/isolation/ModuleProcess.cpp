@@ -158,6 +158,10 @@ void ModuleProcess::received(const ModuleMessage& message) {
         case ModuleMessage::Kind::Resized:
             Q_EMIT Resized(QSize(message.values.value(0).toInt(), message.values.value(1).toInt()));
             break;
+        case ModuleMessage::Kind::Wheel:
+            Q_EMIT WheelNotTaken(
+                QPoint(message.values.value(0).toInt(), message.values.value(1).toInt()));
+            break;
         case ModuleMessage::Kind::Alive:
             break;
         default:

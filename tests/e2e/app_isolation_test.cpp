@@ -148,8 +148,9 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
     const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
     const int creations = line.log().count(QStringLiteral("D KX.NeuesObjekt An "));
-    const int corner = 3 + ModuleFrame::PanelMargin + 6;
-    line.clickAt(window, corner, corner);
+    // "Restart" stands below the panel's alarm strip, in its left corner.
+    const int left = 3 + ModuleFrame::PanelMargin + 6;
+    line.clickAt(window, left, left + ModuleFrame::StripHeight);
     ASSERT_TRUE(waitUntil([&] { return stopLines(1).size() == 2; }, 15000))
         << line.log().join('\n').toStdString();
     EXPECT_EQ(line.log().count(QStringLiteral("D KX.NeuesObjekt An ")), creations + 1);

@@ -12,6 +12,7 @@
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControlFactory.h"
+#include "platform/Clock.h"
 
 namespace kestrix {
 namespace {
@@ -24,8 +25,9 @@ TEST(ModuleProcessesAhead, OnePerSlotNoneBesideTheStartAndTheSparesForRestartsAf
     ensureApplication();
     constexpr int Spares = 2;
     PluginControlFactory registry({}, ScreenTwips{});
+    SystemClock clock;
     ProcessControlFactory processes(registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
-                                    Spares);
+                                    clock, Spares);
     processes.prepareModules();
     EXPECT_EQ(runningChildCount(), ModuleCalls::SlotCount);
 

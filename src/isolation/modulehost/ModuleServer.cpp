@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <cstdio>
 #include <cstdlib>
 
@@ -140,7 +141,14 @@ QVariantList ModuleServer::create(const QVariantList& values) {
 
 // The window is as large as the control, and the shell's frame follows. A click into the window
 // gives it the keyboard; Tab past the control's last field gives the keyboard back to the shell.
+// A turn of the wheel that reaches the window itself was taken by none of the control's fields:
+// the shell scrolls its modules with it.
 bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
+    if (window_ != nullptr && watched == window_.get() && event->type() == QEvent::Wheel) {
+        const QPoint turn = static_cast<QWheelEvent*>(event)->angleDelta();
+        channel_.send({ModuleMessage::Kind::Wheel, 0, {turn.x(), turn.y()}});
+        return true;
+    }
     if (window_ != nullptr && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == window_.get()) {
         if (event->type() == QEvent::MouseButtonPress) {
