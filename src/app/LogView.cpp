@@ -11,8 +11,8 @@
 
 namespace kestrix {
 
-LogView::LogView(QString path)
-    : QWidget(nullptr, Qt::Window), path_(std::move(path)), text_(new QPlainTextEdit(this)) {
+LogView::LogView(QString path, QWidget* operatorWindow)
+    : QWidget(operatorWindow, Qt::Window), path_(std::move(path)), text_(new QPlainTextEdit(this)) {
     setObjectName(QStringLiteral("LogView"));
     setWindowTitle(QStringLiteral("Kestrix log: %1").arg(path_));
     text_->setReadOnly(true);

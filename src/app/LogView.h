@@ -20,7 +20,8 @@ public:
     // The view shows this much of the log's end; the log itself is kept small by its size limit.
     static constexpr qint64 ShownBytes = qint64{1} << 20;
 
-    explicit LogView(QString path);
+    // A window of its own that stays in front of the operator window and goes with it.
+    LogView(QString path, QWidget* operatorWindow);
 
     const QString& path() const { return path_; }
     // Reads the log and shows the view in front.

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 
+#include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
 #include "app/LogView.h"
 #include "app/Modul.h"
@@ -35,7 +36,8 @@ void OperatorSession::cmdError_Click() {
     QStringList command = textEditorCommand();
     if (command.isEmpty()) {
         if (logView_ == nullptr || logView_->path() != Log.LogDateiName) {
-            logView_ = std::make_unique<LogView>(Log.LogDateiName);
+            delete logView_;
+            logView_ = new LogView(Log.LogDateiName, window_.get());
         }
         logView_->showInFront();
         return;

@@ -4,7 +4,6 @@
 
 #include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
-#include "app/LogView.h"
 #include "app/Platform.h"
 #include "fault/Fault.h"
 #include "hmi/VWSVarServer.h"
@@ -63,7 +62,6 @@ OperatorSession::~OperatorSession() {
     // The modules go with the window; none of their last events may reach the session.
     Log.onErrorLine = nullptr;
     Host.reset();
-    logView_.reset();
     window_.reset();
 }
 

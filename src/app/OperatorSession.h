@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
@@ -86,8 +87,9 @@ private:
     int16_t ShownStoppedSlot = 0;
 
     std::unique_ptr<KestrixCentral> window_;
-    // The shell's own view of the log, made at the first "Log File" that finds no editor.
-    std::unique_ptr<LogView> logView_;
+    // The shell's own view of the log, made at the first "Log File" that finds no editor; a
+    // window of the operator window's, which it goes with.
+    QPointer<LogView> logView_;
     QTimer TimerErstemal{this};
     QTimer TimerLeben{this};
     QTimer TimerWebBrowser{this};
