@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "InstalledLine.h"
 #include "isolation/ModuleFrame.h"
@@ -155,6 +156,30 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
         << line.log().join('\n').toStdString();
     EXPECT_EQ(line.log().count(QStringLiteral("D KX.NeuesObjekt An ")), creations + 1);
     EXPECT_FALSE(line.shell.waitForFinished(100)) << "the shell ended";
+
+    // A turn of the wheel over slot 7's window (the top of it shows below the six panels), which
+    // its own process does not take, scrolls the stack as the scroll bar does: the window moves up.
+    const auto topOf = [&](const QString& module) {
+        const QString geometry =
+            line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), module});
+        return QRegularExpression(QStringLiteral("Position: -?\\d+,(-?\\d+)"))
+            .match(geometry)
+            .captured(1)
+            .toInt();
+    };
+    QString slot7;
+    for (const QString& module :
+         line.windowsTitled(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"))) {
+        if (slot7.isEmpty() || topOf(module) < topOf(slot7)) {
+            slot7 = module;
+        }
+    }
+    ASSERT_FALSE(slot7.isEmpty());
+    const int top = topOf(slot7);
+    line.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), slot7,
+                  QStringLiteral("20"), QStringLiteral("10"), QStringLiteral("click"),
+                  QStringLiteral("5")});
+    EXPECT_TRUE(waitUntil([&] { return topOf(slot7) < top; }, 5000)) << top;
 
     // "End", answered Yes: the shell ends with 0 and takes every module process with it.
     line.clickAt(window, 40, 580);
