@@ -37,6 +37,7 @@
 #include "bench_self_run.h"
 #include "host_line_window.h"
 #include "isolation/ProcessControlFactory.h"
+#include "platform/Clock.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ using kestrix::bench::LineSetup;
 using kestrix::bench::LineWindow;
 
 const QString ModuleHost = QStringLiteral(KESTRIX_BENCH_PROGRAM_DIR "/kestrix-module");
+const kestrix::SystemClock systemClock{};
 const QString MinimalWindow = QStringLiteral(KESTRIX_BENCH_DIR "/minimal_window");
 constexpr double TargetStartRatio = 1.3;
 constexpr double TargetTotalMiB = 150.0;
@@ -133,7 +135,7 @@ bool allCreated(const LineWindow& window) {
 // has it, the countdown's time passing after the factory got ready and timed from the creation of
 // the first module. No time when a module was not created or its process is not running.
 StartUp lineLaidOut(bool isolated, int countdownMs = 0) {
-    ProcessControlFactory processes(line->registry(), ModuleHost, ScreenTwips{});
+    ProcessControlFactory processes(line->registry(), ModuleHost, ScreenTwips{}, systemClock);
     ControlFactory& controls =
         isolated ? static_cast<ControlFactory&>(processes) : line->registry();
     LineWindow window = LineSetup::emptyPluginArea();
@@ -245,7 +247,7 @@ BENCHMARK(BM_TwentyModulesInProcessLaidOut)->Apply(onceEachRepeated);
 // as "shell modules spares module-processes" (MiB, MiB, MiB, count); the modules and spares are
 // those of the process factory, none when the modules run in the shell's process.
 int measureMemory(bool isolated) {
-    ProcessControlFactory processes(line->registry(), ModuleHost, ScreenTwips{});
+    ProcessControlFactory processes(line->registry(), ModuleHost, ScreenTwips{}, systemClock);
     LineWindow window = LineSetup::emptyPluginArea();
     if (!showEmptyWindow(window)) {
         return 1;
@@ -339,7 +341,7 @@ bool echoRound(Echo& echo) {
 
 bool compareEvents() {
     PluginControlFactory registry({QStringLiteral(KESTRIX_BENCH_ECHO_PLUGIN_DIR)}, ScreenTwips{});
-    ProcessControlFactory processes(registry, ModuleHost, ScreenTwips{});
+    ProcessControlFactory processes(registry, ModuleHost, ScreenTwips{}, systemClock);
     QWidget window;
     window.resize(400, 300);
     window.show();

@@ -66,6 +66,10 @@ void HolvigScrollBar::setPageSize(short pixels) {
     applyRange();
 }
 
+void HolvigScrollBar::setPosition(short position) {
+    bar_->setValue(position);
+}
+
 void HolvigScrollBar::applyExtent() {
     resize(pixelsOfHimetric(extentX_, logicalDpiX()), pixelsOfHimetric(extentY_, logicalDpiY()));
 }

@@ -10,7 +10,8 @@ namespace kestrix {
 // The operator window's scroll bar: a bar whose position runs from its minimum (1, the top) in
 // steps of one pixel of the scrolled area. The host sets the range maximum and the page size in
 // pixels; the bar can scroll until the last page is in view, that is to maximum - page size +
-// minimum. Every change of the position is raised as NeuePos.
+// minimum. Every change of the position is raised as NeuePos, whether the operator moved the bar
+// or the host set its position (to show a module, say).
 //
 // The properties are the control's stored design settings, with their stored values as defaults:
 // _extentx/_extenty (the size in HIMETRIC), richtung (0 vertical, 1 horizontal), rahmenstaerke
@@ -27,7 +28,7 @@ class HolvigScrollBar : public QWidget {
     Q_PROPERTY(short min READ minimum WRITE setMinimum)
     Q_PROPERTY(short max READ maximum WRITE setMaximum)
     Q_PROPERTY(short pageupdo READ pageSize WRITE setPageSize)
-    Q_PROPERTY(short position READ position)
+    Q_PROPERTY(short position READ position WRITE setPosition)
 public:
     explicit HolvigScrollBar(QWidget* parent = nullptr);
 
@@ -47,6 +48,8 @@ public:
     void setMinimum(short minimum);
     void setMaximum(short maximum);
     void setPageSize(short pixels);
+    // Moves the bar; a position beyond its range moves it to the range's end.
+    void setPosition(short position);
 
 Q_SIGNALS:
     // The bar has moved: the new position (1 at the top), the one before and the page size.

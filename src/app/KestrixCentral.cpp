@@ -1,10 +1,12 @@
 #include "app/KestrixCentral.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFont>
 #include <QIcon>
 #include <QPalette>
+#include <QWheelEvent>
 #include <cstdio>
 
 #include "app/LoadedForms.h"
@@ -35,6 +37,9 @@ namespace {
 const QColor ButtonFace(192, 192, 192);  // &H00C0C0C0
 const QColor PluginArea(220, 220, 220);  // &H00DCDCDC
 const QColor LogButtonRed(255, 0, 0);
+// The stopped modules' line: the alarm red of a stopped module's panel, with white text.
+const QColor StoppedAlarm(0xb3, 0x26, 0x1e);
+const QColor StoppedText(0xff, 0xff, 0xff);
 
 void setBackColour(QWidget* control, const QColor& colour) {
     QPalette palette = control->palette();
@@ -79,6 +84,7 @@ void KestrixCentral::buildDesign() {
     setBackColour(this, ButtonFace);
 
     auto* pictureRahmen = new QWidget(this);
+    pictureRahmen_ = pictureRahmen;
     pictureRahmen->setObjectName(QStringLiteral("PictureRahmen"));
     placeInTwips(pictureRahmen, 45, 45, 11295, 7890);
     setBackColour(pictureRahmen, ButtonFace);
@@ -125,6 +131,21 @@ void KestrixCentral::buildDesign() {
     cmdHide_ = makeButton("cmdHide", "Hide", 45, 7995);
     cmdEnd_ = makeButton("cmdEnd", "End", 45, 8475);
     cmdError_ = makeButton("cmdError", "Log File", 10245, 7995);
+
+    // In the free room between "Hide" and "Log File"; a click is enough, so it takes no focus and
+    // leaves the Tab order as it is.
+    cmdStopped_ = new QPushButton(this);
+    cmdStopped_->setObjectName(QStringLiteral("cmdStopped"));
+    placeInTwips(cmdStopped_, 1230, 7995, 8925, 435);
+    cmdStopped_->setFocusPolicy(Qt::NoFocus);
+    QFont stoppedFont = cmdStopped_->font();
+    stoppedFont.setBold(true);
+    cmdStopped_->setFont(stoppedFont);
+    cmdStopped_->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px outset %1; }"
+                       "QPushButton:pressed { border-style: inset; }")
+            .arg(StoppedAlarm.name(), StoppedText.name()));
+    cmdStopped_->hide();
 
     // Tab order: cmdHide, cmdEnd, PictureRahmen, ScrollBar, PictureHaupt, cmdError (the label
     // takes no focus).
@@ -179,6 +200,23 @@ bool KestrixCentral::event(QEvent* event) {
             break;
     }
     return QWidget::event(event);
+}
+
+// The turn goes to the part of the bar in its middle (its track), as if turned over the bar.
+void KestrixCentral::wheelEvent(QWheelEvent* event) {
+    QWidget* bar = scrollBar_ ? scrollBar_->control() : nullptr;
+    if (bar == nullptr || !pictureRahmen_->geometry().contains(event->position().toPoint())) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    QWidget* track = bar->childAt(bar->rect().center());
+    QWidget* target = track != nullptr ? track : bar;
+    const QPointF centre = QRectF(target->rect()).center();
+    QWheelEvent turn(centre, target->mapToGlobal(centre), event->pixelDelta(), event->angleDelta(),
+                     event->buttons(), event->modifiers(), event->phase(), event->inverted(),
+                     event->source());
+    QCoreApplication::sendEvent(target, &turn);
+    event->setAccepted(turn.isAccepted());
 }
 
 void KestrixCentral::reportFirstPaint() {

@@ -31,6 +31,9 @@ public:
     QPushButton* cmdHide() const { return cmdHide_; }
     QPushButton* cmdEnd() const { return cmdEnd_; }
     QPushButton* cmdError() const { return cmdError_; }
+    // The line between the command buttons that tells the operator that modules are stopped and
+    // takes them to one; hidden while none is.
+    QPushButton* cmdStopped() const { return cmdStopped_; }
     VWSLangSelect* VWLanguage() const { return vwLanguage_; }
     VWSVarServer* SpracheGeandert() const { return spracheGeandert_; }
 
@@ -45,6 +48,9 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    // A turn of the wheel over the modules that none of them took scrolls them as the scroll bar
+    // does: the bar gets it.
+    void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -56,12 +62,14 @@ private:
     Platform& platform_;
     LoadedForms& forms_;
 
+    QWidget* pictureRahmen_ = nullptr;
     QWidget* pictureHaupt_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     QPointer<Extender> scrollBar_;  // empty when the scroll-bar control cannot be created
     QPushButton* cmdHide_ = nullptr;
     QPushButton* cmdEnd_ = nullptr;
     QPushButton* cmdError_ = nullptr;
+    QPushButton* cmdStopped_ = nullptr;
     VWSLangSelect* vwLanguage_ = nullptr;
     VWSVarServer* spracheGeandert_ = nullptr;
 

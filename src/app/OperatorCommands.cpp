@@ -3,7 +3,9 @@
 
 #include <QCoreApplication>
 
+#include "app/KestrixCentral.h"
 #include "app/LoadedForms.h"
+#include "app/LogView.h"
 #include "app/Modul.h"
 #include "app/OperatorSession.h"
 #include "app/Platform.h"
@@ -29,16 +31,18 @@ void OperatorSession::cmdEnd_Click() {
     }
 }
 
-// A click on "End" during the wait runs the end while the wait goes on.
+// A click on "End" during the wait runs the end while the wait goes on. Without an editor the
+// shell shows the log in its own view, which follows the log as it grows.
 void OperatorSession::cmdError_Click() {
     RunningProcedures::Running running(forms_.procedures());
     // The log's path is one argument of its own, whatever blanks, quotes or semicolons it holds.
     QStringList command = textEditorCommand();
     if (command.isEmpty()) {
-        // Nothing to start: the operator would see nothing happen, so say how to name one.
-        notice(QStringLiteral(
-            "kestrix: no text editor to show the log: none of the known editors is on the "
-            "PATH; name one in KESTRIX_EDITOR"));
+        if (logView_ == nullptr || logView_->path() != Log.LogDateiName) {
+            delete logView_;
+            logView_ = new LogView(Log.LogDateiName, window_.get());
+        }
+        logView_->showInFront();
         return;
     }
     const QString program = command.takeFirst();

@@ -59,6 +59,9 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
     connect(w.cmdHide(), &QPushButton::clicked, this, &OperatorSession::cmdHide_Click);
     connect(w.cmdEnd(), &QPushButton::clicked, this, &OperatorSession::cmdEnd_Click);
     connect(w.cmdError(), &QPushButton::clicked, this, &OperatorSession::cmdError_Click);
+    connect(w.cmdStopped(), &QPushButton::clicked, this, &OperatorSession::cmdStopped_Click);
+    connect(Host.get(), &PluginHost::StoppedModulesChanged, this,
+            &OperatorSession::StoppedModules_Change);
     connect(w.SpracheGeandert(), &VWSVarServer::Change, this,
             [this](const QVariant& value) { SpracheGeandert_Change(value); });
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
@@ -17,6 +18,7 @@ namespace kestrix {
 class KestrixCentral;
 class LineHealth;
 class LoadedForms;
+class LogView;
 class PluginHost;
 class Service;
 struct Platform;
@@ -51,6 +53,10 @@ public:
     void cmdEnd_Click();
     void cmdError_Click();
     void cmdHide_Click();
+    // The stopped modules' line: shown while modules are stopped, naming the one or counting
+    // them; a click shows the next stopped module in the plug-in area.
+    void StoppedModules_Change();
+    void cmdStopped_Click();
 
     void SpracheGeandert_Change(const QVariant& value);
 
@@ -78,8 +84,13 @@ private:
     bool ProgramEnding = false;
     // The countdown's tick counter; never reset.
     int16_t StartTicks = 0;
+    // The slot of the stopped module the operator was last taken to.
+    int16_t ShownStoppedSlot = 0;
 
     std::unique_ptr<KestrixCentral> window_;
+    // The shell's own view of the log, made at the first "Log File" that finds no editor; a
+    // window of the operator window's, which it goes with.
+    QPointer<LogView> logView_;
     QTimer TimerErstemal{this};
     QTimer TimerLeben{this};
     QTimer TimerWebBrowser{this};

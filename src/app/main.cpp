@@ -90,15 +90,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Kestrix: %s\n", qUtf8Printable(why));
     }
     const QString programDirectory = QCoreApplication::applicationDirPath();
+    kestrix::SystemClock clock;
     kestrix::PluginControlFactory registry(kestrix::PluginControlFactory::defaultFolders(), twips);
     kestrix::ProcessControlFactory isolated(
-        registry, kestrix::ProcessControlFactory::moduleHostIn(programDirectory), twips);
+        registry, kestrix::ProcessControlFactory::moduleHostIn(programDirectory), twips, clock);
     kestrix::ControlFactory& controls =
         moduleIsolation(programDirectory) == kestrix::ModuleIsolation::Process
             ? static_cast<kestrix::ControlFactory&>(isolated)
             : registry;
     kestrix::HmiClient runtime;
-    kestrix::SystemClock clock;
     kestrix::QProcessRunner processes;
     kestrix::Platform platform{dialogs,
                                desktop,

@@ -57,6 +57,14 @@ void PluginHost::ScrollBar_NeuePos(int16_t position) {
 // Applies the newest position. Positions that arrive while PictureHaupt is being moved only
 // count a request; the running loop then makes one more move, to the newest position. The loop
 // stops once the end has begun during its yield.
+void PluginHost::ShowModule(int16_t n) {
+    FaultScope p(log_, QStringLiteral("KX.ShowModule"));
+    p.step([&] {
+        const int16_t position = checked16(int64_t{twips_.toPixelsY(controlOf(n).Top())} + 1);
+        scrollBar().let(QStringLiteral("position"), QVariant::fromValue(position));
+    });
+}
+
 void PluginHost::ScrollenAnzeigen() {
     FaultScope p(log_, QStringLiteral("KX.ScrollenAnzeigen"));
     if (p.test([&] { return slotCount_ <= 0; })) {

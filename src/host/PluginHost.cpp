@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 #include "fault/Fault.h"
@@ -136,9 +137,10 @@ void PluginHost::watchRemote(int16_t n) {
 PluginHost::ModuleCounts PluginHost::moduleCounts() const {
     ModuleCounts counts;
     counts.configured = slotCount_;
-    counts.stopped = static_cast<int>(stopped_.count());
-    for (size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i].Control != nullptr && !stopped_.test(i)) {
+    for (const PluginSlot& slot : slots_) {
+        if (slot.Control != nullptr && slot.Stopped) {
+            ++counts.stopped;
+        } else if (slot.Control != nullptr) {
             ++counts.running;
         }
     }
@@ -146,10 +148,27 @@ PluginHost::ModuleCounts PluginHost::moduleCounts() const {
 }
 
 void PluginHost::ModuleStopped(int16_t n, const Fault& fault) {
-    stopped_.set(static_cast<size_t>(n - 1));
     log_.WriteLogLine(ModuleCalls::stopFaultLine(fault, n), LogWriter::Line::Error);
     journalModuleStopped(n, slotAt(n).ProgID, fault.description());
+    setStopped(n, true);
     Q_EMIT ModuleStoppedInSlot(n, slotAt(n).ProgID);
+}
+
+void PluginHost::setStopped(int16_t n, bool stopped) {
+    if (slotAt(n).Stopped != stopped) {
+        slotAt(n).Stopped = stopped;
+        Q_EMIT StoppedModulesChanged();
+    }
+}
+
+std::vector<int16_t> PluginHost::stoppedSlots() const {
+    std::vector<int16_t> stopped;
+    for (int16_t n = 1; n <= std::min<int16_t>(slotCount_, ModuleCalls::SlotCount); ++n) {
+        if (slot(n).Stopped) {
+            stopped.push_back(n);
+        }
+    }
+    return stopped;
 }
 
 // Once the end has begun no module starts again.
@@ -161,9 +180,10 @@ void PluginHost::RestartModule(int16_t n) {
     p.step([&] {
         log_.WriteLogLine(p.sourceString() + QStringLiteral(" An "), LogWriter::Line::Data);
     });
+    // A module whose new process stops again while it is created stays stopped.
     p.step([&] {
         controlOf(n).restart();
-        stopped_.reset(static_cast<size_t>(n - 1));
+        setStopped(n, false);
         journalModuleRestarted(n, slotAt(n).ProgID);
         Q_EMIT ModuleRestartedInSlot(n, slotAt(n).ProgID);
     });

@@ -100,6 +100,9 @@ public:
     const ScrollState& scrollState() const { return scroll_; }
     void PositioniereObjekte();
     void ScrollBar_NeuePos(int16_t position);
+    // Scrolls the stack as the scroll bar does, so that the module in slot n stands at the top of
+    // the plug-in area (or as near as the bar goes): the bar is moved, and its NeuePos scrolls.
+    void ShowModule(int16_t n);
     void ScrollenAnzeigen();
 
     // Shows the operator one event of the module in the given slot, in a box of its own: at once
@@ -119,12 +122,17 @@ public:
     static bool ReportEscapedFault(const Fault& fault, const QObject* receiver,
                                    const QString& receiverClass);
 
+    // The slots whose modules are stopped, in slot order.
+    std::vector<int16_t> stoppedSlots() const;
+
 Q_SIGNALS:
     // What the line's health counts: an event box closed, a module in a process of its own
     // stopped, and restarted by the operator.
     void EventShown(int slot, const QString& progId);
     void ModuleStoppedInSlot(int slot, const QString& progId);
     void ModuleRestartedInSlot(int slot, const QString& progId);
+    // A module was stopped or started afresh: stoppedSlots() has changed.
+    void StoppedModulesChanged();
 
 private:
     // The journal's record of an event's box that was open for `open`.
@@ -133,8 +141,10 @@ private:
     static void processWindowEvents();
     // A module in a process of its own reports its stop, and the operator's "Restart" of it.
     void watchRemote(int16_t n);
-    // The stop's fault line, under the module's ProgID and control name.
+    // The stop's fault line, under the module's ProgID and control name; the slot counts as
+    // stopped until a restart of its module succeeds.
     void ModuleStopped(int16_t n, const Fault& fault);
+    void setStopped(int16_t n, bool stopped);
     // Starts a stopped module afresh, logged like its creation: Init and Refresh as then, then the
     // layout again (its height may have changed).
     void RestartModule(int16_t n);
@@ -180,7 +190,6 @@ private:
     QHash<QString, uint32_t> boxTextNumbers_;
     int openBoxes_ = 0;
     // Slot n's module is stopped at bit n − 1.
-    std::bitset<ModuleCalls::SlotCount> stopped_;
     int droppedEvents_ = 0;
     QPointer<QWidget> pictureHaupt_;
     QPointer<Extender> scrollBar_;

@@ -26,6 +26,9 @@ namespace kestrix {
 //                                                            changed (its height is its own)
 //                                               FocusLeft {forward}: Tab (or Backtab) left the
 //                                                            control's last (first) field
+//                                               Wheel {x, y}: a turn of the mouse wheel over
+//                                                            the control that none of its
+//                                                            fields took (its angle delta)
 //   EventDone                          to the Event of that number: its box has been closed
 //   Release                            the end has begun: events from other threads return
 //                                      without a box, so that Terminate may end those threads
@@ -56,9 +59,10 @@ struct ModuleMessage {
         Ping,
         Alive,
         TakeFocus,
+        Wheel,
     };
     // The last of the kinds: a number beyond it is no message.
-    static constexpr Kind LastKind = Kind::TakeFocus;
+    static constexpr Kind LastKind = Kind::Wheel;
     // The kind and the number before the fields.
     static constexpr qsizetype HeadLength = 5;
 
@@ -227,6 +231,16 @@ struct FocusMessage : TypedMessage<FocusMessage<K>, K> {
     }
 };
 using FocusLeft = FocusMessage<Kind::FocusLeft>;
+
+// A turn of the mouse wheel that the control did not take: its angle delta.
+struct Wheel : TypedMessage<Wheel, Kind::Wheel> {
+    int32_t x = 0;
+    int32_t y = 0;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.integer(m.x) && c.integer(m.y);
+    }
+};
 using TakeFocus = FocusMessage<Kind::TakeFocus>;
 
 using EventDone = Bare<Kind::EventDone>;

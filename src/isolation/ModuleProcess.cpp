@@ -209,6 +209,12 @@ void ModuleProcess::received(const ModuleMessage& message) {
                 }
             }
             break;
+        case Kind::Wheel:
+            if (auto wheel = Message::Wheel::from(message)) {
+                readable = true;
+                Q_EMIT WheelNotTaken(QPoint(wheel->x, wheel->y));
+            }
+            break;
         default:
             break;
     }

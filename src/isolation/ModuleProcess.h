@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QObject>
+#include <QPoint>
 #include <QProcess>
 #include <QSize>
 #include <QString>
@@ -73,6 +74,8 @@ Q_SIGNALS:
     void Resized(QSize size);
     // Tab or Backtab left the control: the shell's focus moves on in that direction.
     void FocusLeft(bool forward);
+    // A turn of the mouse wheel over the control that none of its fields took.
+    void WheelNotTaken(QPoint angleDelta);
     void Stopped(const QString& cause);
 
 private:

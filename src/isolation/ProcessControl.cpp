@@ -6,11 +6,13 @@
 #include "isolation/ModuleProcess.h"
 #include "isolation/ModuleStop.h"
 #include "isolation/ProcessControlFactory.h"
+#include "platform/Clock.h"
 
 namespace kestrix {
 namespace {
 
 const QString AbsoluteHoehe = QStringLiteral("AbsoluteHoehe");
+const QString Init = QStringLiteral("Init");
 
 QString dispatchName(int dispId) {
     return QStringLiteral("member %1").arg(dispId);
@@ -19,13 +21,15 @@ QString dispatchName(int dispId) {
 }  // namespace
 
 ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, QString progId,
-                               QString name, ModuleFrame* frame, ScreenTwips twips)
+                               QString name, ModuleFrame* frame, ScreenTwips twips,
+                               const Clock& clock)
     : factory_(factory),
       library_(std::move(library)),
       progId_(std::move(progId)),
       name_(std::move(name)),
       frame_(frame),
-      twips_(twips) {
+      twips_(twips),
+      clock_(clock) {
     // A click on "Restart" while the module is being created (again) is ignored.
     connect(frame, &ModuleFrame::RestartClicked, this, [this] {
         if (Extender* module = extender(); module != nullptr && !creating_) {
@@ -86,8 +90,8 @@ void ProcessControl::create(ModuleProcess* process) {
 }
 
 // The module's events reach the extender's sink, its own faults the log, its stop the frame and
-// the host; the frame follows the control's size (its height is its own, as in the window) and
-// takes the keyboard back when Tab leaves the control.
+// the host; the frame follows the control's size (its height is its own, as in the window), takes
+// the keyboard back when Tab leaves the control and passes on the wheel the control did not take.
 void ProcessControl::listenTo(ModuleProcess& process) {
     connect(&process, &ModuleProcess::EventRaised, this, [this](const EventInfo& info) {
         if (Extender* module = extender()) {
@@ -106,6 +110,11 @@ void ProcessControl::listenTo(ModuleProcess& process) {
     connect(&process, &ModuleProcess::FocusLeft, this, [this](bool forward) {
         if (frame_ != nullptr) {
             frame_->focusAfter(forward);
+        }
+    });
+    connect(&process, &ModuleProcess::WheelNotTaken, this, [this](QPoint angleDelta) {
+        if (frame_ != nullptr) {
+            frame_->passWheel(angleDelta);
         }
     });
 }
@@ -133,8 +142,14 @@ QVariant ProcessControl::get(const QString& member) {
     return value;
 }
 
+// Init's unit, machine and machine name are what the module's header shows; the frame keeps
+// them to name the module once it has stopped.
 void ProcessControl::let(const QString& member, const QVariant& value,
                          const QVariantList& arguments) {
+    if (frame_ != nullptr && arguments.size() == 3 &&
+        member.compare(Init, Qt::CaseInsensitive) == 0) {
+        frame_->setIdentity(arguments[0].toInt(), arguments[1].toInt(), arguments[2].toString());
+    }
     Message::Let let;
     let.member = member;
     let.value = value;
@@ -184,7 +199,8 @@ void ProcessControl::restart() {
 // A stop while the control is being created is the creation's fault, which its caller reports.
 void ProcessControl::stopped(const QString& cause) {
     if (frame_ != nullptr) {
-        frame_->showStopped(progId_, cause, lastHeight_ ? twips_.toPixelsY(stoppedHeight()) : 0);
+        frame_->showStopped(progId_, cause, clock_.now(),
+                            lastHeight_ ? twips_.toPixelsY(stoppedHeight()) : 0);
     }
     if (creating_) {
         return;

@@ -11,6 +11,7 @@
 
 namespace kestrix {
 
+class Clock;
 class Extender;
 class ModuleFrame;
 class ModuleProcess;
@@ -23,7 +24,7 @@ class ProcessControlFactory;
 class ProcessControl final : public RemoteControl {
 public:
     ProcessControl(ProcessControlFactory& factory, QString library, QString progId, QString name,
-                   ModuleFrame* frame, ScreenTwips twips);
+                   ModuleFrame* frame, ScreenTwips twips, const Clock& clock);
 
     // Creates the control in a started process, its window in the frame. A refusal of the
     // module's (an unknown library, a constructor that throws) is raised as its fault; a process
@@ -50,6 +51,7 @@ private:
     QString name_;
     QPointer<ModuleFrame> frame_;
     ScreenTwips twips_;
+    const Clock& clock_;  // says when the module stopped
     QPointer<ModuleProcess> process_;
     bool creating_ = false;
     std::optional<QVariant> lastHeight_;

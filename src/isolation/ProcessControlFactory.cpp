@@ -37,10 +37,11 @@ QString ProcessControlFactory::moduleHostIn(const QString& programDirectory) {
 
 ProcessControlFactory::ProcessControlFactory(PluginControlFactory& registry,
                                              QString moduleHostProgram, ScreenTwips twips,
-                                             int sparesForRestarts)
+                                             const Clock& clock, int sparesForRestarts)
     : registry_(registry),
       moduleHostProgram_(std::move(moduleHostProgram)),
       twips_(twips),
+      clock_(clock),
       sparesForRestarts_(sparesForRestarts) {
     // Each module's place is a native window, and a native window's ancestors become native with
     // it; their siblings need not (nothing of the window overlaps a module's place), which spares
@@ -72,7 +73,8 @@ Extender* ProcessControlFactory::AddModule(const QString& progId, const QString&
     auto* frame = new ModuleFrame(container);
     frame->setObjectName(name);
     frame->hide();  // the host places and shows it later
-    auto control = std::make_unique<ProcessControl>(*this, library, progId, name, frame, twips_);
+    auto control =
+        std::make_unique<ProcessControl>(*this, library, progId, name, frame, twips_, clock_);
     try {
         control->create(takeProcess());
     } catch (...) {

@@ -12,6 +12,7 @@
 
 namespace kestrix {
 
+class Clock;
 class ModuleProcess;
 class PluginControlFactory;
 
@@ -32,10 +33,12 @@ public:
     // The module host program as installed: beside the shell's (and the checker's) program.
     static QString moduleHostIn(const QString& programDirectory);
 
-    // sparesForRestarts: how many processes to keep started ahead once the modules have started
-    // (the commissioning check, which creates one module, keeps none).
+    // The clock says when a module stopped. sparesForRestarts: how many processes to keep started
+    // ahead once the modules have started (the commissioning check, which creates one module,
+    // keeps none).
     ProcessControlFactory(PluginControlFactory& registry, QString moduleHostProgram,
-                          ScreenTwips twips, int sparesForRestarts = SparesForRestarts);
+                          ScreenTwips twips, const Clock& clock,
+                          int sparesForRestarts = SparesForRestarts);
     ~ProcessControlFactory() override;
 
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override;
@@ -59,6 +62,7 @@ private:
     PluginControlFactory& registry_;
     QString moduleHostProgram_;
     ScreenTwips twips_;
+    const Clock& clock_;
     int sparesForRestarts_;
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
     std::vector<QPointer<ModuleProcess>> handedOut_;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 #include "InstalledLine.h"
@@ -139,12 +140,37 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
     const QString window = line.operatorWindow();
     ASSERT_FALSE(window.isEmpty());
     const int creations = line.log().count(QStringLiteral("D KX.NeuesObjekt An "));
-    const int corner = 3 + ModuleFrame::PanelMargin + 6;
-    line.clickAt(window, corner, corner);
+    // "Restart" stands below the panel's alarm strip, in its left corner.
+    const int left = 3 + ModuleFrame::PanelMargin + 6;
+    line.clickAt(window, left, left + ModuleFrame::StripHeight);
     ASSERT_TRUE(waitUntil([&] { return stopLines(1).size() == 2; }, 15000))
         << line.log().join('\n').toStdString();
     EXPECT_EQ(line.log().count(QStringLiteral("D KX.NeuesObjekt An ")), creations + 1);
     EXPECT_FALSE(line.shell.waitForFinished(100)) << "the shell ended";
+
+    // A turn of the wheel over slot 7's window (the top of it shows below the six panels), which
+    // its own process does not take, scrolls the stack as the scroll bar does: the window moves up.
+    const auto topOf = [&](const QString& module) {
+        const QString geometry =
+            line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), module});
+        return QRegularExpression(QStringLiteral("Position: -?\\d+,(-?\\d+)"))
+            .match(geometry)
+            .captured(1)
+            .toInt();
+    };
+    QString slot7;
+    for (const QString& module :
+         line.windowsTitled(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"))) {
+        if (slot7.isEmpty() || topOf(module) < topOf(slot7)) {
+            slot7 = module;
+        }
+    }
+    ASSERT_FALSE(slot7.isEmpty());
+    const int top = topOf(slot7);
+    line.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), slot7,
+                  QStringLiteral("20"), QStringLiteral("10"), QStringLiteral("click"),
+                  QStringLiteral("5")});
+    EXPECT_TRUE(waitUntil([&] { return topOf(slot7) < top; }, 5000)) << top;
 
     // "End", answered Yes: the shell ends with 0 and takes every module process with it.
     line.clickAt(window, 40, 580);
@@ -215,7 +241,8 @@ TEST_F(ModulesInProcesses, AShellKilledWhileAModuleHangsInInitLeavesNothingOfIts
     line.startShell();
     // The OCR's Init has left its daemon, and the stamp inspection's Init has begun.
     ASSERT_TRUE(waitUntil([&] { return moduleProcesses() >= 3; }, 20000));
-    ASSERT_TRUE(line.waitForLog(QStringLiteral("D KX.TimerErstemal_Timer.StampInspectionStart An ")));
+    ASSERT_TRUE(
+        line.waitForLog(QStringLiteral("D KX.TimerErstemal_Timer.StampInspectionStart An ")));
     QThread::msleep(1500);
     line.shell.kill();
     line.shell.waitForFinished(5000);

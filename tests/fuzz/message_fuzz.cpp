@@ -55,5 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     roundTrip<FocusLeft>(*frame);
     roundTrip<TakeFocus>(*frame);
     roundTrip<Alive>(*frame);
+    roundTrip<Wheel>(*frame);
     return 0;
 }

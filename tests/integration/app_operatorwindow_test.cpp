@@ -56,8 +56,9 @@ TEST_F(OperatorWindow, HasItsDesignedControlsSideBySideInsideTheWindow) {
     // none covers another.
     EXPECT_TRUE(pictureRahmen->rect().contains(w.StatusLabel()->geometry()));
     EXPECT_TRUE(pictureRahmen->rect().contains(w.PictureHaupt()->geometry()));
-    const QList<QWidget*> placed{pictureRahmen, w.ScrollBar()->control(), w.cmdHide(), w.cmdEnd(),
-                                 w.cmdError()};
+    const QList<QWidget*> placed{pictureRahmen, w.ScrollBar()->control(),
+                                 w.cmdHide(),   w.cmdEnd(),
+                                 w.cmdError(),  w.cmdStopped()};
     for (qsizetype i = 0; i < placed.size(); ++i) {
         const std::string name = placed[i]->objectName().toStdString();
         EXPECT_TRUE(w.rect().contains(placed[i]->geometry())) << name;

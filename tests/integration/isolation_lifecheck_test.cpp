@@ -1,18 +1,31 @@
 // The shell's life check of a running module in a process of its own (the real module host,
 // offscreen): a module that hangs in its own code between the shell's calls is stopped, one that
-// runs on (throwing from its timer, even) is not.
+// runs on (throwing from its timer, even) is not. The stopped one's place shows the operator the
+// unit and machine its Init named, when it stopped, "Restart", and the cause; the host counts
+// its slot as stopped until "Restart" has started it afresh.
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
+#include "FakeDialogs.h"
+#include "FixedClock.h"
 #include "TestApplication.h"
 #include "WaitUntil.h"
+#include "config/ActivationSettings.h"
+#include "config/Service.h"
 #include "host/Extender.h"
 #include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
+#include "host/PluginHost.h"
+#include "host/RunningProcedures.h"
 #include "isolation/ProcessControlFactory.h"
+#include "log/LogWriter.h"
 
 namespace kestrix {
 namespace {
@@ -23,8 +36,9 @@ TEST(ModuleLifeCheck, AModuleThatHangsBetweenCallsIsStoppedAndARunningOneIsNot) 
     qputenv("KESTRIX_MODULE_ANSWER_LIMIT_S", "1");
     qputenv("KESTRIX_TEST_MISBEHAVE_AFTER_MS", "300");
     PluginControlFactory registry({QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR)}, ScreenTwips{});
+    const FixedClock clock({2026, 12, 8, 9, 14, 3});
     ProcessControlFactory processes(registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
-                                    0);
+                                    clock, 0);
     QWidget pictureHaupt;
     std::optional<Fault> hangingStop;
     std::optional<Fault> runningStop;
@@ -34,15 +48,70 @@ TEST(ModuleLifeCheck, AModuleThatHangsBetweenCallsIsStoppedAndARunningOneIsNot) 
                                             QStringLiteral("O2"), &pictureHaupt);
     QObject::connect(hanging, &Extender::Stopped, [&](const Fault& fault) { hangingStop = fault; });
     QObject::connect(running, &Extender::Stopped, [&](const Fault& fault) { runningStop = fault; });
-    ModuleCalls::init(*hanging, 1, 1, QStringLiteral("Packer"));
+    ModuleCalls::init(*hanging, 2, 3, QStringLiteral("Packer S\u00fcd"));
     ModuleCalls::init(*running, 1, 1, QStringLiteral("Packer"));
 
     ASSERT_TRUE(runEventsUntil([&] { return hangingStop.has_value(); }, 10000));
     EXPECT_EQ(hangingStop->description(),
               QStringLiteral("the module in slot 1 stopped: did not answer the shell's life "
                              "check within 1 s"));
+    const auto panelText = [&](const char* frame, const char* label) {
+        return pictureHaupt.findChild<QWidget*>(QLatin1String(frame))
+            ->findChild<QLabel*>(QLatin1String(label))
+            ->text();
+    };
+    EXPECT_EQ(panelText("O1", "stoppedUnit"), QStringLiteral("Unit 2 stopped"));
+    EXPECT_EQ(panelText("O1", "stoppedMachine"), QStringLiteral("Machine 3  Packer S\u00fcd"));
+    EXPECT_EQ(panelText("O1", "stoppedWhen"),
+              QStringLiteral("Stopped at 09:14:03 on 12.08.26. \"Restart\" starts it again."));
+    EXPECT_EQ(panelText("O1", "stoppedCause"),
+              QStringLiteral("XKX_StampInspection.Stamp: did not answer the shell's life check "
+                             "within 1 s"));
+    auto* frame = pictureHaupt.findChild<QWidget*>(QStringLiteral("O1"));
+    const auto* panel = frame->findChild<QWidget*>(QStringLiteral("stoppedPanel"));
+    EXPECT_TRUE(panel->isVisibleTo(frame));
+    EXPECT_EQ(panel->findChild<QPushButton*>()->text(), QStringLiteral("Restart"));
+
     runEventsUntil([] { return false; }, 1500);
     EXPECT_FALSE(runningStop.has_value()) << runningStop->description().toStdString();
+    auto* runningFrame = pictureHaupt.findChild<QWidget*>(QStringLiteral("O2"));
+    EXPECT_FALSE(runningFrame->findChild<QWidget*>(QStringLiteral("stoppedPanel"))
+                     ->isVisibleTo(runningFrame));
+    qunsetenv("KESTRIX_TEST_MISBEHAVE_AFTER_MS");
+    qunsetenv("KESTRIX_MODULE_ANSWER_LIMIT_S");
+}
+
+TEST(ModuleLifeCheck, AStoppedModulesSlotCountsAsStoppedUntilRestartStartsItAfresh) {
+    ensureApplication();
+    qputenv("KESTRIX_MODULE_ANSWER_LIMIT_S", "1");
+    qputenv("KESTRIX_TEST_MISBEHAVE_AFTER_MS", "300");
+    PluginControlFactory registry({QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR)}, ScreenTwips{});
+    const FixedClock clock;
+    ProcessControlFactory processes(registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
+                                    clock, 0);
+    QTemporaryDir folder;
+    LogWriter log(clock);
+    log.LogDateiName = folder.filePath(QStringLiteral("Kestrix.log"));
+    FakeDialogs dialogs;
+    const Service service(dialogs);
+    const LineSettings line;
+    RunningProcedures procedures;
+    QWidget pictureHaupt;
+    PluginHost host(log, dialogs, processes, service, line, ScreenTwips{}, procedures);
+    host.attach(&pictureHaupt, nullptr);
+    int changes = 0;
+    QObject::connect(&host, &PluginHost::StoppedModulesChanged, [&] { ++changes; });
+    host.NeuesObjekt(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"), 1, 1, "Packer");
+    host.NeuesObjekt(QStringLiteral("XKX_StampInspection.Stamp"), 2, 1, "Packer");
+
+    ASSERT_TRUE(runEventsUntil([&] { return changes == 1; }, 10000));
+    EXPECT_EQ(host.stoppedSlots(), std::vector<int16_t>{2});
+    pictureHaupt.findChild<QWidget*>(QStringLiteral("O2"))->findChild<QPushButton*>()->click();
+    EXPECT_EQ(changes, 2);
+    EXPECT_TRUE(host.stoppedSlots().empty());
+    // The new process hangs as the old one did.
+    ASSERT_TRUE(runEventsUntil([&] { return changes == 3; }, 10000));
+    EXPECT_EQ(host.stoppedSlots(), std::vector<int16_t>{2});
     qunsetenv("KESTRIX_TEST_MISBEHAVE_AFTER_MS");
     qunsetenv("KESTRIX_MODULE_ANSWER_LIMIT_S");
 }

@@ -17,6 +17,7 @@
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControlFactory.h"
+#include "platform/Clock.h"
 
 namespace kestrix {
 namespace {
@@ -45,8 +46,9 @@ TEST(ModuleProcessesAhead, OnePerSlotNoneBesideTheStartTheSparesForRestartsAfter
     constexpr int Spares = 2;
     constexpr int Killed = 3;
     PluginControlFactory registry({}, ScreenTwips{});
+    SystemClock clock;
     auto processes = std::make_unique<ProcessControlFactory>(
-        registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{}, Spares);
+        registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{}, clock, Spares);
     processes->prepareModules();
     EXPECT_EQ(runningChildCount(), ModuleCalls::SlotCount);
 

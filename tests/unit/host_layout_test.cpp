@@ -21,12 +21,15 @@ class RecordingScrollBar : public QWidget {
     Q_CLASSINFO("DispId " QT_STRINGIFY(KESTRIX_SCROLLBAR_ENABLED_DISPID), "enabled")
     Q_PROPERTY(short max READ maximum WRITE setMaximum)
     Q_PROPERTY(short pageupdo READ pageSize WRITE setPageSize)
+    Q_PROPERTY(short position READ position WRITE setPosition)
 public:
     using QWidget::QWidget;
     short maximum() const { return 0; }
     short pageSize() const { return 0; }
+    short position() const { return 0; }
     void setMaximum(short value) { assignments << QStringLiteral("max=%1").arg(value); }
     void setPageSize(short value) { assignments << QStringLiteral("pageupdo=%1").arg(value); }
+    void setPosition(short value) { assignments << QStringLiteral("position=%1").arg(value); }
     void raiseNeuePos(short position) { emit NeuePos(position, 0, 0); }
 
     QStringList assignments;
@@ -219,6 +222,19 @@ TEST_F(LayoutTest, ThePositionOneIsTheTopAndEachStepOnePixel) {
     EXPECT_FALSE(host->scrollState().busy);
     EXPECT_EQ(host->scrollState().requests, 0);
     EXPECT_EQ(host->scrollState().done, 0);
+}
+
+// Showing a module moves the bar to the position that puts the module's top at the area's top.
+TEST_F(LayoutTest, ShowingAModuleMovesTheBarToItsTop) {
+    addModule(1500);
+    addModule(3000);
+    addModule(1500);
+    host->PositioniereObjekte();
+    scrollBarControl->assignments.clear();
+    host->ShowModule(3);
+    host->ShowModule(1);
+    EXPECT_EQ(scrollBarControl->assignments, (QStringList{"position=303", "position=1"}));
+    EXPECT_TRUE(faultLines().isEmpty());
 }
 
 TEST_F(LayoutTest, PositionsArrivingDuringAMoveGiveOneFurtherMoveToTheLast) {

@@ -26,6 +26,7 @@
 #include "host/PluginSafety.h"
 #include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControlFactory.h"
+#include "platform/Clock.h"
 
 namespace kestrix::check {
 namespace {
@@ -83,7 +84,7 @@ public:
         // No spare processes: the check creates one module.
         isolated_.emplace(*registry_,
                           ProcessControlFactory::moduleHostIn(QApplication::applicationDirPath()),
-                          twips_, 0);
+                          twips_, clock_, 0);
         calls_.emplace(*isolated_, sinks_, twips_);
         pictureHaupt_ = std::make_unique<QWidget>();
         pictureHaupt_->resize(twips_.toPixelsX(ModuleCalls::PictureHauptWidthTwips), 600);
@@ -419,6 +420,7 @@ private:
     pid_t modulePid_ = 0;
     LongestWait stepWait_;  // of the step that runs
     EventSinks sinks_;
+    SystemClock clock_;
     std::optional<ProcessControlFactory> isolated_;
     std::optional<ModuleCalls> calls_;
     std::unique_ptr<QWidget> pictureHaupt_;

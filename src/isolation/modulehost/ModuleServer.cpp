@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <cstdio>
 #include <cstdlib>
 
@@ -157,7 +158,17 @@ QVariantList ModuleServer::create(const Message::Create& message) {
 
 // The window is as large as the control, and the shell's frame follows. A click into the window
 // gives it the keyboard; Tab past the control's last field gives the keyboard back to the shell.
+// A turn of the wheel that reaches the window itself was taken by none of the control's fields:
+// the shell scrolls its modules with it.
 bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
+    if (window_ != nullptr && watched == window_.get() && event->type() == QEvent::Wheel) {
+        const QPoint turn = static_cast<QWheelEvent*>(event)->angleDelta();
+        Message::Wheel wheel;
+        wheel.x = turn.x();
+        wheel.y = turn.y();
+        channel_.send(wheel.frame());
+        return true;
+    }
     if (window_ != nullptr && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == window_.get()) {
         if (event->type() == QEvent::MouseButtonPress) {
