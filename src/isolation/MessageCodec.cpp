@@ -198,6 +198,16 @@ bool MessageReader::take(qsizetype size, const char*& at) {
     return true;
 }
 
+template <class Integer, class Type>
+bool MessageReader::scalarOf(QVariant& value) {
+    Integer number = 0;
+    if (!bigEndian(number)) {
+        return false;
+    }
+    value = static_cast<Type>(number);
+    return true;
+}
+
 bool MessageReader::boolean(bool& value) {
     const char* at = nullptr;
     if (!take(1, at) || (*at != 0 && *at != 1)) {
@@ -207,31 +217,26 @@ bool MessageReader::boolean(bool& value) {
     return true;
 }
 
-bool MessageReader::integer(int32_t& value) {
+template <class Integer>
+bool MessageReader::bigEndian(Integer& value) {
     const char* at = nullptr;
-    if (!take(4, at)) {
+    if (!take(sizeof(Integer), at)) {
         return false;
     }
-    value = qFromBigEndian<int32_t>(at);
+    value = qFromBigEndian<Integer>(at);
     return true;
+}
+
+bool MessageReader::integer(int32_t& value) {
+    return bigEndian(value);
 }
 
 bool MessageReader::window(uint64_t& value) {
-    const char* at = nullptr;
-    if (!take(8, at)) {
-        return false;
-    }
-    value = qFromBigEndian<uint64_t>(at);
-    return true;
+    return bigEndian(value);
 }
 
 bool MessageReader::count(uint32_t& value, uint32_t max) {
-    const char* at = nullptr;
-    if (!take(4, at)) {
-        return false;
-    }
-    value = qFromBigEndian<uint32_t>(at);
-    return value <= max || fail();
+    return bigEndian(value) && (value <= max || fail());
 }
 
 bool MessageReader::text(QString& text, int maxBytes) {
@@ -271,34 +276,18 @@ bool MessageReader::scalar(uint8_t tag, QVariant& value) {
             return true;
         }
         case Tag::Int:
-            if (!take(4, at)) {
-                return false;
-            }
-            value = qFromBigEndian<int32_t>(at);
-            return true;
+            return scalarOf<int32_t, int>(value);
         case Tag::UInt:
-            if (!take(4, at)) {
-                return false;
-            }
-            value = qFromBigEndian<uint32_t>(at);
-            return true;
+            return scalarOf<uint32_t, uint>(value);
         case Tag::LongLong:
-            if (!take(8, at)) {
-                return false;
-            }
-            value = static_cast<qlonglong>(qFromBigEndian<int64_t>(at));
-            return true;
+            return scalarOf<int64_t, qlonglong>(value);
         case Tag::ULongLong:
-            if (!take(8, at)) {
-                return false;
-            }
-            value = static_cast<qulonglong>(qFromBigEndian<uint64_t>(at));
-            return true;
+            return scalarOf<uint64_t, qulonglong>(value);
         case Tag::Double: {
-            if (!take(8, at)) {
+            uint64_t bits = 0;
+            if (!bigEndian(bits)) {
                 return false;
             }
-            const uint64_t bits = qFromBigEndian<uint64_t>(at);
             double number = 0;
             std::memcpy(&number, &bits, sizeof number);
             value = number;

@@ -82,6 +82,10 @@ private:
         return false;
     }
     bool take(qsizetype size, const char*& at);
+    template <class Integer>
+    bool bigEndian(Integer& value);
+    template <class Integer, class Type>
+    bool scalarOf(QVariant& value);
     bool count(uint32_t& value, uint32_t max);
     bool scalar(uint8_t tag, QVariant& value);
 

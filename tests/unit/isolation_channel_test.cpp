@@ -113,41 +113,36 @@ TEST(ModuleChannel, BytesThatAreNoMessageCloseItAfterTheMessagesBeforeThem) {
 // Values cross as their own type where the channel carries it; a list inside a list's item and a
 // value of another type cross as their text, or empty where they have none.
 TEST(ModuleMessage, ValuesCrossAsTheirTypeOrAsTheirText) {
+    // What is sent, and what arrives.
+    const std::vector<std::pair<QVariant, QVariant>> crossings = {
+        {7, 7},
+        {7u, 7u},
+        {qlonglong{-7}, qlonglong{-7}},
+        {qulonglong{7}, qulonglong{7}},
+        {0.5, 0.5},
+        {true, true},
+        {QStringLiteral("Süd"), QStringLiteral("Süd")},
+        {QByteArray("\0\1", 2), QByteArray("\0\1", 2)},
+        {QDate(2026, 12, 8), QStringLiteral("2026-12-08")},
+        {QVariant(), QVariant()},
+        {QVariant::fromValue(QSize(1, 2)), QVariant()},
+        {QVariantList{1, QStringLiteral("a"), QVariantList{2}},
+         QVariantList{1, QStringLiteral("a"), QVariant()}}};
     Message::Let let;
     let.member = QStringLiteral("Caption");
-    let.value = QVariantList{1, QStringLiteral("a"), QVariantList{2}};
-    let.arguments = {7,
-                     7u,
-                     qlonglong{-7},
-                     qulonglong{7},
-                     0.5,
-                     true,
-                     QStringLiteral("Süd"),
-                     QByteArray("\0\1", 2),
-                     QDate(2026, 12, 8),
-                     QVariant(),
-                     QVariant::fromValue(QSize(1, 2))};
+    for (const auto& [sent, arrives] : crossings) {
+        let.arguments.append(sent);
+    }
     const std::optional<ModuleMessage> frame = ModuleMessage::read(let.frame(3).framed().mid(4));
     ASSERT_TRUE(frame.has_value());
     const std::optional<Message::Let> crossed = Message::Let::from(*frame);
     ASSERT_TRUE(crossed.has_value());
     EXPECT_EQ(crossed->member, let.member);
-    EXPECT_EQ(crossed->value, (QVariantList{1, QStringLiteral("a"), QVariant()}));
-    const QVariantList expected = {7,
-                                   7u,
-                                   qlonglong{-7},
-                                   qulonglong{7},
-                                   0.5,
-                                   true,
-                                   QStringLiteral("Süd"),
-                                   QByteArray("\0\1", 2),
-                                   QStringLiteral("2026-12-08"),
-                                   QVariant(),
-                                   QVariant()};
-    ASSERT_EQ(crossed->arguments.size(), expected.size());
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(crossed->arguments[i], expected[i]) << i;
-        EXPECT_EQ(crossed->arguments[i].metaType(), expected[i].metaType()) << i;
+    ASSERT_EQ(crossed->arguments.size(), static_cast<qsizetype>(crossings.size()));
+    for (size_t i = 0; i < crossings.size(); ++i) {
+        const QVariant& arrived = crossed->arguments[static_cast<qsizetype>(i)];
+        EXPECT_EQ(arrived, crossings[i].second) << i;
+        EXPECT_EQ(arrived.metaType(), crossings[i].second.metaType()) << i;
     }
 }
 
