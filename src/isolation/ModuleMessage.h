@@ -37,6 +37,8 @@ namespace kestrix {
 //   TakeFocus {forward}                Tab (or Backtab) reached the module's place in the window:
 //                                      the control's first (last) field takes the keyboard, or,
 //                                      when it has none, FocusLeft answers at once
+//   InputBlocked {blocked}             a modal box of the shell's is shown (or no longer): the
+//                                      control refuses the pointer and the keyboard meanwhile
 //
 // Calls and events are answered in any order: while one side waits for an answer it serves the
 // other's messages, so that calls and events nest as they would in one process.
@@ -60,9 +62,10 @@ struct ModuleMessage {
         Alive,
         TakeFocus,
         Wheel,
+        InputBlocked,
     };
     // The last of the kinds: a number beyond it is no message.
-    static constexpr Kind LastKind = Kind::Wheel;
+    static constexpr Kind LastKind = Kind::InputBlocked;
     // The kind and the number before the fields.
     static constexpr qsizetype HeadLength = 5;
 
@@ -242,6 +245,16 @@ struct Wheel : TypedMessage<Wheel, Kind::Wheel> {
     }
 };
 using TakeFocus = FocusMessage<Kind::TakeFocus>;
+
+// Whether the control refuses the pointer and the keyboard, as the shell's own windows do while
+// one of its modal boxes is shown.
+struct InputBlocked : TypedMessage<InputBlocked, Kind::InputBlocked> {
+    bool blocked = false;
+    template <class Codec, class Self>
+    static bool fields(Codec& c, Self& m) {
+        return c.boolean(m.blocked);
+    }
+};
 
 using EventDone = Bare<Kind::EventDone>;
 using Release = Bare<Kind::Release>;

@@ -29,6 +29,12 @@ bool stillRuns(const ModuleProcess& process) {
            info.si_pid == 0;
 }
 
+ModuleMessage inputBlocked(bool blocked) {
+    Message::InputBlocked message;
+    message.blocked = blocked;
+    return message.frame();
+}
+
 }  // namespace
 
 QString ProcessControlFactory::moduleHostIn(const QString& programDirectory) {
@@ -112,6 +118,9 @@ ModuleProcess* ProcessControlFactory::takeProcess() {
     }
     std::erase(handedOut_, nullptr);
     handedOut_.emplace_back(process.get());
+    if (modalInputBlock_.isBlocking()) {
+        process->send(inputBlocked(true));
+    }
     return process.release();
 }
 
@@ -119,6 +128,14 @@ void ProcessControlFactory::endModules() {
     for (const QPointer<ModuleProcess>& process : handedOut_) {
         if (process != nullptr) {
             process->releaseEvents();
+        }
+    }
+}
+
+void ProcessControlFactory::blockInput(bool blocked) {
+    for (const QPointer<ModuleProcess>& process : handedOut_) {
+        if (process != nullptr) {
+            process->send(inputBlocked(blocked));
         }
     }
 }

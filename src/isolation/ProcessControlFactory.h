@@ -8,6 +8,7 @@
 
 #include "host/ControlFactory.h"
 #include "isolation/KeyboardFocus.h"
+#include "isolation/ModalInputBlock.h"
 #include "platform/Screen.h"
 
 namespace kestrix {
@@ -26,6 +27,9 @@ class PluginControlFactory;
 // start in the countdown's time, and on a machine of few cores together faster than one after
 // the other); once the modules have started, a few for restarts. When a module takes one after
 // the start, the next spare starts beside it.
+//
+// While a modal box of the shell's is shown, every module's process refuses the pointer and the
+// keyboard, as the shell's own windows do: their windows are beyond the reach of Qt's modality.
 class ProcessControlFactory final : public ControlFactory {
 public:
     static constexpr int SparesForRestarts = 2;
@@ -58,6 +62,8 @@ private:
     // Starts spares until there are this many; a spare that died while it waited is replaced.
     void startSparesUpTo(int count);
     void endSparesBeyond(int count);
+    // Tells every module's process whether it refuses the pointer and the keyboard.
+    void blockInput(bool blocked);
 
     PluginControlFactory& registry_;
     QString moduleHostProgram_;
@@ -69,6 +75,7 @@ private:
     KeyboardFocus::ReclaimOnClick reclaimFocus_;
     bool reclaiming_ = false;
     bool starting_ = false;  // between getting ready for the modules and their start's end
+    ModalInputBlock modalInputBlock_{[this](bool blocked) { blockInput(blocked); }};
 };
 
 }  // namespace kestrix

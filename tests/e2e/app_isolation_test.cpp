@@ -227,6 +227,40 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
         << moduleProcesses() << " module processes outlived the shell";
 }
 
+// While a box of the shell's is open, a module's process refuses the pointer and the keyboard, as
+// the shell's own windows do: a click into the typing module's line edit and a key sent to its
+// window raise no event of it (its event would open a second box). Once the box has closed, they
+// do.
+TEST_F(ModulesInProcesses, AModuleRefusesThePointerAndTheKeyboardWhileABoxIsOpen) {
+    line.root.writeProgramIni("[Project]\nNumberOfMachines=1\n[Machine1]\nTarvoSystems=1\n");
+    line.startShell();
+    ASSERT_TRUE(line.waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
+    const QString window = line.operatorWindow();
+    const QStringList modules = line.windowsTitled(QStringLiteral("XKX_Tarvo.Tarvo"));
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_EQ(modules.size(), 1);
+    const auto boxes = [&] { return line.messageBoxes().size(); };
+    line.clickAt(window, 100, 30);  // slot 1's line edit
+    line.xdotool({QStringLiteral("type"), QStringLiteral("1")});
+    ASSERT_TRUE(waitUntil([&] { return boxes() == 1; }, 5000)) << "the module got no key";
+
+    // The operator window is not activated first: the box is open over it. The window manager
+    // gives the keyboard to the box, so the key is sent to the module's window itself.
+    const auto clickAndType = [&](const char* text) {
+        line.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                      QStringLiteral("100"), QStringLiteral("30"), QStringLiteral("click"),
+                      QStringLiteral("1")});
+        line.xdotool(
+            {QStringLiteral("type"), QStringLiteral("--window"), modules[0], QLatin1String(text)});
+    };
+    clickAndType("2");
+    EXPECT_FALSE(waitUntil([&] { return boxes() > 1; }, 1500)) << "the module took the input";
+    ASSERT_TRUE(line.answerBox(QStringLiteral("Return"), 1000));
+    ASSERT_TRUE(waitUntil([&] { return boxes() == 0; }, 5000));
+    clickAndType("3");
+    EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "the module refuses the input";
+}
+
 // A shell killed outright while a module hangs in Init takes that module's process with it (the
 // module host dies with its parent, whatever its module does), and the daemon another module
 // started (setsid and a second fork) too: it stayed below its module's process, which ends

@@ -101,6 +101,11 @@ void ModuleServer::received(const ModuleMessage& message) {
                 takeFocus(focus->forward);
             }
             break;
+        case Kind::InputBlocked:
+            if (const auto block = Message::InputBlocked::from(message)) {
+                inputBlocked_ = block->blocked;
+            }
+            break;
         case Kind::Release:
             if (control_ != nullptr) {
                 control_->releaseWaitingEvents();
@@ -159,8 +164,12 @@ QVariantList ModuleServer::create(const Message::Create& message) {
 // The window is as large as the control, and the shell's frame follows. A click into the window
 // gives it the keyboard; Tab past the control's last field gives the keyboard back to the shell.
 // A turn of the wheel that reaches the window itself was taken by none of the control's fields:
-// the shell scrolls its modules with it.
+// the shell scrolls its modules with it. While a modal box of the shell's is shown, the window
+// refuses the pointer and the keyboard, as the shell's own windows do.
 bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
+    if (inputBlocked_ && isInputToWindow(watched, event)) {
+        return true;
+    }
     if (window_ != nullptr && watched == window_.get() && event->type() == QEvent::Wheel) {
         const QPoint turn = static_cast<QWheelEvent*>(event)->angleDelta();
         Message::Wheel wheel;
@@ -194,6 +203,23 @@ bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
         channel_.send(resized.frame());
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool ModuleServer::isInputToWindow(QObject* watched, const QEvent* event) const {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+            return window_ != nullptr && watched->isWidgetType() &&
+                   static_cast<QWidget*>(watched)->window() == window_.get();
+        default:
+            return false;
+    }
 }
 
 // A control without a field for the keyboard is passed over in the same direction.

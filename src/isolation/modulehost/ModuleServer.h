@@ -55,6 +55,8 @@ private:
     Extender& control();
     void place(const Message::Place& place);
     void takeFocus(bool forward);
+    // Whether the event is the pointer's or the keyboard's, aimed at the control's window.
+    bool isInputToWindow(QObject* watched, const QEvent* event) const;
     void sendFocusLeft(bool forward);
     void forwardEvent(const EventInfo& info);
     void eventDone(uint32_t number);
@@ -66,6 +68,7 @@ private:
     QPointer<Extender> control_;
     std::vector<WaitingEvent*> waitingEvents_;
     uint32_t lastEvent_ = 0;
+    bool inputBlocked_ = false;  // a modal box of the shell's is shown
 };
 
 }  // namespace kestrix
