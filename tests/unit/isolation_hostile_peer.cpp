@@ -1,6 +1,8 @@
-// A module host that breaks the channel to the shell, as a hostile module could: it writes one
-// form of hostile bytes to its end of the channel (descriptor 3), then waits to be ended (or, for
-// "truncated", ends at once). KESTRIX_TEST_HOSTILE names the form and a seed: "nesting:7".
+// A module host that plays one part on its end of the channel (descriptor 3), then waits to be
+// ended: mostly a hostile module's, which breaks the channel with one form of hostile bytes (or,
+// for "truncated", ends at once); or a well-behaved one's ("answer": it answers the shell's first
+// call after 300 ms; "event": it raises one event at once). KESTRIX_TEST_HOSTILE names the part
+// and a seed: "nesting:7".
 
 #include <unistd.h>
 
@@ -119,6 +121,29 @@ int main() {
         for (;;) {
             writeAll(burst);
         }
+    } else if (name == "answer") {
+        std::string head(9, '\0');
+        for (size_t got = 0; got < head.size();) {
+            const ssize_t read = ::read(Channel, head.data() + got, head.size() - got);
+            if (read <= 0) {
+                return 0;
+            }
+            got += static_cast<size_t>(read);
+        }
+        uint32_t number = 0;
+        for (int i = 5; i < 9; ++i) {
+            number = (number << 8) | static_cast<uint8_t>(head[static_cast<size_t>(i)]);
+        }
+        ::usleep(300'000);
+        std::string noValues;
+        put32(noValues, 0);
+        writeAll(frame(Answer, number, noValues));
+    } else if (name == "event") {
+        std::string fields;
+        putText(fields, "RefillRequested");
+        put32(fields, 0);
+        fields += '\0';  // not from a thread of its own
+        writeAll(frame(Event, 1, fields));
     } else if (name == "truncated") {
         // The start of an event, then the end of the process.
         const std::string whole = eventWith(std::string(1, static_cast<char>(Int)) + "\0\0\0\1");

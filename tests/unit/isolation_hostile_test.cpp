@@ -66,5 +66,36 @@ TEST(HostileModule, EachFormOfHostileBytesStopsItsModuleOnceWithTheCauseInBounde
 #endif
 }
 
+// A call's answer that has come while another module's box is open can be taken only when that box
+// closes: the module answered in time and is not stopped, however long the operator reads.
+TEST(ModuleAnswerLimit, AnAnswerHeldUpByAnotherModulesOpenBoxDoesNotStopItsModule) {
+    ensureApplication();
+    const QString peer =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/isolation_hostile_peer");
+    qputenv(ModuleProcess::AnswerLimitVariable, "2");
+    qputenv("KESTRIX_TEST_HOSTILE", "answer:0");
+    ModuleProcess answering(peer);
+    qputenv("KESTRIX_TEST_HOSTILE", "event:0");
+    ModuleProcess raising(peer);
+    qunsetenv("KESTRIX_TEST_HOSTILE");
+    qunsetenv(ModuleProcess::AnswerLimitVariable);
+    QStringList stops;
+    QObject::connect(&answering, &ModuleProcess::Stopped,
+                     [&](const QString& why) { stops << why; });
+    bool boxShown = false;
+    // The other module's box stays open for more than two answer limits.
+    QObject::connect(&raising, &ModuleProcess::EventRaised, [&](const EventInfo&) {
+        boxShown = true;
+        runEventsUntil([] { return false; }, 4500);
+    });
+    Message::Get get;
+    get.member = QStringLiteral("AbsoluteHoehe");
+    const std::optional<QVariantList> answer =
+        answering.call(get.frame(), QStringLiteral("AbsoluteHoehe"));
+    EXPECT_TRUE(boxShown);
+    EXPECT_TRUE(answer.has_value());
+    EXPECT_EQ(stops, QStringList());
+}
+
 }  // namespace
 }  // namespace kestrix
