@@ -37,6 +37,8 @@ namespace kestrix {
 //   TakeFocus {forward}                Tab (or Backtab) reached the module's place in the window:
 //                                      the control's first (last) field takes the keyboard, or,
 //                                      when it has none, FocusLeft answers at once
+//   End                                the module has been terminated: its control is destroyed
+//                                      (its destructor runs) and its process ends by itself
 //
 // Calls and events are answered in any order: while one side waits for an answer it serves the
 // other's messages, so that calls and events nest as they would in one process.
@@ -60,9 +62,10 @@ struct ModuleMessage {
         Alive,
         TakeFocus,
         Wheel,
+        End,
     };
     // The last of the kinds: a number beyond it is no message.
-    static constexpr Kind LastKind = Kind::Wheel;
+    static constexpr Kind LastKind = Kind::End;
     // The kind and the number before the fields.
     static constexpr qsizetype HeadLength = 5;
 
@@ -247,6 +250,7 @@ using EventDone = Bare<Kind::EventDone>;
 using Release = Bare<Kind::Release>;
 using Ping = Bare<Kind::Ping>;
 using Alive = Bare<Kind::Alive>;
+using End = Bare<Kind::End>;
 
 }  // namespace Message
 }  // namespace kestrix

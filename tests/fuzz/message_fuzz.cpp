@@ -56,5 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     roundTrip<TakeFocus>(*frame);
     roundTrip<Alive>(*frame);
     roundTrip<Wheel>(*frame);
+    roundTrip<End>(*frame);
     return 0;
 }

@@ -95,9 +95,13 @@ public:
             letRun();
             terminate();
         }
-        // The module's process (and its process group) ends with the window, as in the shell.
-        step(UnloadStep, QStringLiteral("the window unloads the control"), {},
-             [&] { pictureHaupt_.reset(); });
+        // As in the shell: the control is destroyed in the module's process, which then ends by
+        // itself (or is killed with its process group at the answer limit), and the window goes.
+        step(UnloadStep, QStringLiteral("the window unloads the control"), {}, [&] {
+            isolated_->destroyModules();
+            pictureHaupt_.reset();
+            isolated_->awaitModulesEnd();
+        });
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
 
