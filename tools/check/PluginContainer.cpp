@@ -95,13 +95,9 @@ public:
             letRun();
             terminate();
         }
-        // As in the shell: the control is destroyed in the module's process, which then ends by
-        // itself (or is killed with its process group at the answer limit), and the window goes.
-        step(UnloadStep, QStringLiteral("the window unloads the control"), {}, [&] {
-            isolated_->destroyModules();
-            pictureHaupt_.reset();
-            isolated_->awaitModulesEnd();
-        });
+        // The module's process (and its process group) ends with the window, as in the shell.
+        step(UnloadStep, QStringLiteral("the window unloads the control"), {},
+             [&] { pictureHaupt_.reset(); });
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
 
