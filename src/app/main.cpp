@@ -108,7 +108,9 @@ int main(int argc, char** argv) {
                                processes,
                                twips,
                                programDirectory,
-                               [](int exitCode) {
+                               [&isolated](int exitCode) {
+                                   // Modules in processes of their own end in order first.
+                                   isolated.awaitModulesEnd();
                                    std::fflush(nullptr);
                                    std::_Exit(exitCode);
                                }};

@@ -32,6 +32,9 @@ public:
     // among them) returns without it, so that the procedure that made it can finish, and events
     // of modules in processes of their own are no longer shown.
     virtual void endModules() {}
+    // Every module has been terminated and let go of: a factory whose modules the window does not
+    // destroy with itself (those in processes of their own) destroys their controls now.
+    virtual void destroyModules() {}
     // Whether a control of this ProgID can be asked for (the registry knows it).
     virtual bool isRegistered(const QString& progId) const = 0;
 };

@@ -7,6 +7,8 @@ namespace kestrix {
 
 // Every module is told to terminate before its reference is dropped, and every module has been
 // told before any sink lets go; once slot and sink are empty no event of it reaches the host.
+// Then the controls are destroyed: those in the window with it, those in processes of their own
+// by their processes, all at once.
 void PluginHost::TerminatePlugins(FaultScope& p) {
     terminated_ = true;
     controls_.endModules();
@@ -29,6 +31,7 @@ void PluginHost::TerminatePlugins(FaultScope& p) {
     for (int n = 1; n <= ModuleCalls::SlotCount; ++n) {
         p.step([&] { sinks_.empty(n); });
     }
+    p.step([&] { controls_.destroyModules(); });
 }
 
 }  // namespace kestrix

@@ -39,6 +39,8 @@ namespace kestrix {
 //                                      when it has none, FocusLeft answers at once
 //   InputBlocked {blocked}             a modal box of the shell's is shown (or no longer): the
 //                                      control refuses the pointer and the keyboard meanwhile
+//   End                                the module has been terminated: its control is destroyed
+//                                      (its destructor runs) and its process ends by itself
 //
 // Calls and events are answered in any order: while one side waits for an answer it serves the
 // other's messages, so that calls and events nest as they would in one process.
@@ -63,9 +65,10 @@ struct ModuleMessage {
         TakeFocus,
         Wheel,
         InputBlocked,
+        End,
     };
     // The last of the kinds: a number beyond it is no message.
-    static constexpr Kind LastKind = Kind::InputBlocked;
+    static constexpr Kind LastKind = Kind::End;
     // The kind and the number before the fields.
     static constexpr qsizetype HeadLength = 5;
 
@@ -260,6 +263,7 @@ using EventDone = Bare<Kind::EventDone>;
 using Release = Bare<Kind::Release>;
 using Ping = Bare<Kind::Ping>;
 using Alive = Bare<Kind::Alive>;
+using End = Bare<Kind::End>;
 
 }  // namespace Message
 }  // namespace kestrix

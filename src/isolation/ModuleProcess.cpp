@@ -133,7 +133,7 @@ void ModuleProcess::checkLife() {
 
 // A call that waits has the answer limit of its own, which names the call.
 void ModuleProcess::lifeCheckDue() {
-    if (stopped_) {
+    if (stopped_ || ending_) {
         return;
     }
     if (checksSincePing_ < 0) {
@@ -152,6 +152,18 @@ void ModuleProcess::releaseEvents() {
         call->loop->quit();
     }
     restartAnswerLimit();
+}
+
+// From here on the process is expected to end: no life check, no answer limit (the caller waits
+// for Ended within its own limit), and its end or its closed channel stops it without a word.
+void ModuleProcess::end() {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    lifeCheck_.stop();
+    answerLimit_.stop();
+    send(Message::End().frame());
 }
 
 // A message of a kind the shell does not take, or whose fields are not that kind's, is
@@ -288,6 +300,9 @@ void ModuleProcess::processFinished(int exitCode, QProcess::ExitStatus status) {
     stop(broken ? causeOf(*broken)
                 : ModuleStop::processEnded(exitCode, status == QProcess::CrashExit));
     ModuleOrphans::endOrphansOf(mark_, static_cast<pid_t>(hostGroup_));
+    if (ending_) {
+        Q_EMIT Ended();
+    }
 }
 
 void ModuleProcess::processError(QProcess::ProcessError error) {
@@ -303,7 +318,7 @@ bool ModuleProcess::callWaiting() const {
 }
 
 void ModuleProcess::restartAnswerLimit() {
-    if (!stopped_ && callWaiting() && eventsShown_ == 0) {
+    if (!stopped_ && !ending_ && callWaiting() && eventsShown_ == 0) {
         answerLimit_.start(answerLimitSeconds_ * 1000);
     } else {
         answerLimit_.stop();
@@ -333,7 +348,9 @@ void ModuleProcess::stop(const QString& cause) {
     for (WaitingCall* call : waiting_) {
         call->loop->quit();
     }
-    Q_EMIT Stopped(cause);
+    if (!ending_) {
+        Q_EMIT Stopped(cause);
+    }
 }
 
 void ModuleProcess::endProcessGroup() {

@@ -29,7 +29,8 @@ namespace kestrix {
 // events that arrive meanwhile are shown. A process that dies, closes its channel, sends what is
 // no message, or does not answer a call within the answer limit is stopped: its group ended
 // (TERM, then KILL a second later), every waiting call released, and Stopped says why. So is a
-// running module that hangs in its own code: the shell checks its life between calls.
+// running module that hangs in its own code: the shell checks its life between calls. At the end
+// the process is told to destroy its control and end by itself, which is no stop.
 class ModuleProcess : public QObject {
     Q_OBJECT
 public:
@@ -64,6 +65,10 @@ public:
     // once), and the calls waiting now return without their answer, so that the procedures
     // that made them can finish before the program ends.
     void releaseEvents();
+    // The module has been terminated: its host is told to destroy the control (its destructor
+    // runs) and then ends by itself. That end is no stop: Ended says it is over.
+    void end();
+    bool hasEnded() const { return process_.state() == QProcess::NotRunning; }
 
 Q_SIGNALS:
     // An event of the module; when the handler returns, the module's emit returns.
@@ -77,6 +82,8 @@ Q_SIGNALS:
     // A turn of the mouse wheel over the control that none of its fields took.
     void WheelNotTaken(QPoint angleDelta);
     void Stopped(const QString& cause);
+    // The process has ended after end().
+    void Ended();
 
 private:
     struct WaitingCall {
@@ -128,6 +135,7 @@ private:
     bool stopped_ = false;
     QString cause_;
     bool released_ = false;
+    bool ending_ = false;  // told to end: its end is not reported as a stop
 };
 
 }  // namespace kestrix

@@ -3,7 +3,10 @@
 #include <sys/wait.h>
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 #include "fault/Fault.h"
 #include "host/Extender.h"
@@ -138,6 +141,42 @@ void ProcessControlFactory::blockInput(bool blocked) {
             process->send(inputBlocked(blocked));
         }
     }
+}
+
+// A stopped process is ending already, under its owner.
+void ProcessControlFactory::destroyModules() {
+    endDeadline_ = QDeadlineTimer(std::chrono::seconds(ModuleProcess::answerLimitSeconds()));
+    for (const QPointer<ModuleProcess>& process : handedOut_) {
+        if (process != nullptr && !process->isStopped()) {
+            process->setParent(nullptr);
+            ending_.emplace_back(process.data());
+            process->end();
+        }
+    }
+    handedOut_.clear();
+}
+
+void ProcessControlFactory::awaitModulesEnd() {
+    const auto allEnded = [this] {
+        return std::all_of(ending_.begin(), ending_.end(),
+                           [](const auto& process) { return process->hasEnded(); });
+    };
+    if (!allEnded()) {
+        QEventLoop loop;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        for (const auto& process : ending_) {
+            QObject::connect(process.get(), &ModuleProcess::Ended, &loop, [&] {
+                if (allEnded()) {
+                    loop.quit();
+                }
+            });
+        }
+        limit.start(std::max<qint64>(endDeadline_.remainingTime(), 0));
+        loop.exec();
+    }
+    ending_.clear();  // what still runs is killed with its group
 }
 
 std::unique_ptr<ModuleProcess> ProcessControlFactory::takeRunningSpare() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QString>
 #include <deque>
@@ -51,6 +52,13 @@ public:
     void prepareModules() override;
     void modulesStarted() override;
     void endModules() override;
+    // Tells every module process to destroy its control and end; the factory keeps the processes
+    // from here on, so that the window's end does not kill them meanwhile.
+    void destroyModules() override;
+    // Waits, with events running, until the module processes told to end have ended, at most the
+    // answer limit from when they were told; one that is still running then is killed with its
+    // process group. The program's end waits here before it ends.
+    void awaitModulesEnd();
 
     // A started module process that still runs (a spare when there is one); the caller owns it.
     ModuleProcess* takeProcess();
@@ -72,6 +80,8 @@ private:
     int sparesForRestarts_;
     std::deque<std::unique_ptr<ModuleProcess>> spares_;
     std::vector<QPointer<ModuleProcess>> handedOut_;
+    std::vector<std::unique_ptr<ModuleProcess>> ending_;
+    QDeadlineTimer endDeadline_;
     KeyboardFocus::ReclaimOnClick reclaimFocus_;
     bool reclaiming_ = false;
     bool starting_ = false;  // between getting ready for the modules and their start's end

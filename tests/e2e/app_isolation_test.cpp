@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
@@ -90,6 +91,11 @@ protected:
 };
 
 TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
+    // Each stand-in that runs at the end marks its destructor; slot 7's hangs there.
+    const QString destroyed = line.root.path() + QStringLiteral("/destroyed");
+    line.environment.insert(QStringLiteral("KESTRIX_TEST_DESTROYED_MARKS"), destroyed);
+    line.environment.insert(QStringLiteral("KESTRIX_TEST_HANG_IN_DESTRUCTOR"),
+                            QStringLiteral("O7"));
     line.startShell();
     const auto allStopped = [&] {
         for (int n = 1; n <= 6; ++n) {
@@ -172,7 +178,9 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
                   QStringLiteral("5")});
     EXPECT_TRUE(waitUntil([&] { return topOf(slot7) < top; }, 5000)) << top;
 
-    // "End", answered Yes: the shell ends with 0 and takes every module process with it.
+    // "End", answered Yes: the shell ends with 0 and takes every module process with it. The
+    // controls of the running stand-ins were destroyed in their processes first (slots 8–10 and
+    // the three line edits); slot 7's, which hangs in its destructor, was killed.
     line.clickAt(window, 40, 580);
     ASSERT_TRUE(line.answerBox(QStringLiteral("Return")));
     ASSERT_TRUE(line.shell.waitForFinished(30000));
@@ -180,6 +188,14 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
     EXPECT_EQ(line.shell.exitCode(), 0);
     EXPECT_TRUE(waitUntil([&] { return moduleProcesses() == 0; }, 5000))
         << moduleProcesses() << " module processes outlived the shell";
+    QFile marks(destroyed);
+    ASSERT_TRUE(marks.open(QIODevice::ReadOnly)) << "no module's destructor ran";
+    const QStringList names = QString::fromUtf8(marks.readAll()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(names.size(), 6) << names.join(' ').toStdString();
+    EXPECT_FALSE(names.contains(QStringLiteral("O7")));
+    for (const char* name : {"O8", "O9", "O10"}) {
+        EXPECT_TRUE(names.contains(QLatin1String(name))) << name;
+    }
 }
 
 // A click into a module's line edit gives it the keyboard wherever the pointer goes next; Tab from

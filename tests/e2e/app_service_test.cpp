@@ -108,7 +108,8 @@ TEST_F(LineAsService, TellsItsManagerFeedsTheWatchdogStaysOneAndReportsItsHealth
     // Ready once the operator window is shown; the countdown, then the modules as its status.
     ASSERT_TRUE(manager.waitFor(QStringLiteral("READY=1")))
         << manager.receive().join(' ').toStdString();
-    EXPECT_FALSE(line.operatorWindow().isEmpty());
+    // Shown, it reaches the X server a moment later.
+    EXPECT_TRUE(waitUntil([&] { return !line.operatorWindow().isEmpty(); }, 5000));
     EXPECT_TRUE(manager.waitFor(QStringLiteral("STATUS=starting in  4 sec.")));
     EXPECT_TRUE(manager.waitFor(QStringLiteral("STATUS=1 modules running, 1 stopped")));
     EXPECT_GE(manager.receive().count(QStringLiteral("WATCHDOG=1")), 4);

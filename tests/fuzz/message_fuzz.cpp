@@ -57,5 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     roundTrip<Alive>(*frame);
     roundTrip<Wheel>(*frame);
     roundTrip<InputBlocked>(*frame);
+    roundTrip<End>(*frame);
     return 0;
 }

@@ -2,10 +2,12 @@
 // offscreen): a module that hangs in its own code between the shell's calls is stopped, one that
 // runs on (throwing from its timer, even) is not. The stopped one's place shows the operator the
 // unit and machine its Init named, when it stopped, "Restart", and the cause; the host counts
-// its slot as stopped until "Restart" has started it afresh.
+// its slot as stopped until "Restart" has started it afresh. At the end each module's control is
+// destroyed in its process, which then ends by itself; one whose destructor hangs is killed.
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -13,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "ChildProcesses.h"
 #include "FakeDialogs.h"
 #include "FixedClock.h"
 #include "TestApplication.h"
@@ -25,6 +28,7 @@
 #include "host/PluginHost.h"
 #include "host/RunningProcedures.h"
 #include "isolation/ProcessControlFactory.h"
+#include "log/FaultScope.h"
 #include "log/LogWriter.h"
 
 namespace kestrix {
@@ -113,6 +117,54 @@ TEST(ModuleLifeCheck, AStoppedModulesSlotCountsAsStoppedUntilRestartStartsItAfre
     ASSERT_TRUE(runEventsUntil([&] { return changes == 3; }, 10000));
     EXPECT_EQ(host.stoppedSlots(), std::vector<int16_t>{2});
     qunsetenv("KESTRIX_TEST_MISBEHAVE_AFTER_MS");
+    qunsetenv("KESTRIX_MODULE_ANSWER_LIMIT_S");
+}
+
+// The end as the shell runs it: Terminate on every module, then the controls destroyed, each in its
+// process, all at once; the program's end waits for the processes. The module whose destructor
+// hangs is killed at the answer limit; the others' destructors have run, and no end is a stop.
+TEST(ModuleEnd, EachControlIsDestroyedInItsProcessAndOneThatHangsThereIsKilled) {
+    ensureApplication();
+    QTemporaryDir folder;
+    const QString marks = folder.filePath(QStringLiteral("destroyed"));
+    qputenv("KESTRIX_MODULE_ANSWER_LIMIT_S", "1");
+    qputenv("KESTRIX_TEST_DESTROYED_MARKS", QFile::encodeName(marks));
+    qputenv("KESTRIX_TEST_HANG_IN_DESTRUCTOR", "O2");
+    PluginControlFactory registry({QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR)}, ScreenTwips{});
+    const FixedClock clock;
+    ProcessControlFactory processes(registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
+                                    clock, 0);
+    LogWriter log(clock);
+    log.LogDateiName = folder.filePath(QStringLiteral("Kestrix.log"));
+    FakeDialogs dialogs;
+    const Service service(dialogs);
+    const LineSettings line;
+    RunningProcedures procedures;
+    QWidget pictureHaupt;
+    PluginHost host(log, dialogs, processes, service, line, ScreenTwips{}, procedures);
+    host.attach(&pictureHaupt, nullptr);
+    for (int16_t machine = 1; machine <= 3; ++machine) {
+        host.NeuesObjekt(QStringLiteral("XKX_Tarvo.Tarvo"), 1, machine, "Packer");
+    }
+    const size_t running = runningChildren().size();  // the three modules' and the spares
+
+    {
+        FaultScope p(log, ModuleCalls::EndSource);
+        host.TerminatePlugins(p);
+    }
+    processes.awaitModulesEnd();
+    EXPECT_EQ(runningChildren().size(), running - 3);
+    QFile destroyed(marks);
+    ASSERT_TRUE(destroyed.open(QIODevice::ReadOnly));
+    QStringList names = QString::fromUtf8(destroyed.readAll()).split('\n', Qt::SkipEmptyParts);
+    names.sort();
+    EXPECT_EQ(names, QStringList({QStringLiteral("O1"), QStringLiteral("O3")}));
+    QFile written(log.LogDateiName);
+    if (written.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(written.readAll().contains("stopped"));
+    }
+    qunsetenv("KESTRIX_TEST_HANG_IN_DESTRUCTOR");
+    qunsetenv("KESTRIX_TEST_DESTROYED_MARKS");
     qunsetenv("KESTRIX_MODULE_ANSWER_LIMIT_S");
 }
 

@@ -43,7 +43,7 @@ TEST(HostileModule, EachFormOfHostileBytesStopsItsModuleOnceWithTheCauseInBounde
         {"nesting", unreadable}, {"foreign", unreadable},  {"oversized", unreadable},
         {"short", unreadable},   {"long", unreadable},     {"garbage", unreadable},
         {"flood", flooded},      {"truncated", unreadable}};
-    const qint64 before = residentKb();
+    [[maybe_unused]] const qint64 before = residentKb();
     for (quint32 seed = 1; seed <= 2; ++seed) {
         QRandomGenerator random(seed);
         std::shuffle(forms.begin(), forms.end(), random);

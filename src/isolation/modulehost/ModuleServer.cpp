@@ -111,6 +111,10 @@ void ModuleServer::received(const ModuleMessage& message) {
                 control_->releaseWaitingEvents();
             }
             break;
+        case Kind::End:
+            ending_ = true;
+            QMetaObject::invokeMethod(this, &ModuleServer::end, Qt::QueuedConnection);
+            break;
         default:
             break;
     }
@@ -275,6 +279,9 @@ void ModuleServer::forwardEvent(const EventInfo& info) {
         loop.exec();
     }
     std::erase(waitingEvents_, &waiting);
+    if (ending_ && waitingEvents_.empty()) {
+        QMetaObject::invokeMethod(this, &ModuleServer::end, Qt::QueuedConnection);
+    }
 }
 
 void ModuleServer::eventDone(uint32_t number) {
@@ -284,6 +291,21 @@ void ModuleServer::eventDone(uint32_t number) {
             waiting->loop->quit();
         }
     }
+}
+
+// The control goes with its window, as in the shell's own process; what the module started ends
+// with the host, which then exits at once: nothing of the program's own teardown (its windows'
+// connection to the display, a sanitizer's leak report) can hold it up or change its status.
+void ModuleServer::end() {
+    if (!waitingEvents_.empty()) {
+        return;  // the control's emit is on the stack: the last one to return ends it
+    }
+    qApp->removeEventFilter(this);
+    window_.reset();
+    frame_.reset();
+    std::fflush(nullptr);
+    ModuleOrphans::endDescendantsOfThisProcess();
+    _exit(0);
 }
 
 void ModuleServer::reportOwnFault(const Fault& fault) {

@@ -22,7 +22,9 @@ class Extender;
 // of its own that it places into the shell's frame, and serves the shell's calls on it through
 // the same extender and late binding as the shell's own process would. The control's events go
 // to the shell, and each emit returns when the shell says its box has been closed; the host
-// serves the shell's calls meanwhile. When the shell is gone the host ends.
+// serves the shell's calls meanwhile. When the shell says the module's end has come (after its
+// Terminate), the host destroys the control and ends by itself; when the shell is gone it ends at
+// once.
 class ModuleServer : public QObject {
     Q_OBJECT
 public:
@@ -60,6 +62,8 @@ private:
     void sendFocusLeft(bool forward);
     void forwardEvent(const EventInfo& info);
     void eventDone(uint32_t number);
+    // Destroys the control once no emit of it waits, then ends the host in order.
+    void end();
 
     ModuleChannel channel_;
     std::unique_ptr<PluginControlFactory> registry_;
@@ -69,6 +73,7 @@ private:
     std::vector<WaitingEvent*> waitingEvents_;
     uint32_t lastEvent_ = 0;
     bool inputBlocked_ = false;  // a modal box of the shell's is shown
+    bool ending_ = false;
 };
 
 }  // namespace kestrix

@@ -44,12 +44,31 @@ void hang() {
     }
 }
 
+// As it is destroyed, a module appends its name as a line to the file KESTRIX_TEST_DESTROYED_MARKS
+// names; the module named in KESTRIX_TEST_HANG_IN_DESTRUCTOR hangs there instead.
+void markDestroyed(const QString& name) {
+    if (qEnvironmentVariable("KESTRIX_TEST_HANG_IN_DESTRUCTOR") == name) {
+        hang();
+    }
+    const QByteArray marks = qgetenv("KESTRIX_TEST_DESTROYED_MARKS");
+    if (marks.isEmpty()) {
+        return;
+    }
+    const int file = open(marks.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (file >= 0) {
+        const QByteArray line = name.toUtf8() + '\n';
+        (void)!write(file, line.constData(), static_cast<size_t>(line.size()));
+        close(file);
+    }
+}
+
 // Keeps the contract; the modules below that derive from it break it in one way each.
 class ContractModule : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int AbsoluteHoehe READ absoluteHoehe)
 public:
     using QWidget::QWidget;
+    ~ContractModule() override { markDestroyed(objectName()); }
     Q_INVOKABLE virtual void Init(short, short, const QString&, bool) {}
     Q_INVOKABLE void Refresh(bool) {}
     Q_INVOKABLE virtual void Terminate(bool) {}
