@@ -34,6 +34,29 @@
 namespace kestrix {
 namespace {
 
+// The operator window's plug-in host with its modules each in a process of its own (the build's
+// module host and the isolation stand-ins, no spares), logging into a folder of its own. Made after
+// the test has set the environment its module processes read.
+struct HostedLine {
+    PluginControlFactory registry{{QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR)}, ScreenTwips{}};
+    const FixedClock clock;
+    ProcessControlFactory processes{registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
+                                    clock, 0};
+    QTemporaryDir folder;
+    LogWriter log{clock};
+    FakeDialogs dialogs;
+    const Service service{dialogs};
+    const LineSettings line;
+    RunningProcedures procedures;
+    QWidget pictureHaupt;
+    PluginHost host{log, dialogs, processes, service, line, ScreenTwips{}, procedures};
+
+    HostedLine() {
+        log.LogDateiName = folder.filePath(QStringLiteral("Kestrix.log"));
+        host.attach(&pictureHaupt, nullptr);
+    }
+};
+
 TEST(ModuleLifeCheck, AModuleThatHangsBetweenCallsIsStoppedAndARunningOneIsNot) {
     ensureApplication();
     // The stand-ins misbehave from their timer, 300 ms after Init; the shell waits 1 s.
@@ -89,20 +112,9 @@ TEST(ModuleLifeCheck, AStoppedModulesSlotCountsAsStoppedUntilRestartStartsItAfre
     ensureApplication();
     qputenv("KESTRIX_MODULE_ANSWER_LIMIT_S", "1");
     qputenv("KESTRIX_TEST_MISBEHAVE_AFTER_MS", "300");
-    PluginControlFactory registry({QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR)}, ScreenTwips{});
-    const FixedClock clock;
-    ProcessControlFactory processes(registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
-                                    clock, 0);
-    QTemporaryDir folder;
-    LogWriter log(clock);
-    log.LogDateiName = folder.filePath(QStringLiteral("Kestrix.log"));
-    FakeDialogs dialogs;
-    const Service service(dialogs);
-    const LineSettings line;
-    RunningProcedures procedures;
-    QWidget pictureHaupt;
-    PluginHost host(log, dialogs, processes, service, line, ScreenTwips{}, procedures);
-    host.attach(&pictureHaupt, nullptr);
+    HostedLine hosted;
+    PluginHost& host = hosted.host;
+    QWidget& pictureHaupt = hosted.pictureHaupt;
     int changes = 0;
     QObject::connect(&host, &PluginHost::StoppedModulesChanged, [&] { ++changes; });
     host.NeuesObjekt(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"), 1, 1, "Packer");
@@ -130,19 +142,10 @@ TEST(ModuleEnd, EachControlIsDestroyedInItsProcessAndOneThatHangsThereIsKilled) 
     qputenv("KESTRIX_MODULE_ANSWER_LIMIT_S", "1");
     qputenv("KESTRIX_TEST_DESTROYED_MARKS", QFile::encodeName(marks));
     qputenv("KESTRIX_TEST_HANG_IN_DESTRUCTOR", "O2");
-    PluginControlFactory registry({QStringLiteral(KESTRIX_ISOLATION_PLUGIN_DIR)}, ScreenTwips{});
-    const FixedClock clock;
-    ProcessControlFactory processes(registry, QStringLiteral(KESTRIX_MODULE_HOST), ScreenTwips{},
-                                    clock, 0);
-    LogWriter log(clock);
-    log.LogDateiName = folder.filePath(QStringLiteral("Kestrix.log"));
-    FakeDialogs dialogs;
-    const Service service(dialogs);
-    const LineSettings line;
-    RunningProcedures procedures;
-    QWidget pictureHaupt;
-    PluginHost host(log, dialogs, processes, service, line, ScreenTwips{}, procedures);
-    host.attach(&pictureHaupt, nullptr);
+    HostedLine hosted;
+    PluginHost& host = hosted.host;
+    ProcessControlFactory& processes = hosted.processes;
+    LogWriter& log = hosted.log;
     for (int16_t machine = 1; machine <= 3; ++machine) {
         host.NeuesObjekt(QStringLiteral("XKX_Tarvo.Tarvo"), 1, machine, "Packer");
     }
