@@ -21,10 +21,10 @@
 #include "host/EventSinks.h"
 #include "host/Extender.h"
 #include "host/LateBinding.h"
+#include "host/ModuleBackend.h"
 #include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginSafety.h"
-#include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControlFactory.h"
 #include "platform/Clock.h"
 
@@ -193,19 +193,18 @@ private:
 
     // The stop of the module's process and the faults of its own code, each as the line the
     // shell logs. The shell's log finds the module of an escaped fault among its hosts; the
-    // check, which has no host, takes it from the module's process directly.
+    // check, which has no host, takes it from the module's backend.
     void listenTo(Extender& module) {
-        QObject::connect(&module, &Extender::Stopped, [this](const Fault& fault) {
+        QObject::connect(&module, &Extender::stopped, [this](const Fault& fault) {
             stopped_ = true;
             finding(step_, QStringLiteral("stop"), ModuleCalls::stopFaultLine(fault, Slot));
         });
-        if (auto* process = module.findChild<ModuleProcess*>()) {
-            modulePid_ = static_cast<pid_t>(process->processId());
-            QObject::connect(process, &ModuleProcess::OwnFault, [this, &module](const Fault& f) {
-                finding(step_, QStringLiteral("fault"),
-                        ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
-            });
-        }
+        ModuleBackend& backend = module.backend();
+        modulePid_ = static_cast<pid_t>(backend.processId());
+        QObject::connect(&backend, &ModuleBackend::ownFault, [this, &module](const Fault& f) {
+            finding(step_, QStringLiteral("fault"),
+                    ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
+        });
     }
 
     // What the host's calls reach, read from the control's meta-object: only a control in this
