@@ -36,7 +36,8 @@ constexpr int Slot = 1;
 // waits, before its window visibly freezes; the run asks it for its height this often to find out.
 constexpr int BlockLimitMs = 1000;
 constexpr int HeartbeatMs = 100;
-// The last step, which runs also after a stop: the window goes, and the module's process with it.
+// The last step, which runs also after a stop: the control and the window go, and the module's
+// process ends.
 const QString UnloadStep = QStringLiteral("unload");
 
 QJsonValue jsonOf(const QVariant& value) {
@@ -95,9 +96,8 @@ public:
             letRun();
             terminate();
         }
-        // The module's process (and its process group) ends with the window, as in the shell.
-        step(UnloadStep, QStringLiteral("the window unloads the control"), {},
-             [&] { pictureHaupt_.reset(); });
+        step(UnloadStep, QStringLiteral("the control is destroyed and its process ends"), {},
+             [&] { unload(); });
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
 
@@ -326,6 +326,26 @@ private:
                  answered(QStringLiteral("Terminate"), [&] { ModuleCalls::terminate(*control_); });
                  sinks_.empty(Slot);
              });
+    }
+
+    // As the shell's end: the module's process destroys the control (its destructor runs) and
+    // ends by itself, with what is below it, while the window goes; a process that does not end
+    // within the answer limit is killed. What left the module's process group would outlive a
+    // module process that is killed: it is named first, before its process ends it. A module
+    // that was stopped or never created has no process left to end but the one the window's end
+    // kills.
+    void unload() {
+        if (modulePid_ > 0 && !stopped_) {
+            for (const Survivor& daemon : outsideGroupBelow(modulePid_)) {
+                out_.write({{QStringLiteral("record"), QStringLiteral("survivor")},
+                            {QStringLiteral("step"), UnloadStep},
+                            {QStringLiteral("pid"), daemon.pid},
+                            {QStringLiteral("command"), daemon.command}});
+            }
+        }
+        isolated_->destroyModules();
+        pictureHaupt_.reset();
+        isolated_->awaitModulesEnd();
     }
 
     // One step of the shell's work on the control: its record, its outcome, its end. A fault is
