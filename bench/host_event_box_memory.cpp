@@ -39,6 +39,7 @@
 #include "config/Service.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
+#include "host/InProcessControl.h"
 #include "host/PluginHost.h"
 #include "host/RunningProcedures.h"
 #include "log/LogWriter.h"
@@ -63,7 +64,7 @@ public:
     kestrix::Extender* Add(const QString& progId, const QString& name,
                            QWidget* container) override {
         module = new EventModule(container);
-        return new kestrix::Extender(module, progId, name, kestrix::ScreenTwips{});
+        return kestrix::InProcessControl::extend(module, progId, name, kestrix::ScreenTwips{});
     }
     bool isRegistered(const QString&) const override { return true; }
 

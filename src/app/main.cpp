@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "app/EndSignals.h"
 #include "app/KestrixApplication.h"
@@ -92,12 +93,15 @@ int main(int argc, char** argv) {
     const QString programDirectory = QCoreApplication::applicationDirPath();
     kestrix::SystemClock clock;
     kestrix::PluginControlFactory registry(kestrix::PluginControlFactory::defaultFolders(), twips);
-    kestrix::ProcessControlFactory isolated(
-        registry, kestrix::ProcessControlFactory::moduleHostIn(programDirectory), twips, clock);
+    // Modules run in processes of their own through the process factory, made only then; else the
+    // registry creates them in the shell's process.
+    std::optional<kestrix::ProcessControlFactory> isolated;
+    if (moduleIsolation(programDirectory) == kestrix::ModuleIsolation::Process) {
+        isolated.emplace(registry, kestrix::ProcessControlFactory::moduleHostIn(programDirectory),
+                         twips, clock);
+    }
     kestrix::ControlFactory& controls =
-        moduleIsolation(programDirectory) == kestrix::ModuleIsolation::Process
-            ? static_cast<kestrix::ControlFactory&>(isolated)
-            : registry;
+        isolated ? static_cast<kestrix::ControlFactory&>(*isolated) : registry;
     kestrix::HmiClient runtime;
     kestrix::QProcessRunner processes;
     kestrix::Platform platform{dialogs,
@@ -110,7 +114,9 @@ int main(int argc, char** argv) {
                                programDirectory,
                                [&isolated](int exitCode) {
                                    // Modules in processes of their own end in order first.
-                                   isolated.awaitModulesEnd();
+                                   if (isolated) {
+                                       isolated->awaitModulesEnd();
+                                   }
                                    std::fflush(nullptr);
                                    std::_Exit(exitCode);
                                }};

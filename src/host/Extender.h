@@ -14,28 +14,29 @@
 
 namespace kestrix {
 
-class EventRelay;
-class RemoteControl;
+class ModuleBackend;
 
 // The host's handle on one hosted control. Left, Top, Width, Height and Visible are its own
-// (geometry in twips, converted with the screen's factors); every other member goes late-bound to
-// the control. Every signal that the control's own class declares arrives as one ObjectEvent.
+// (geometry in twips, converted with the screen's factors, of the widget that holds the control's
+// place in the window); every other member goes to the control through its backend, which knows
+// where the control runs. Every signal that the control's own class declares arrives as one
+// ObjectEvent.
 //
-// The extender lives as long as its control (it is the control's child); the host's references
-// to it are QPointers that empty themselves when the window unloads the control.
+// The extender lives as long as the widget (it is its child) and owns the backend; the host's
+// references to it are QPointers that empty themselves when the window unloads the control.
 class Extender : public QObject {
     Q_OBJECT
 public:
-    Extender(QWidget* control, QString progId, QString name, ScreenTwips twips);
-    // A control in a process of its own: the frame takes its place in the window and the remote
-    // side (which the extender then owns) its members.
-    Extender(QWidget* frame, RemoteControl* remote, QString progId, QString name,
+    // control: the widget that holds the control's place in the window (the control itself, or
+    // the frame of a control in a process of its own).
+    Extender(QWidget* control, ModuleBackend* backend, QString progId, QString name,
              ScreenTwips twips);
 
     // The signals of a control's class that arrive as its events, in declaration order.
     static std::vector<QMetaMethod> eventsOf(const QMetaObject& control);
 
     QWidget* control() const { return control_; }
+    ModuleBackend& backend() const { return *backend_; }
     const QString& progId() const { return progId_; }
     const QString& name() const { return name_; }
 
@@ -63,30 +64,27 @@ public:
     // return at once and later ones from other threads are not delivered (the end has begun).
     void releaseWaitingEvents();
 
-    // Whether the control runs in a process of its own, and starting it afresh there (the
-    // operator's "Restart"); a control in this process cannot be restarted (91).
-    bool isRemote() const { return remote_ != nullptr; }
+    // Starts the control afresh (the operator's "Restart") and places it as its widget stands;
+    // a control in the shell's own process cannot be restarted (91).
     void restart();
 
 Q_SIGNALS:
     void ObjectEvent(const kestrix::EventInfo& info);
-    // A control in a process of its own was stopped (it died or did not answer): the fault says
-    // why. Its frame stays in its place and shows the operator a "Restart" button.
-    void Stopped(const kestrix::Fault& fault);
+    // The control was stopped (its process died or did not answer): the fault says why. Its
+    // frame stays in its place and shows the operator a "Restart" button.
+    void stopped(const kestrix::Fault& fault);
     // The operator asks for a stopped control to be started afresh.
-    void RestartRequested();
+    void restartRequested();
 
 private:
-    void forwardEvents();
-    // Tells a control in a process of its own where its frame is now.
-    void placeRemote();
+    // Tells the backend the widget's size and visibility.
+    void place();
 
     QPointer<QWidget> control_;
     QString progId_;
     QString name_;
     ScreenTwips twips_;
-    EventRelay* relay_ = nullptr;      // a child
-    RemoteControl* remote_ = nullptr;  // a child
+    ModuleBackend* backend_;  // a child
 };
 
 // A module's AbsoluteHoehe as the layout reads it: the height in twips that the module reports;

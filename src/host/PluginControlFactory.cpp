@@ -10,7 +10,7 @@
 #include <exception>
 
 #include "fault/Fault.h"
-#include "host/Extender.h"
+#include "host/InProcessControl.h"
 #include "host/PluginSafety.h"
 #include "host/SitePluginPath.h"
 
@@ -150,7 +150,7 @@ Extender* PluginControlFactory::Add(const QString& progId, const QString& name,
     control->setParent(container);
     control->setObjectName(name);
     control->hide();  // the host places and shows it later
-    return new Extender(control, progId, name, twips_);
+    return InProcessControl::extend(control, progId, name, twips_);
 }
 
 QWidget* PluginControlFactory::createControl(const QString& progId, QWidget* container) {

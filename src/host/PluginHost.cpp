@@ -106,7 +106,7 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
         } else if (p.test([&] { return slotAt(n).CreateFailed != 1; })) {
             p.step([&] {
                 slotAt(n).Control = sinks_.held(n);
-                watchRemote(n);
+                watchStop(n);
             });
         }
     }
@@ -121,14 +121,14 @@ void PluginHost::NeuesObjekt(const QString& progId, int16_t unit, int16_t machin
     });
 }
 
-void PluginHost::watchRemote(int16_t n) {
+void PluginHost::watchStop(int16_t n) {
     Extender* module = slotAt(n).Control;
-    if (module == nullptr || !module->isRemote()) {
+    if (module == nullptr) {
         return;
     }
-    connect(module, &Extender::Stopped, this,
+    connect(module, &Extender::stopped, this,
             [this, n](const Fault& fault) { ModuleStopped(n, fault); });
-    connect(module, &Extender::RestartRequested, this, [this, n] {
+    connect(module, &Extender::restartRequested, this, [this, n] {
         RunningProcedures::Running running(procedures_);
         RestartModule(n);
     });

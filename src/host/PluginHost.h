@@ -139,8 +139,9 @@ private:
     void recordEventShown(const QString& boxText, std::chrono::nanoseconds open);
     // The default yield: QCoreApplication::processEvents().
     static void processWindowEvents();
-    // A module in a process of its own reports its stop, and the operator's "Restart" of it.
-    void watchRemote(int16_t n);
+    // Follows the module's stop and the operator's "Restart" of it (only a module in a process of
+    // its own is ever stopped; every module is followed alike).
+    void watchStop(int16_t n);
     // The stop's fault line, under the module's ProgID and control name; the slot counts as
     // stopped until a restart of its module succeeds.
     void ModuleStopped(int16_t n, const Fault& fault);

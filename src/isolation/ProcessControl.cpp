@@ -1,6 +1,5 @@
 #include "isolation/ProcessControl.h"
 
-#include "host/Extender.h"
 #include "host/PluginHost.h"
 #include "isolation/ModuleFrame.h"
 #include "isolation/ModuleProcess.h"
@@ -32,8 +31,8 @@ ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, 
       clock_(clock) {
     // A click on "Restart" while the module is being created (again) is ignored.
     connect(frame, &ModuleFrame::RestartClicked, this, [this] {
-        if (Extender* module = extender(); module != nullptr && !creating_) {
-            Q_EMIT module->RestartRequested();
+        if (!creating_) {
+            Q_EMIT restartRequested();
         }
     });
     connect(frame, &ModuleFrame::FocusEntered, this, [this](bool forward) {
@@ -43,10 +42,6 @@ ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, 
             process_->send(focus.frame());
         }
     });
-}
-
-Extender* ProcessControl::extender() const {
-    return qobject_cast<Extender*>(parent());
 }
 
 void ProcessControl::create(ModuleProcess* process) {
@@ -89,19 +84,17 @@ void ProcessControl::create(ModuleProcess* process) {
     process->checkLife();
 }
 
-// The module's events reach the extender's sink, its own faults the log, its stop the frame and
-// the host; the frame follows the control's size (its height is its own, as in the window), takes
-// the keyboard back when Tab leaves the control and passes on the wheel the control did not take.
+// The module's events and its stop are this backend's (its stop shown in the frame), its own faults
+// go to the log and are passed on; the frame follows the control's size (its height is its own, as
+// in the window), takes the keyboard back when Tab leaves the control and passes on the wheel the
+// control did not take.
 void ProcessControl::listenTo(ModuleProcess& process) {
-    connect(&process, &ModuleProcess::EventRaised, this, [this](const EventInfo& info) {
-        if (Extender* module = extender()) {
-            Q_EMIT module->ObjectEvent(info);
-        }
-    });
+    connect(&process, &ModuleProcess::EventRaised, this, &ProcessControl::eventRaised);
     connect(&process, &ModuleProcess::OwnFault, this, [this](const Fault& fault) {
         PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
+        Q_EMIT ownFault(fault);
     });
-    connect(&process, &ModuleProcess::Stopped, this, &ProcessControl::stopped);
+    connect(&process, &ModuleProcess::Stopped, this, &ProcessControl::processStopped);
     connect(&process, &ModuleProcess::Resized, this, [this](QSize size) {
         if (frame_ != nullptr && size.isValid()) {
             frame_->resize(size);
@@ -196,8 +189,12 @@ void ProcessControl::restart() {
     create(factory_.takeProcess());
 }
 
+qint64 ProcessControl::processId() const {
+    return process_ != nullptr ? process_->processId() : 0;
+}
+
 // A stop while the control is being created is the creation's fault, which its caller reports.
-void ProcessControl::stopped(const QString& cause) {
+void ProcessControl::processStopped(const QString& cause) {
     if (frame_ != nullptr) {
         frame_->showStopped(progId_, cause, clock_.now(),
                             lastHeight_ ? twips_.toPixelsY(stoppedHeight()) : 0);
@@ -205,9 +202,7 @@ void ProcessControl::stopped(const QString& cause) {
     if (creating_) {
         return;
     }
-    if (Extender* module = extender()) {
-        Q_EMIT module->Stopped(ModuleStop::fault(name_, progId_, cause));
-    }
+    Q_EMIT stopped(ModuleStop::fault(name_, progId_, cause));
 }
 
 double ProcessControl::stoppedHeight() const {

@@ -5,23 +5,23 @@
 #include <QString>
 #include <optional>
 
-#include "host/RemoteControl.h"
+#include "host/ModuleBackend.h"
 #include "isolation/ModuleMessage.h"
 #include "platform/Screen.h"
 
 namespace kestrix {
 
 class Clock;
-class Extender;
 class ModuleFrame;
 class ModuleProcess;
 class ProcessControlFactory;
 
 // One module in a process of its own, as its extender reaches it: every late-bound member is a
-// call to that process. Once the process is stopped the frame shows why, the extender reports the
-// stop once, and the module's members are quiet: assignments do nothing, reads give nothing but
-// AbsoluteHoehe, which keeps the module's last height so that its slot keeps its place.
-class ProcessControl final : public RemoteControl {
+// call to that process, whose events, own faults and stop come back as this backend's signals.
+// Once the process is stopped the frame shows why, the stop is reported once, and the module's
+// members are quiet: assignments do nothing, reads give nothing but AbsoluteHoehe, which keeps the
+// module's last height so that its slot keeps its place.
+class ProcessControl final : public ModuleBackend {
 public:
     ProcessControl(ProcessControlFactory& factory, QString library, QString progId, QString name,
                    ModuleFrame* frame, ScreenTwips twips, const Clock& clock);
@@ -37,12 +37,15 @@ public:
     QVariant callId(int dispId, const QVariantList& arguments) override;
     void place(QSize size, bool visible) override;
     void restart() override;
+    // The factory released every module process at once as the end began (endModules), the one
+    // being created among them.
+    void releaseWaitingEvents() override {}
+    qint64 processId() const override;
 
 private:
-    Extender* extender() const;
     void listenTo(ModuleProcess& process);
     std::optional<QVariantList> call(const ModuleMessage& message, const QString& member);
-    void stopped(const QString& cause);
+    void processStopped(const QString& cause);
     double stoppedHeight() const;
 
     ProcessControlFactory& factory_;

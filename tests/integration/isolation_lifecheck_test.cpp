@@ -73,8 +73,8 @@ TEST(ModuleLifeCheck, AModuleThatHangsBetweenCallsIsStoppedAndARunningOneIsNot) 
                                             QStringLiteral("O1"), &pictureHaupt);
     Extender* running = processes.AddModule(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"),
                                             QStringLiteral("O2"), &pictureHaupt);
-    QObject::connect(hanging, &Extender::Stopped, [&](const Fault& fault) { hangingStop = fault; });
-    QObject::connect(running, &Extender::Stopped, [&](const Fault& fault) { runningStop = fault; });
+    QObject::connect(hanging, &Extender::stopped, [&](const Fault& fault) { hangingStop = fault; });
+    QObject::connect(running, &Extender::stopped, [&](const Fault& fault) { runningStop = fault; });
     ModuleCalls::init(*hanging, 2, 3, QStringLiteral("Packer S\u00fcd"));
     ModuleCalls::init(*running, 1, 1, QStringLiteral("Packer"));
 

@@ -19,6 +19,7 @@
 #include "TestApplication.h"
 #include "host/EventInfo.h"
 #include "host/Extender.h"
+#include "host/InProcessControl.h"
 #include "platform/Screen.h"
 
 namespace kestrix {
@@ -74,8 +75,8 @@ protected:
         container_ = std::make_unique<QWidget>();
         control_ = plugin_->createControl(QLatin1String(GetParam().progId), container_.get());
         ASSERT_NE(control_, nullptr);
-        extender_ = new Extender(control_, QLatin1String(GetParam().progId), QStringLiteral("O1"),
-                                 ScreenTwips{15.0f, 15.0f});
+        extender_ = InProcessControl::extend(control_, QLatin1String(GetParam().progId),
+                                             QStringLiteral("O1"), ScreenTwips{15.0f, 15.0f});
         QObject::connect(extender_, &Extender::ObjectEvent, extender_,
                          [this](const EventInfo& info) { events_.push_back(info); });
     }

@@ -12,6 +12,7 @@
 #include "fault/Fault.h"
 #include "host/ControlFactory.h"
 #include "host/Extender.h"
+#include "host/InProcessControl.h"
 #include "host/ModuleKinds.h"
 #include "platform/Screen.h"
 
@@ -80,7 +81,7 @@ public:
         // A new control stays hidden until the layout shows it.
         control->hide();
         controls.emplace_back(control);
-        return new Extender(control, progId, name, ScreenTwips{15.0f, 15.0f});
+        return InProcessControl::extend(control, progId, name, ScreenTwips{15.0f, 15.0f});
     }
 
     // The control created under this name ("O3"), or null.

@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "ScopedVariable.h"
+
 namespace kestrix {
 namespace {
 
@@ -183,9 +185,18 @@ TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
     }
 
     // A process left in the module's process group ends with the module's process, as on a line.
+    // That process ends as the shell ends it: the control is destroyed there (its destructor runs;
+    // the checker's own read of its members destroys the other "O1").
+    QTemporaryDir marks;
+    const QString destroyed = marks.filePath("destroyed");
+    const ScopedVariable marking("KESTRIX_TEST_DESTROYED_MARKS", QFile::encodeName(destroyed));
     for (const char* leaving : {"leavinginit", "leavingterminate"}) {
+        QFile::remove(destroyed);
         ContainerRun run = check({checkerPlugin(leaving), "--run", "0", "--json"});
         EXPECT_EQ(run.exitCode, 0) << leaving << run.out.toStdString();
+        QFile file(destroyed);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << leaving;
+        EXPECT_EQ(file.readAll(), "O1\nO1\n") << leaving;
     }
 
     // Why the shell cannot call a member that is there.

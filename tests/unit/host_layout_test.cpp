@@ -6,6 +6,7 @@
 #include <kestrix/ScrollBarDispIds.h>
 
 #include "host/Extender.h"
+#include "host/InProcessControl.h"
 
 #include <QFile>
 #include <string>
@@ -46,8 +47,8 @@ protected:
         HostTest::SetUp();
         scrollBarControl = new RecordingScrollBar(&frame);
         scrollBarControl->resize(38, 526);  // 7890 twips high
-        scrollBar =
-            new Extender(scrollBarControl, "HolvigScrollBar.ScrollBar", "ScrollBar", ScreenTwips{});
+        scrollBar = InProcessControl::extend(scrollBarControl, "HolvigScrollBar.ScrollBar",
+                                             "ScrollBar", ScreenTwips{});
         host->attach(&pictureHaupt, scrollBar);
     }
 

@@ -3,6 +3,7 @@
 #include "host_fixture.h"
 
 #include "host/Extender.h"
+#include "host/InProcessControl.h"
 #include "log/FaultScope.h"
 
 namespace kestrix {
@@ -25,7 +26,7 @@ public:
     Extender* Add(const QString& progId, const QString& name, QWidget* container) override {
         auto* control = new ControlRaisingEventInTerminate(container);
         control->hide();
-        return new Extender(control, progId, name, ScreenTwips{});
+        return InProcessControl::extend(control, progId, name, ScreenTwips{});
     }
     bool isRegistered(const QString&) const override { return true; }
 };

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <set>
 
 namespace kestrix::check {
@@ -86,24 +87,31 @@ bool statOf(pid_t pid, ProcessStat& stat) {
     return true;
 }
 
-// The processes of the group and those whose parent is this one.
-std::vector<ProcessStat> leftBehind(pid_t group) {
+// Every process of the system that the one asked may see.
+std::vector<ProcessStat> allProcesses() {
     std::vector<ProcessStat> found;
     DIR* proc = opendir("/proc");
     if (proc == nullptr) {
         return found;
     }
-    const pid_t self = getpid();
     while (dirent* entry = readdir(proc)) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         ProcessStat stat;
-        if (*end == '\0' && pid > 0 && statOf(static_cast<pid_t>(pid), stat) &&
-            (stat.parent == self || stat.group == group)) {
+        if (*end == '\0' && pid > 0 && statOf(static_cast<pid_t>(pid), stat)) {
             found.push_back(stat);
         }
     }
     closedir(proc);
+    return found;
+}
+
+// The processes of the group and those whose parent is this one.
+std::vector<ProcessStat> leftBehind(pid_t group) {
+    std::vector<ProcessStat> found = allProcesses();
+    const pid_t self = getpid();
+    std::erase_if(
+        found, [&](const ProcessStat& stat) { return stat.parent != self && stat.group != group; });
     return found;
 }
 
@@ -152,6 +160,36 @@ std::vector<Survivor> endSurvivors(pid_t group) {
 }
 
 }  // namespace
+
+// Descendants are found by following each process's parent up to the leader; the dead (zombies
+// waiting to be reaped) run nothing and are left out.
+std::vector<Survivor> outsideGroupBelow(pid_t leader) {
+    const std::vector<ProcessStat> all = allProcesses();
+    std::map<pid_t, pid_t> parentOf;
+    for (const ProcessStat& stat : all) {
+        parentOf[stat.pid] = stat.parent;
+    }
+    const auto below = [&](pid_t pid) {
+        for (int depth = 0; depth < 64 && pid > 1; ++depth) {
+            const auto parent = parentOf.find(pid);
+            if (parent == parentOf.end()) {
+                return false;
+            }
+            pid = parent->second;
+            if (pid == leader) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::vector<Survivor> found;
+    for (const ProcessStat& stat : all) {
+        if (stat.group != leader && stat.state != 'Z' && below(stat.pid)) {
+            found.push_back({stat.pid, stat.command, false});
+        }
+    }
+    return found;
+}
 
 void RecordWriter::write(const QJsonObject& record) {
     QJsonObject tokened = record;

@@ -30,6 +30,10 @@ struct Survivor {
     bool inChildsGroup = false;  // still in the child's process group, not one of its own
 };
 
+// The processes below the leader of a process group (its children, theirs, ...) that have left
+// its group: what a kill of the group would not reach.
+std::vector<Survivor> outsideGroupBelow(pid_t leader);
+
 // How the child of an isolated run ended, and in which step.
 struct ChildEnd {
     enum class Kind {

@@ -21,10 +21,10 @@
 #include "host/EventSinks.h"
 #include "host/Extender.h"
 #include "host/LateBinding.h"
+#include "host/ModuleBackend.h"
 #include "host/ModuleCalls.h"
 #include "host/PluginControlFactory.h"
 #include "host/PluginSafety.h"
-#include "isolation/ModuleProcess.h"
 #include "isolation/ProcessControlFactory.h"
 #include "platform/Clock.h"
 
@@ -36,7 +36,8 @@ constexpr int Slot = 1;
 // waits, before its window visibly freezes; the run asks it for its height this often to find out.
 constexpr int BlockLimitMs = 1000;
 constexpr int HeartbeatMs = 100;
-// The last step, which runs also after a stop: the window goes, and the module's process with it.
+// The last step, which runs also after a stop: the control and the window go, and the module's
+// process ends.
 const QString UnloadStep = QStringLiteral("unload");
 
 QJsonValue jsonOf(const QVariant& value) {
@@ -95,9 +96,8 @@ public:
             letRun();
             terminate();
         }
-        // The module's process (and its process group) ends with the window, as in the shell.
-        step(UnloadStep, QStringLiteral("the window unloads the control"), {},
-             [&] { pictureHaupt_.reset(); });
+        step(UnloadStep, QStringLiteral("the control is destroyed and its process ends"), {},
+             [&] { unload(); });
         out_.write({{QStringLiteral("record"), QStringLiteral("end")}});
     }
 
@@ -193,19 +193,18 @@ private:
 
     // The stop of the module's process and the faults of its own code, each as the line the
     // shell logs. The shell's log finds the module of an escaped fault among its hosts; the
-    // check, which has no host, takes it from the module's process directly.
+    // check, which has no host, takes it from the module's backend.
     void listenTo(Extender& module) {
-        QObject::connect(&module, &Extender::Stopped, [this](const Fault& fault) {
+        QObject::connect(&module, &Extender::stopped, [this](const Fault& fault) {
             stopped_ = true;
             finding(step_, QStringLiteral("stop"), ModuleCalls::stopFaultLine(fault, Slot));
         });
-        if (auto* process = module.findChild<ModuleProcess*>()) {
-            modulePid_ = static_cast<pid_t>(process->processId());
-            QObject::connect(process, &ModuleProcess::OwnFault, [this, &module](const Fault& f) {
-                finding(step_, QStringLiteral("fault"),
-                        ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
-            });
-        }
+        ModuleBackend& backend = module.backend();
+        modulePid_ = static_cast<pid_t>(backend.processId());
+        QObject::connect(&backend, &ModuleBackend::ownFault, [this, &module](const Fault& f) {
+            finding(step_, QStringLiteral("fault"),
+                    ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
+        });
     }
 
     // What the host's calls reach, read from the control's meta-object: only a control in this
@@ -327,6 +326,26 @@ private:
                  answered(QStringLiteral("Terminate"), [&] { ModuleCalls::terminate(*control_); });
                  sinks_.empty(Slot);
              });
+    }
+
+    // As the shell's end: the module's process destroys the control (its destructor runs) and
+    // ends by itself, with what is below it, while the window goes; a process that does not end
+    // within the answer limit is killed. What left the module's process group would outlive a
+    // module process that is killed: it is named first, before its process ends it. A module
+    // that was stopped or never created has no process left to end but the one the window's end
+    // kills.
+    void unload() {
+        if (modulePid_ > 0 && !stopped_) {
+            for (const Survivor& daemon : outsideGroupBelow(modulePid_)) {
+                out_.write({{QStringLiteral("record"), QStringLiteral("survivor")},
+                            {QStringLiteral("step"), UnloadStep},
+                            {QStringLiteral("pid"), daemon.pid},
+                            {QStringLiteral("command"), daemon.command}});
+            }
+        }
+        isolated_->destroyModules();
+        pictureHaupt_.reset();
+        isolated_->awaitModulesEnd();
     }
 
     // One step of the shell's work on the control: its record, its outcome, its end. A fault is

@@ -26,10 +26,10 @@ inline const QString Run = QStringLiteral("run");
 // the library, creates one control the way the shell's NeuesObjekt does, in a module process of
 // the shell's (the module host program beside this one, through the shell's own factory, extender
 // and event sink 1), then takes it through the shell's calls (Init, Refresh, placement and
-// height, a run with its events, Terminate, unloading). What the module's process does (a crash,
-// an exit, a call it leaves unanswered past the answer limit, garbage on its channel, a fault of
-// its own code) is what the shell meets, and is reported as the line the shell logs. Every step
-// and its outcome is a record:
+// height, a run with its events, Terminate, the end: the control destroyed in its process, which
+// then ends by itself). What the module's process does (a crash, an exit, a call it leaves
+// unanswered past the answer limit, garbage on its channel, a fault of its own code) is what the
+// shell meets, and is reported as the line the shell logs. Every step and its outcome is a record:
 //   library  {file, progId, shadows, metaData, iid, className}   where the control comes from
 //   skipped  {line}                       a folder or library the shell passes over
 //   step     {step, call}                 a step begins
@@ -40,6 +40,7 @@ inline const QString Run = QStringLiteral("run");
 //   members  {members, dispIds, events}   what the host's calls reach, and the control's events
 //   event    {step, slot, name, box, arguments}   an event as the shell routes it
 //   height   {twips, pixels}
+//   survivor {step, pid, command}         a process below the module's that left its group
 //   done     {step}                       a step has ended
 //   end      {}                           all steps have run
 void runContainer(const ContainerOptions& options, RecordWriter& out);

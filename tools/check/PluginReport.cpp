@@ -110,6 +110,10 @@ void PluginReport::add(const QJsonObject& record) {
         addFinding(field(record, "step"),
                    findingKind.isEmpty() ? QStringLiteral("fault") : findingKind,
                    field(record, "text"));
+    } else if (kind == QLatin1String("survivor")) {
+        addSurvivor(field(record, "step"),
+                    Survivor{static_cast<pid_t>(record.value(QLatin1String("pid")).toInteger()),
+                             field(record, "command"), false});
     } else if (kind == QLatin1String("event")) {
         QJsonObject event = record;
         event.remove(QStringLiteral("record"));
@@ -138,22 +142,31 @@ void PluginReport::childEnded(const ChildEnd& end) {
                                   "container: the plug-in writes to descriptors it does not own")
                        .arg(counted(end.forgedLines, "line")));
     }
-    // The module's process group ends with its window, as in the shell; what is left came from
-    // the checker's own load of the library (to read its members), or left that group.
+    // What is left came from the checker's own load of the library (to read its members), or
+    // left the module's process group.
     for (const Survivor& survivor : end.survivors) {
-        addFinding(end.step, QStringLiteral("survivor"),
-                   (survivor.inChildsGroup
-                        ? QStringLiteral("process %1 (%2), started when the library was loaded in "
-                                         "the checker's own process, outlived it; a shell that "
-                                         "runs its modules in its own process would keep it "
-                                         "running (ended it)")
-                        : QStringLiteral("process %1 (%2) left the module's process group and "
-                                         "outlived it; the shell's line would keep it running "
-                                         "(ended it)"))
-                       .arg(survivor.pid)
-                       .arg(survivor.command));
+        addSurvivor(end.step, survivor);
     }
     reportEnd(end);
+}
+
+// A process is named once, also when both the container (before the module's process ended what
+// was below it) and the end of the run found it.
+void PluginReport::addSurvivor(const QString& step, const Survivor& survivor) {
+    if (!survivorsNamed_.insert(survivor.pid).second) {
+        return;
+    }
+    addFinding(step, QStringLiteral("survivor"),
+               (survivor.inChildsGroup
+                    ? QStringLiteral("process %1 (%2), started when the library was loaded in "
+                                     "the checker's own process, outlived it; a shell that "
+                                     "runs its modules in its own process would keep it "
+                                     "running (ended it)")
+                    : QStringLiteral("process %1 (%2) left the module's process group and "
+                                     "outlived it; the shell's line would keep it running "
+                                     "(ended it)"))
+                   .arg(survivor.pid)
+                   .arg(survivor.command));
 }
 
 // The container's own process runs no module code but the reading of the control's members; its

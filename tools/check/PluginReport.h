@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <set>
 
 #include "IsolatedRun.h"
 
@@ -25,6 +26,7 @@ public:
 
 private:
     void reportEnd(const ChildEnd& end);
+    void addSurvivor(const QString& step, const Survivor& survivor);
     void addFinding(const QString& step, const QString& kind, const QString& text);
     void print(const QString& line) const;
 
@@ -36,6 +38,7 @@ private:
     QJsonArray skipped_;
     QJsonArray notes_;
     qsizetype findingsBeforeStep_ = 0;
+    std::set<pid_t> survivorsNamed_;
 };
 
 // The text with its control characters written as escapes: \n, \r, \t, \xHH.
