@@ -93,26 +93,26 @@ void ProcessControl::create(ModuleProcess* process) {
 // the host; the frame follows the control's size (its height is its own, as in the window), takes
 // the keyboard back when Tab leaves the control and passes on the wheel the control did not take.
 void ProcessControl::listenTo(ModuleProcess& process) {
-    connect(&process, &ModuleProcess::EventRaised, this, [this](const EventInfo& info) {
+    connect(&process, &ModuleProcess::eventRaised, this, [this](const EventInfo& info) {
         if (Extender* module = extender()) {
             Q_EMIT module->ObjectEvent(info);
         }
     });
-    connect(&process, &ModuleProcess::OwnFault, this, [this](const Fault& fault) {
+    connect(&process, &ModuleProcess::ownFault, this, [this](const Fault& fault) {
         PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
     });
-    connect(&process, &ModuleProcess::Stopped, this, &ProcessControl::stopped);
-    connect(&process, &ModuleProcess::Resized, this, [this](QSize size) {
+    connect(&process, &ModuleProcess::stopped, this, &ProcessControl::stopped);
+    connect(&process, &ModuleProcess::resized, this, [this](QSize size) {
         if (frame_ != nullptr && size.isValid()) {
             frame_->resize(size);
         }
     });
-    connect(&process, &ModuleProcess::FocusLeft, this, [this](bool forward) {
+    connect(&process, &ModuleProcess::focusLeft, this, [this](bool forward) {
         if (frame_ != nullptr) {
             frame_->focusAfter(forward);
         }
     });
-    connect(&process, &ModuleProcess::WheelNotTaken, this, [this](QPoint angleDelta) {
+    connect(&process, &ModuleProcess::wheelNotTaken, this, [this](QPoint angleDelta) {
         if (frame_ != nullptr) {
             frame_->passWheel(angleDelta);
         }

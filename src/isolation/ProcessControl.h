@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "host/RemoteControl.h"
-#include "isolation/ModuleMessage.h"
+#include "channel/ModuleMessage.h"
 #include "platform/Screen.h"
 
 namespace kestrix {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/ControlFactory.h"
-#include "isolation/KeyboardFocus.h"
+#include "channel/KeyboardFocus.h"
 #include "isolation/ModalInputBlock.h"
 #include "platform/Screen.h"
 

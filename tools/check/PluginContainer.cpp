@@ -201,7 +201,7 @@ private:
         });
         if (auto* process = module.findChild<ModuleProcess*>()) {
             modulePid_ = static_cast<pid_t>(process->processId());
-            QObject::connect(process, &ModuleProcess::OwnFault, [this, &module](const Fault& f) {
+            QObject::connect(process, &ModuleProcess::ownFault, [this, &module](const Fault& f) {
                 finding(step_, QStringLiteral("fault"),
                         ModuleCalls::ownCodeFaultLine(f, module.progId(), module.name()));
             });
