@@ -309,8 +309,10 @@ QString ModuleProcess::causeOf(ModuleChannel::Ending ending) const {
 }
 
 // An end it was told to make is its end; any other is a stop, for which what the module broke
-// the channel with before it ended is the cause, not the end itself.
+// the channel with before it ended is the cause, not the end itself. The stop's handlers may end
+// this object's owner: ended follows only while it lives.
 void ModuleProcess::childEnded(int exitCode, bool bySignal) {
+    const QPointer<ModuleProcess> alive(this);
     if (moveTo(State::Ended)) {
         letGo();
     } else if (!isStopped()) {
@@ -318,7 +320,9 @@ void ModuleProcess::childEnded(int exitCode, bool bySignal) {
             channel_ != nullptr ? channel_->readToTheEnd() : std::nullopt;
         stop(broken ? causeOf(*broken) : ModuleStop::processEnded(exitCode, bySignal));
     }
-    Q_EMIT ended();
+    if (alive != nullptr) {
+        Q_EMIT ended();
+    }
 }
 
 bool ModuleProcess::callWaiting() const {

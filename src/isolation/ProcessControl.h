@@ -5,8 +5,8 @@
 #include <QString>
 #include <optional>
 
-#include "host/RemoteControl.h"
 #include "channel/ModuleMessage.h"
+#include "host/RemoteControl.h"
 #include "platform/Screen.h"
 
 namespace kestrix {

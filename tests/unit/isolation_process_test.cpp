@@ -345,6 +345,22 @@ TEST(ModuleProcessLife, EachTurnOfItsLifeIsReportedOnceAndInTheRightState) {
     }
 }
 
+// A module host that cannot be started stops its module with the cause, told from the event loop
+// once the shell listens.
+TEST(ModuleProcessLife, AProgramThatCannotStartStopsItsModuleWithTheCause) {
+    ensureApplication();
+    const std::unique_ptr<ModuleProcess> process =
+        ModuleProcess::start(QStringLiteral("/nonexistent/kestrix-module"));
+    QStringList stops;
+    QObject::connect(process.get(), &ModuleProcess::stopped,
+                     [&](const QString& why) { stops << why; });
+    ASSERT_TRUE(runEventsUntil([&] { return !stops.isEmpty(); }, 20000));
+    EXPECT_TRUE(stops.value(0).startsWith(
+        QStringLiteral("its program /nonexistent/kestrix-module could not be started: ")))
+        << stops.value(0).toStdString();
+    EXPECT_TRUE(process->isStopped());
+}
+
 // One module of the operator window whose process the test scripts: its frame, its control and its
 // extender, as the process factory makes them.
 struct ScriptedSlot {
