@@ -1,10 +1,10 @@
 #include "app/KestrixApplication.h"
 
-#include <cxxabi.h>
 #include <QThread>
 #include <cstdio>
 
 #include "fault/Fault.h"
+#include "fault/NotifyCatchingFaults.h"
 #include "host/ModuleCode.h"
 #include "host/PluginHost.h"
 #include "journal/Notices.h"
@@ -27,14 +27,8 @@ bool KestrixApplication::notify(QObject* receiver, QEvent* event) {
         ModuleCode::childAdded(receiver, static_cast<QChildEvent*>(event)->child());
     }
     const ModuleCode::Running running(receiver);
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (abi::__forced_unwind&) {
-        throw;  // a thread being cancelled must unwind
-    } catch (...) {
-        reportEscapedFault(receiver);
-        return false;
-    }
+    return notifyCatchingFaults([&] { return QApplication::notify(receiver, event); },
+                                [receiver] { reportEscapedFault(receiver); });
 }
 
 void reportEscapedFault(const QObject* receiver) noexcept {

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTimer>
 
+#include "config/EnvironmentSeconds.h"
 #include "hmi/HmiPaths.h"
 #include "hmi/HmiProtocol.h"
 #include "hmi/LocalPeer.h"
@@ -25,23 +26,12 @@ constexpr int TerminateGraceMs = 3000;
 
 }  // namespace
 
+// A day at most: beyond that the timer's milliseconds would overflow long before it matters.
 std::chrono::milliseconds HmiClient::configuredStartTimeout() {
-    const QByteArray setting = qgetenv("KESTRIX_HMI_START_LIMIT_S");
-    if (setting.isEmpty()) {
-        return DefaultStartTimeout;
-    }
-    bool isNumber = false;
-    const int seconds = setting.toInt(&isNumber);
-    // A day at most: beyond that the timer's milliseconds would overflow long before it matters.
     constexpr int LongestSeconds = 86400;
-    if (!isNumber || seconds < 1 || seconds > LongestSeconds) {
-        qWarning(
-            "kestrix: $KESTRIX_HMI_START_LIMIT_S is no whole number of seconds from 1 to %d; "
-            "the runtime gets %lld s",
-            LongestSeconds, static_cast<long long>(DefaultStartTimeout.count() / 1000));
-        return DefaultStartTimeout;
-    }
-    return std::chrono::seconds(seconds);
+    const auto fallback = std::chrono::duration_cast<std::chrono::seconds>(DefaultStartTimeout);
+    return std::chrono::seconds(secondsFromEnvironment(
+        "KESTRIX_HMI_START_LIMIT_S", 1, LongestSeconds, static_cast<int>(fallback.count())));
 }
 
 HmiClient::HmiClient(QObject* parent, std::chrono::milliseconds startTimeout)

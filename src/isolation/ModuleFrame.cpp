@@ -1,6 +1,6 @@
 #include "isolation/ModuleFrame.h"
 
-#include "isolation/KeyboardFocus.h"
+#include "channel/KeyboardFocus.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>

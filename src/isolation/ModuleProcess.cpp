@@ -1,102 +1,116 @@
 #include "isolation/ModuleProcess.h"
 
-#include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QPointer>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 
-#include "isolation/ModuleOrphans.h"
+#include "config/EnvironmentSeconds.h"
+#include "isolation/ModuleHostChild.h"
 #include "isolation/ModuleStop.h"
 
 namespace kestrix {
 namespace {
 
-// The module host finds its end of the channel here.
-constexpr int ChannelDescriptor = 3;
 constexpr int DefaultAnswerLimitSeconds = 10;
+constexpr int LongestAnswerLimitSeconds = 3600;
 constexpr int KillAfterMilliseconds = 1000;
 constexpr int ChannelClosedGraceMilliseconds = 2000;
 
-// A mark no other module process of any shell carries.
-QByteArray freshMark() {
-    static uint32_t made = 0;
-    return QByteArray::number(getpid()) + '.' + QByteArray::number(++made);
+using State = ModuleProcess::State;
+
+// The moves a module's process makes in its life. A stop ends every state but the last two; one
+// while it ends is no stop of the module's (nothing reports it).
+bool allowed(State from, State to) {
+    switch (to) {
+        case State::Spare:
+            return false;
+        case State::Creating:
+            return from == State::Spare;
+        case State::Running:
+            return from == State::Creating;
+        case State::Released:
+            return from == State::Spare || from == State::Creating || from == State::Running;
+        case State::Ending:
+            return from == State::Spare || from == State::Creating || from == State::Running ||
+                   from == State::Released;
+        case State::Ended:
+            return from == State::Ending;
+        case State::Stopped:
+            return from != State::Stopped && from != State::Ended;
+    }
+    return false;
 }
 
 }  // namespace
 
 int ModuleProcess::answerLimitSeconds() {
-    bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue(AnswerLimitVariable, &ok);
-    return ok && seconds >= 1 && seconds <= 3600 ? seconds : DefaultAnswerLimitSeconds;
+    return secondsFromEnvironment(AnswerLimitVariable, 1, LongestAnswerLimitSeconds,
+                                  DefaultAnswerLimitSeconds);
 }
 
-ModuleProcess::ModuleProcess(const QString& program, QObject* parent) : QObject(parent) {
+// The child's end of the pair is made close-on-exec, so no module inherits another module's
+// channel; the child gets it as its channel descriptor.
+std::unique_ptr<ModuleProcess> ModuleProcess::start(const QString& program) {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        const int error = errno;
+        auto process = std::make_unique<ModuleProcess>(nullptr, nullptr);
+        process->stop(ModuleStop::noChannel(error));
+        return process;
+    }
+    auto child = std::make_unique<ModuleHostChild>(program, ends[1]);
+    close(ends[1]);
+    return std::make_unique<ModuleProcess>(
+        std::move(child), std::make_unique<ModuleChannel>(ends[0], nullptr, MaxMessagesPerSecond));
+}
+
+ModuleProcess::ModuleProcess(std::unique_ptr<ModuleChild> child,
+                             std::unique_ptr<ModuleChannel> channel, QObject* parent)
+    : QObject(parent), child_(std::move(child)), channel_(std::move(channel)) {
     answerLimit_.setSingleShot(true);
     connect(&answerLimit_, &QTimer::timeout, this, &ModuleProcess::answerLimitReached);
     connect(&lifeCheck_, &QTimer::timeout, this, &ModuleProcess::lifeCheckDue);
-    connect(&process_, &QProcess::finished, this, &ModuleProcess::processFinished);
-    connect(&process_, &QProcess::errorOccurred, this, &ModuleProcess::processError);
-    start(program);
+    if (child_ != nullptr) {
+        connect(child_.get(), &ModuleChild::ended, this, &ModuleProcess::childEnded);
+        connect(child_.get(), &ModuleChild::failedToStart, this, &ModuleProcess::stop);
+    }
+    if (channel_ != nullptr) {
+        connect(channel_.get(), &ModuleChannel::Received, this, &ModuleProcess::received);
+        connect(channel_.get(), &ModuleChannel::Closed, this, &ModuleProcess::channelClosed);
+    }
 }
 
+// The process, if it still runs, is killed with its group as its child goes.
 ModuleProcess::~ModuleProcess() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.disconnect(this);
-        signalGroup(SIGKILL);
-        process_.waitForFinished(KillAfterMilliseconds);
+    if (child_ != nullptr) {
+        child_->disconnect(this);
+        child_.reset();
     }
-    ModuleOrphans::endOrphansOf(mark_, static_cast<pid_t>(hostGroup_));
 }
 
-// The child's end of the pair is its descriptor 3 and nothing else of the shell's: the pair is
-// made close-on-exec, so no module inherits another module's channel. In the child, before the
-// program runs: a process group of its own (so that whatever it starts is ended with it), and
-// death with the shell, also when the shell is killed: TERM, on which the module host ends its
-// whole group.
-void ModuleProcess::start(const QString& program) {
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        stopped_ = true;
-        cause_ = ModuleStop::noChannel(errno);
-        return;
+bool ModuleProcess::moveTo(State next) {
+    if (!allowed(state_, next)) {
+        return false;
     }
-    mark_ = QByteArray(ModuleOrphans::MarkVariable) + '=' + freshMark();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(ModuleOrphans::MarkVariable),
-                       QString::fromLatin1(mark_.mid(mark_.indexOf('=') + 1)));
-    process_.setProcessEnvironment(environment);
-    const int childEnd = ends[1];
-    const pid_t shell = getpid();
-    process_.setProgram(program);
-    process_.setArguments({QStringLiteral("--channel"), QString::number(ChannelDescriptor)});
-    process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    process_.setStandardInputFile(QProcess::nullDevice());
-    process_.setChildProcessModifier([childEnd, shell] {
-        setpgid(0, 0);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != shell) {
-            _exit(127);
-        }
-        if (childEnd == ChannelDescriptor) {
-            fcntl(ChannelDescriptor, F_SETFD, 0);
-        } else {
-            dup2(childEnd, ChannelDescriptor);
-        }
-    });
-    process_.start();
-    hostGroup_ = process_.processId();
-    close(childEnd);
-    channel_ = new ModuleChannel(ends[0], this, MaxMessagesPerSecond);
-    connect(channel_, &ModuleChannel::Received, this, &ModuleProcess::received);
-    connect(channel_, &ModuleChannel::Closed, this, &ModuleProcess::channelClosed);
+    state_ = next;
+    return true;
 }
 
+bool ModuleProcess::serves() const {
+    return state_ == State::Spare || state_ == State::Creating || state_ == State::Running ||
+           state_ == State::Released;
+}
+
+// A waiting call's loop may run whatever the window does meanwhile, the end of this process's
+// owner among it: nothing of this object is touched after the loop unless it still lives.
 std::optional<QVariantList> ModuleProcess::call(ModuleMessage message, const QString& member) {
-    if (stopped_) {
+    if (message.kind == ModuleMessage::Kind::Create) {
+        moveTo(State::Creating);
+    }
+    if (!serves()) {
         return std::nullopt;
     }
     QEventLoop loop;
@@ -105,7 +119,7 @@ std::optional<QVariantList> ModuleProcess::call(ModuleMessage message, const QSt
     message.number = call.number;
     channel_->send(message);
     restartAnswerLimit();
-    if (!call.settled() && !stopped_) {
+    if (!call.settled() && serves()) {
         QPointer<ModuleProcess> alive(this);
         loop.exec();
         if (alive == nullptr) {
@@ -122,18 +136,20 @@ std::optional<QVariantList> ModuleProcess::call(ModuleMessage message, const QSt
 }
 
 void ModuleProcess::send(const ModuleMessage& message) {
-    if (!stopped_) {
+    if (!isStopped()) {
         channel_->send(message);
     }
 }
 
 void ModuleProcess::checkLife() {
-    lifeCheck_.start(answerLimitSeconds_ * 500);
+    if (moveTo(State::Running)) {
+        lifeCheck_.start(answerLimitSeconds_ * 500);
+    }
 }
 
 // A call that waits has the answer limit of its own, which names the call.
 void ModuleProcess::lifeCheckDue() {
-    if (stopped_ || ending_) {
+    if (state_ != State::Running && state_ != State::Released) {
         return;
     }
     if (checksSincePing_ < 0) {
@@ -145,7 +161,9 @@ void ModuleProcess::lifeCheckDue() {
 }
 
 void ModuleProcess::releaseEvents() {
-    released_ = true;
+    if (!moveTo(State::Released)) {
+        return;
+    }
     send(Message::Release().frame());
     for (WaitingCall* call : waiting_) {
         call->released = true;
@@ -155,12 +173,11 @@ void ModuleProcess::releaseEvents() {
 }
 
 // From here on the process is expected to end: no life check, no answer limit (the caller waits
-// for Ended within its own limit), and its end or its closed channel stops it without a word.
+// for ended within its own limit), and its end or its closed channel stops it without a word.
 void ModuleProcess::end() {
-    if (ending_) {
+    if (!moveTo(State::Ending)) {
         return;
     }
-    ending_ = true;
     lifeCheck_.stop();
     answerLimit_.stop();
     send(Message::End().frame());
@@ -169,7 +186,7 @@ void ModuleProcess::end() {
 // A message of a kind the shell does not take, or whose fields are not that kind's, is
 // unreadable: the module is stopped.
 void ModuleProcess::received(const ModuleMessage& message) {
-    if (stopped_) {
+    if (isStopped()) {
         return;
     }
     using Kind = ModuleMessage::Kind;
@@ -197,19 +214,19 @@ void ModuleProcess::received(const ModuleMessage& message) {
         case Kind::OwnFault:
             if (auto fault = Message::OwnFault::from(message)) {
                 readable = true;
-                Q_EMIT OwnFault(fault->fault());
+                Q_EMIT ownFault(fault->fault());
             }
             break;
         case Kind::FocusLeft:
             if (auto focus = Message::FocusLeft::from(message)) {
                 readable = true;
-                Q_EMIT FocusLeft(focus->forward);
+                Q_EMIT focusLeft(focus->forward);
             }
             break;
         case Kind::Resized:
-            if (auto resized = Message::Resized::from(message)) {
+            if (auto size = Message::Resized::from(message)) {
                 readable = true;
-                Q_EMIT Resized(QSize(resized->width, resized->height));
+                Q_EMIT resized(QSize(size->width, size->height));
             }
             break;
         case Kind::Alive:
@@ -224,7 +241,7 @@ void ModuleProcess::received(const ModuleMessage& message) {
         case Kind::Wheel:
             if (auto wheel = Message::Wheel::from(message)) {
                 readable = true;
-                Q_EMIT WheelNotTaken(QPoint(wheel->x, wheel->y));
+                Q_EMIT wheelNotTaken(QPoint(wheel->x, wheel->y));
             }
             break;
         default:
@@ -254,21 +271,20 @@ void ModuleProcess::answered(uint32_t number, QVariantList values, std::optional
     }
 }
 
+// While the end runs the module's events are not shown: its emit returns at once.
 void ModuleProcess::showEvent(uint32_t number, const EventInfo& info) {
-    if (!released_) {
+    if (state_ == State::Spare || state_ == State::Creating || state_ == State::Running) {
         ++eventsShown_;
         restartAnswerLimit();
         QPointer<ModuleProcess> alive(this);
-        Q_EMIT EventRaised(info);
+        Q_EMIT eventRaised(info);
         if (alive == nullptr) {
             return;
         }
         --eventsShown_;
     }
     // The module's emit waits for the answer to its own number.
-    if (!stopped_) {
-        channel_->send(Message::EventDone().frame(number));
-    }
+    send(Message::EventDone().frame(number));
     restartAnswerLimit();
 }
 
@@ -277,9 +293,9 @@ void ModuleProcess::channelClosed(ModuleChannel::Ending ending) {
         stop(causeOf(ending));
         return;
     }
-    // The process is ending as a rule, and its status will say how; one that lives on without its
+    // The process is ending as a rule, and its end will say how; one that lives on without its
     // channel is stopped after a while, without holding up the window meanwhile.
-    if (process_.state() == QProcess::NotRunning) {
+    if (hasEnded()) {
         return;
     }
     QTimer::singleShot(ChannelClosedGraceMilliseconds, this, [this] {
@@ -292,23 +308,20 @@ QString ModuleProcess::causeOf(ModuleChannel::Ending ending) const {
                                                     : ModuleStop::Unreadable;
 }
 
-// What the module broke the channel with before its end is the cause, not the end itself. What
-// it started goes with it.
-void ModuleProcess::processFinished(int exitCode, QProcess::ExitStatus status) {
-    const std::optional<ModuleChannel::Ending> broken =
-        channel_ != nullptr && !stopped_ ? channel_->readToTheEnd() : std::nullopt;
-    stop(broken ? causeOf(*broken)
-                : ModuleStop::processEnded(exitCode, status == QProcess::CrashExit));
-    ModuleOrphans::endOrphansOf(mark_, static_cast<pid_t>(hostGroup_));
-    if (ending_) {
-        Q_EMIT Ended();
+// An end it was told to make is its end; any other is a stop, for which what the module broke
+// the channel with before it ended is the cause, not the end itself. The stop's handlers may end
+// this object's owner: ended follows only while it lives.
+void ModuleProcess::childEnded(int exitCode, bool bySignal) {
+    const QPointer<ModuleProcess> alive(this);
+    if (moveTo(State::Ended)) {
+        letGo();
+    } else if (!isStopped()) {
+        const std::optional<ModuleChannel::Ending> broken =
+            channel_ != nullptr ? channel_->readToTheEnd() : std::nullopt;
+        stop(broken ? causeOf(*broken) : ModuleStop::processEnded(exitCode, bySignal));
     }
-}
-
-void ModuleProcess::processError(QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) {
-        stop(QStringLiteral("its program %1 could not be started: %2")
-                 .arg(process_.program(), process_.errorString()));
+    if (alive != nullptr) {
+        Q_EMIT ended();
     }
 }
 
@@ -318,7 +331,7 @@ bool ModuleProcess::callWaiting() const {
 }
 
 void ModuleProcess::restartAnswerLimit() {
-    if (!stopped_ && !ending_ && callWaiting() && eventsShown_ == 0) {
+    if (serves() && callWaiting() && eventsShown_ == 0) {
         answerLimit_.start(answerLimitSeconds_ * 1000);
     } else {
         answerLimit_.stop();
@@ -333,47 +346,41 @@ void ModuleProcess::answerLimitReached() {
     }
 }
 
+// A stop while the process ends is no stop of the module's: nothing reports it.
 void ModuleProcess::stop(const QString& cause) {
-    if (stopped_) {
+    const bool ending = state_ == State::Ending;
+    if (!moveTo(State::Stopped)) {
         return;
     }
-    stopped_ = true;
     cause_ = cause;
+    letGo();
+    endProcessGroup();
+    if (!ending) {
+        Q_EMIT stopped(cause);
+    }
+}
+
+void ModuleProcess::letGo() {
     answerLimit_.stop();
     lifeCheck_.stop();
     if (channel_ != nullptr) {
         channel_->shut();
     }
-    endProcessGroup();
     for (WaitingCall* call : waiting_) {
         call->loop->quit();
-    }
-    if (!ending_) {
-        Q_EMIT Stopped(cause);
     }
 }
 
 void ModuleProcess::endProcessGroup() {
-    if (process_.state() == QProcess::NotRunning) {
+    if (hasEnded()) {
         return;
     }
-    signalGroup(SIGTERM);
+    child_->signalGroup(SIGTERM);
     QTimer::singleShot(KillAfterMilliseconds, this, [this] {
-        if (process_.state() != QProcess::NotRunning) {
-            signalGroup(SIGKILL);
+        if (!hasEnded()) {
+            child_->signalGroup(SIGKILL);
         }
     });
-}
-
-// The group has the process's number; until the child has made it, the process alone is there.
-void ModuleProcess::signalGroup(int signal) {
-    const auto pid = static_cast<pid_t>(process_.processId());
-    if (pid <= 0) {
-        return;
-    }
-    if (::kill(-pid, signal) != 0) {
-        ::kill(pid, signal);
-    }
 }
 
 }  // namespace kestrix

@@ -89,23 +89,23 @@ void ProcessControl::create(ModuleProcess* process) {
 // in the window), takes the keyboard back when Tab leaves the control and passes on the wheel the
 // control did not take.
 void ProcessControl::listenTo(ModuleProcess& process) {
-    connect(&process, &ModuleProcess::EventRaised, this, &ProcessControl::eventRaised);
-    connect(&process, &ModuleProcess::OwnFault, this, [this](const Fault& fault) {
+    connect(&process, &ModuleProcess::eventRaised, this, &ProcessControl::eventRaised);
+    connect(&process, &ModuleProcess::ownFault, this, [this](const Fault& fault) {
         PluginHost::ReportEscapedFault(fault, frame_, QStringLiteral("ModuleFrame"));
         Q_EMIT ownFault(fault);
     });
-    connect(&process, &ModuleProcess::Stopped, this, &ProcessControl::processStopped);
-    connect(&process, &ModuleProcess::Resized, this, [this](QSize size) {
+    connect(&process, &ModuleProcess::stopped, this, &ProcessControl::processStopped);
+    connect(&process, &ModuleProcess::resized, this, [this](QSize size) {
         if (frame_ != nullptr && size.isValid()) {
             frame_->resize(size);
         }
     });
-    connect(&process, &ModuleProcess::FocusLeft, this, [this](bool forward) {
+    connect(&process, &ModuleProcess::focusLeft, this, [this](bool forward) {
         if (frame_ != nullptr) {
             frame_->focusAfter(forward);
         }
     });
-    connect(&process, &ModuleProcess::WheelNotTaken, this, [this](QPoint angleDelta) {
+    connect(&process, &ModuleProcess::wheelNotTaken, this, [this](QPoint angleDelta) {
         if (frame_ != nullptr) {
             frame_->passWheel(angleDelta);
         }

@@ -5,8 +5,8 @@
 #include <QString>
 #include <optional>
 
+#include "channel/ModuleMessage.h"
 #include "host/ModuleBackend.h"
-#include "isolation/ModuleMessage.h"
 #include "platform/Screen.h"
 
 namespace kestrix {

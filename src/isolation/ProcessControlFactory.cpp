@@ -112,7 +112,7 @@ void ProcessControlFactory::modulesStarted() {
 ModuleProcess* ProcessControlFactory::takeProcess() {
     std::unique_ptr<ModuleProcess> process = takeRunningSpare();
     if (process == nullptr) {
-        process = std::make_unique<ModuleProcess>(moduleHostProgram_);
+        process = ModuleProcess::start(moduleHostProgram_);
     }
     // While the modules start, no process starts beside their creation and layout; the spares for
     // restarts follow once they have started.
@@ -167,7 +167,7 @@ void ProcessControlFactory::awaitModulesEnd() {
         limit.setSingleShot(true);
         QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
         for (const auto& process : ending_) {
-            QObject::connect(process.get(), &ModuleProcess::Ended, &loop, [&] {
+            QObject::connect(process.get(), &ModuleProcess::ended, &loop, [&] {
                 if (allEnded()) {
                     loop.quit();
                 }
@@ -196,7 +196,7 @@ void ProcessControlFactory::dropDeadSpares() {
 void ProcessControlFactory::startSparesUpTo(int count) {
     dropDeadSpares();
     while (spares_.size() < static_cast<size_t>(count)) {
-        spares_.push_back(std::make_unique<ModuleProcess>(moduleHostProgram_));
+        spares_.push_back(ModuleProcess::start(moduleHostProgram_));
     }
 }
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "channel/KeyboardFocus.h"
 #include "host/ControlFactory.h"
-#include "isolation/KeyboardFocus.h"
 #include "isolation/ModalInputBlock.h"
 #include "platform/Screen.h"
 

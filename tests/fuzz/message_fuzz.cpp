@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "isolation/ModuleMessage.h"
+#include "channel/ModuleMessage.h"
 
 namespace {
 

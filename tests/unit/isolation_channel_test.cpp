@@ -14,7 +14,7 @@
 
 #include "TestApplication.h"
 #include "WaitUntil.h"
-#include "isolation/ModuleChannel.h"
+#include "channel/ModuleChannel.h"
 
 namespace kestrix {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "channel/MessageCodec.h"
 #include "fault/Fault.h"
-#include "isolation/MessageCodec.h"
 
 namespace kestrix {
 

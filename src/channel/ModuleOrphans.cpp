@@ -1,4 +1,4 @@
-#include "isolation/ModuleOrphans.h"
+#include "channel/ModuleOrphans.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "channel/KeyboardFocus.h"
+#include "channel/ModuleOrphans.h"
 #include "host/Extender.h"
-#include "isolation/KeyboardFocus.h"
-#include "isolation/ModuleOrphans.h"
 
 namespace kestrix {
 

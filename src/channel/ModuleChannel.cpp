@@ -1,4 +1,4 @@
-#include "isolation/ModuleChannel.h"
+#include "channel/ModuleChannel.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

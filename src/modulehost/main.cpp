@@ -1,7 +1,6 @@
 // kestrix-module: runs one plug-in module of the operator window in a process of its own. The
 // shell starts it with the private channel as a descriptor; it is not meant to be run by hand.
 
-#include <cxxabi.h>
 #include <signal.h>
 #include <QApplication>
 #include <QThread>
@@ -11,8 +10,9 @@
 #include <string>
 
 #include "ModuleServer.h"
+#include "channel/ModuleOrphans.h"
 #include "fault/Fault.h"
-#include "isolation/ModuleOrphans.h"
+#include "fault/NotifyCatchingFaults.h"
 
 namespace kestrix {
 namespace {
@@ -26,14 +26,8 @@ public:
     void serve(ModuleServer* server) { server_ = server; }
 
     bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (abi::__forced_unwind&) {
-            throw;  // a thread being cancelled must unwind
-        } catch (...) {
-            report(currentFault());
-            return false;
-        }
+        return notifyCatchingFaults([&] { return QApplication::notify(receiver, event); },
+                                    [this] { report(currentFault()); });
     }
 
 private:

@@ -6,7 +6,7 @@
 #include <deque>
 #include <optional>
 
-#include "isolation/ModuleMessage.h"
+#include "channel/ModuleMessage.h"
 
 namespace kestrix {
 

@@ -1,4 +1,4 @@
-#include "isolation/KeyboardFocus.h"
+#include "channel/KeyboardFocus.h"
 
 #include <QEvent>
 #include <QGuiApplication>

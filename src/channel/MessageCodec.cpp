@@ -1,4 +1,4 @@
-#include "isolation/MessageCodec.h"
+#include "channel/MessageCodec.h"
 
 #include <QtEndian>
 #include <algorithm>

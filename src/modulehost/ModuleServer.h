@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "channel/ModuleChannel.h"
 #include "fault/Fault.h"
 #include "host/EventInfo.h"
 #include "host/PluginControlFactory.h"
-#include "isolation/ModuleChannel.h"
 
 class QEventLoop;
 

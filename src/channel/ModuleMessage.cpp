@@ -1,4 +1,4 @@
-#include "isolation/ModuleMessage.h"
+#include "channel/ModuleMessage.h"
 
 #include <QtEndian>
 
