@@ -85,6 +85,11 @@ ModuleProcess::ModuleProcess(std::unique_ptr<ModuleChild> child,
 
 // The process, if it still runs, is killed with its group as its child goes.
 ModuleProcess::~ModuleProcess() {
+    // A call still waiting in its nested loop returns nothing: the module went with its window.
+    for (WaitingCall* call : waiting_) {
+        call->released = true;
+        call->loop->quit();
+    }
     if (child_ != nullptr) {
         child_->disconnect(this);
         child_.reset();

@@ -48,6 +48,8 @@ void ProcessControl::create(ModuleProcess* process) {
     process->setParent(this);
     process_ = process;
     listenTo(*process);
+    // The creation waits in a nested loop, in which the window may let the module go.
+    const QPointer<ProcessControl> self(this);
     creating_ = true;
     std::optional<QVariantList> created;
     try {
@@ -60,9 +62,14 @@ void ProcessControl::create(ModuleProcess* process) {
         create.window = window;
         created = process->call(create.frame(), ModuleStop::CreationCall);
     } catch (const Fault& fault) {
-        process->stop(fault.description());
-        creating_ = false;
+        if (self != nullptr) {
+            process->stop(fault.description());
+            creating_ = false;
+        }
         throw;
+    }
+    if (self == nullptr) {
+        raiseFault(ErrorNumber::ObjectNotSet);
     }
     creating_ = false;
     // Released because the end has begun: the module is not shown, only terminated.

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "FaultOf.h"
 #include "FixedClock.h"
 #include "ScriptedModule.h"
 #include "TestApplication.h"
@@ -440,6 +441,30 @@ TEST(ModuleLifeCheck, AModuleThatHangsBetweenCallsIsStoppedAndARunningOneIsNot) 
     auto* runningFrame = pictureHaupt.findChild<QWidget*>(QStringLiteral("O2"));
     EXPECT_FALSE(runningFrame->findChild<QWidget*>(QStringLiteral("stoppedPanel"))
                      ->isVisibleTo(runningFrame));
+}
+
+// The window may let a module go while its process creates it: the creation ends with Object not
+// set (91), and nothing of the module is touched after it went (the sanitizer build would see it).
+TEST(ModuleCreation, AModuleLetGoWhileItsProcessCreatesItEndsTheCreationWithObjectNotSet) {
+    ensureApplication();
+    PluginControlFactory registry({}, ScreenTwips{});
+    const FixedClock clock({2026, 12, 8, 9, 14, 3});
+    ProcessControlFactory processes(registry, QStringLiteral("/nonexistent"), ScreenTwips{}, clock,
+                                    0);
+    auto* frame = new ModuleFrame(nullptr);
+    auto* control =
+        new ProcessControl(processes, QStringLiteral("scripted.so"), QStringLiteral("XKX_OCR.OCR"),
+                           QStringLiteral("O1"), frame, ScreenTwips{}, clock);
+    new Extender(frame, control, QStringLiteral("XKX_OCR.OCR"), QStringLiteral("O1"),
+                 ScreenTwips{});
+    ScriptedModule module;
+    module.answerBy([frame](ScriptedModule&, const ModuleMessage& message) {
+        if (message.kind == ModuleMessage::Kind::Create) {
+            frame->deleteLater();  // never answered: the module goes while it waits
+        }
+    });
+    EXPECT_EQ(faultOf([&] { control->create(module.process.release()); }).number(),
+              ErrorNumber::ObjectNotSet);
 }
 
 }  // namespace
