@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 
 #include "platform/Clock.h"
+#include "platform/x11/X11InputFocus.h"
 
 namespace kestrix {
 
@@ -130,7 +131,7 @@ void ModuleFrame::showModule() {
 }
 
 void ModuleFrame::focusAfter(bool forward) {
-    KeyboardFocus::takeFocus(*window());
+    X11InputFocus::give(window()->winId());
     for (QWidget* field = forward ? nextInFocusChain() : previousInFocusChain(); field != this;
          field = forward ? field->nextInFocusChain() : field->previousInFocusChain()) {
         if (KeyboardFocus::takesTabFocus(*field) && !isAncestorOf(field)) {
