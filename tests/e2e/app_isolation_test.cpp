@@ -102,8 +102,7 @@ protected:
         const auto press = [&](const char* key) {
             on.xdotool({QStringLiteral("key"), QLatin1String(key)});
         };
-        const int slot2 = 30 + TypingModuleHeight;  // the height of slot 1's module below
-        on.clickAt(window, 100, 30);                // slot 1's field, the pointer stays there
+        on.clickAt(window, 100, 30);  // slot 1's field; the pointer stays there
         type(1, "a", true);
         press("Tab");
         type(2, "b", true);
@@ -113,9 +112,12 @@ protected:
         type(2, "d", true);
         press("Tab");  // out of the last module
         type(0, "e", false);
-        on.clickAt(window, 100, slot2 + TypingModuleHeight / 2);  // slot 2's background
-        type(0, "f", false);
-        on.clickAt(window, 100, slot2);  // slot 2's field
+        press("shift+Tab");  // back into it
+        type(2, "f", true);
+        // Slot 1's background, the operator window left as it is.
+        on.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                    QStringLiteral("100"), QString::number(30 + TypingModuleHeight / 2),
+                    QStringLiteral("click"), QStringLiteral("1")});
         type(2, "g", true);
         return typed();
     }
@@ -289,9 +291,10 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
 
 // The keys of one sequence land where they land when the modules run in the shell's own process
 // (that line runs beside, on an X server of its own): Tab and Backtab into a field with text select
-// it, so the text typed replaces it; Tab out of the last module gives the keys to the window's next
-// field, though the pointer rests on a module; a click on a module's background gives no field the
-// keyboard. Two typing modules record each text; the last click and key show that all is recorded.
+// it, so the text typed replaces it; after Tab out of the last module the keys are the window's,
+// though the pointer rests on a module (none reaches a module's field, and Backtab goes back into
+// the module); a click on a module's background leaves the keyboard where it was. Two typing
+// modules record each text they are given.
 TEST_F(ModulesInProcesses, KeysLandWhereTheyLandWithTheModulesInTheShellsProcess) {
     XServer otherX(XServer::WithWindowManager);
     ASSERT_TRUE(otherX.ok()) << otherX.error();
@@ -310,7 +313,7 @@ TEST_F(ModulesInProcesses, KeysLandWhereTheyLandWithTheModulesInTheShellsProcess
     }
     const QStringList expected = {QStringLiteral("O1 a"), QStringLiteral("O2 b"),
                                   QStringLiteral("O1 c"), QStringLiteral("O2 d"),
-                                  QStringLiteral("O2 dg")};
+                                  QStringLiteral("O2 f"), QStringLiteral("O2 fg")};
     for (InstalledLine* each : {&line, &inProcess}) {
         ASSERT_TRUE(each->waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
         EXPECT_EQ(typeAcrossTwoModules(*each).join('|').toStdString(),

@@ -1,5 +1,6 @@
 #include "platform/x11/X11InputFocus.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 
@@ -27,6 +28,7 @@ KeyKind kindOf(const QKeyEvent& key) {
 // Xlib defines macros (Bool, Status, None, KeyPress) that clash with Qt's headers: it comes last,
 // and this file is compiled on its own in a unity build.
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 namespace kestrix::X11InputFocus {
 namespace {
@@ -43,6 +45,25 @@ void give(WId window) {
     if (Display* display = xDisplay(); display != nullptr && window != 0) {
         XSetInputFocus(display, static_cast<Window>(window), RevertToParent, CurrentTime);
         XFlush(display);
+    }
+}
+
+void giveToEmbedded(WId container) {
+    Display* display = xDisplay();
+    if (display == nullptr || container == 0) {
+        return;
+    }
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, static_cast<Window>(container), &root, &parent, &children, &count) !=
+            0 &&
+        count == 1) {
+        give(static_cast<WId>(children[0]));
+    }
+    if (children != nullptr) {
+        XFree(children);
     }
 }
 
@@ -78,6 +99,41 @@ bool passKey(const QKeyEvent& key, WId to) {
                                    reinterpret_cast<XEvent*>(&event));
     XFlush(display);
     return sent != 0;
+}
+
+Arrivals::Arrivals(std::function<void(WId)> arrived) : arrived_(std::move(arrived)) {
+    if (xDisplay() != nullptr) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+}
+
+Arrivals::~Arrivals() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+}
+
+// The focus comes to the window itself from within it (inferior), from its parents (ancestor) or
+// from elsewhere (nonlinear); the other details tell of the focus on a window within it or of the
+// pointer. A focus that a keyboard grab lends or returns is no arrival.
+bool Arrivals::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") {
+        return false;
+    }
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_FOCUS_IN) {
+        return false;
+    }
+    const auto* focus = static_cast<const xcb_focus_in_event_t*>(message);
+    const bool itself = focus->detail == XCB_NOTIFY_DETAIL_INFERIOR ||
+                        focus->detail == XCB_NOTIFY_DETAIL_ANCESTOR ||
+                        focus->detail == XCB_NOTIFY_DETAIL_NONLINEAR;
+    const bool lasting =
+        focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
+    if (itself && lasting) {
+        arrived_(static_cast<WId>(focus->event));
+    }
+    return false;
 }
 
 }  // namespace kestrix::X11InputFocus

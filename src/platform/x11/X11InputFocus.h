@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QWindow>
+#include <functional>
 
 class QKeyEvent;
 
@@ -18,6 +20,10 @@ namespace X11InputFocus {
 // Gives the input focus to the window.
 void give(WId window);
 
+// Gives the input focus to the window that another process put into this container window (its
+// only child window); nothing when it holds none.
+void giveToEmbedded(WId container);
+
 // Whether the input focus is known to be on another window than this one; false without an X
 // display.
 bool isElsewhere(WId window);
@@ -25,6 +31,21 @@ bool isElsewhere(WId window);
 // Sends a key that reached one of this process's windows on to a window of another process, as
 // the X server would have reported it there. False when it could not be sent.
 bool passKey(const QKeyEvent& key, WId to);
+
+// Tells of each time the input focus comes to one of this process's windows itself, not to a
+// window within it, while it exists: the window's id. Without an X display it tells of nothing.
+class Arrivals final : public QAbstractNativeEventFilter {
+public:
+    explicit Arrivals(std::function<void(WId)> arrived);
+    ~Arrivals() override;
+    Arrivals(const Arrivals&) = delete;
+    Arrivals& operator=(const Arrivals&) = delete;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    std::function<void(WId)> arrived_;
+};
 
 }  // namespace X11InputFocus
 }  // namespace kestrix
