@@ -21,7 +21,10 @@ namespace kestrix {
 //   - Tab onto a module's place in the operator window (Backtab) enters the module at its first
 //     (last) field (ControlKeyboard in the module host, asked by the shell's frame);
 //   - a key that reaches a module's window while the input focus is elsewhere (X gives it to the
-//     window under the pointer) is the shell's: the module host passes it on.
+//     window under the pointer) is the shell's: the module host passes it on;
+//   - the input focus that the window manager gives back to the operator window itself (on a click
+//     into a module's background, as a box closes) goes on to the module whose place holds the
+//     window's focus (ModuleFrame, in the shell).
 // These are the rules of a control in the operator window's own process, kept across the two.
 namespace KeyboardFocus {
 
