@@ -1,20 +1,11 @@
 #include "channel/KeyboardFocus.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 
-// Xlib defines macros (Bool, Status, None) that clash with Qt's headers: it comes last, and this
-// file is compiled on its own in a unity build.
-#include <X11/Xlib.h>
+#include "platform/x11/X11InputFocus.h"
 
 namespace kestrix::KeyboardFocus {
 namespace {
-
-Display* xDisplay() {
-    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                                   : nullptr;
-    return x11 != nullptr ? x11->display() : nullptr;
-}
 
 // The control's first field in Tab order that takes the focus by Tab, or its last; null when it has
 // none.
@@ -34,6 +25,22 @@ QWidget* edgeField(QWidget& control, bool first) {
     return first ? firstField : lastField;
 }
 
+Qt::FocusReason tabReason(bool forward) {
+    return forward ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+}
+
+// A widget takes the focus by a click when it and the widget it passes its focus to both do.
+bool takesClickFocus(const QWidget& widget) {
+    const QWidget* target = &widget;
+    while (target->focusProxy() != nullptr) {
+        target = target->focusProxy();
+    }
+    const auto clicks = [](const QWidget& w) {
+        return (w.focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus;
+    };
+    return widget.isEnabled() && clicks(widget) && clicks(*target);
+}
+
 }  // namespace
 
 bool takesTabFocus(const QWidget& field) {
@@ -41,11 +48,16 @@ bool takesTabFocus(const QWidget& field) {
            field.isEnabled();
 }
 
-void takeFocus(QWidget& window) {
-    if (Display* display = xDisplay()) {
-        XSetInputFocus(display, static_cast<Window>(window.winId()), RevertToParent, CurrentTime);
-        XFlush(display);
+bool clickGivesFocus(const QWidget& widget) {
+    for (const QWidget* w = &widget; w != nullptr; w = w->parentWidget()) {
+        if (takesClickFocus(*w)) {
+            return true;
+        }
+        if (w->isWindow()) {
+            break;
+        }
     }
+    return false;
 }
 
 bool leavesControl(QWidget& control, int key, Qt::KeyboardModifiers modifiers, bool& forward) {
@@ -60,27 +72,45 @@ bool leavesControl(QWidget& control, int key, Qt::KeyboardModifiers modifiers, b
     return focus == edgeField(control, !forward);
 }
 
-bool enterControl(QWidget& window, QWidget& control, bool forward) {
+ControlKeyboard::ControlKeyboard(QWidget& window) : window_(window) {
+    window_.installEventFilter(this);
+}
+
+bool ControlKeyboard::enter(QWidget& control, bool forward) {
     QWidget* field = edgeField(control, forward);
     if (field == nullptr) {
         return false;
     }
-    takeFocus(window);
-    field->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    reason_ = tabReason(forward);
+    entering_ = window_.isActiveWindow() ? nullptr : field;
+    field->setFocus(reason_);
     return true;
+}
+
+void ControlKeyboard::leave(bool forward) {
+    entering_ = nullptr;
+    window_.setFocus(tabReason(forward));
+}
+
+// The window is told of its activation before Qt gives its focus widget the keyboard: the field
+// takes it here for Tab's reason, and Qt then finds it has it already.
+bool ControlKeyboard::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &window_ && event->type() == QEvent::WindowActivate && entering_ != nullptr) {
+        QWidget* field = entering_;
+        entering_ = nullptr;
+        if (field->window() == &window_) {
+            field->setFocus(reason_);
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool ReclaimOnClick::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
         QWidget* window = static_cast<QWidget*>(watched)->window();
-        Display* display = xDisplay();
-        if (display != nullptr && window->internalWinId() != 0) {
-            Window focus = 0;
-            int revert = 0;
-            XGetInputFocus(display, &focus, &revert);
-            if (focus != static_cast<Window>(window->internalWinId())) {
-                takeFocus(*window);
-            }
+        const WId native = window->internalWinId();
+        if (native != 0 && X11InputFocus::isElsewhere(native)) {
+            X11InputFocus::give(native);
         }
     }
     return QObject::eventFilter(watched, event);

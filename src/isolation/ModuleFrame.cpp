@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 
 #include "platform/Clock.h"
+#include "platform/x11/X11InputFocus.h"
 
 namespace kestrix {
 
@@ -130,13 +131,27 @@ void ModuleFrame::showModule() {
 }
 
 void ModuleFrame::focusAfter(bool forward) {
-    KeyboardFocus::takeFocus(*window());
+    QWidget* next = nullptr;
     for (QWidget* field = forward ? nextInFocusChain() : previousInFocusChain(); field != this;
          field = forward ? field->nextInFocusChain() : field->previousInFocusChain()) {
         if (KeyboardFocus::takesTabFocus(*field) && !isAncestorOf(field)) {
-            field->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return;
+            next = field;
+            break;
         }
+    }
+    if (qobject_cast<ModuleFrame*>(next) == nullptr) {
+        X11InputFocus::give(window()->winId());
+    }
+    if (next != nullptr) {
+        next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    }
+}
+
+void ModuleFrame::focusArrived(WId window) {
+    QWidget* operatorWindow = this->window();
+    if (operatorWindow->internalWinId() == window && operatorWindow->focusWidget() == this &&
+        embedding_->isVisible()) {
+        X11InputFocus::giveToEmbedded(embedding_->winId());
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/x11/X11InputFocus.h"
+
 class QLabel;
 
 namespace kestrix {
@@ -32,8 +34,9 @@ public:
     // The native window that takes the module's window, or 0 where the display cannot embed.
     WId embeddingWindow();
     void showModule();
-    // The keyboard leaves the module: the operator window takes the input focus back, and its
-    // focus goes to the next field after the frame by Tab order (before it, backwards).
+    // The keyboard leaves the module: the operator window's focus goes to the next field after the
+    // frame by Tab order (before it, backwards), and the operator window takes the input focus
+    // back unless that field is another module's place (whose module takes it).
     void focusAfter(bool forward);
     // The module's window did not take a turn of the mouse wheel: the operator window gets it as
     // if it had been turned over the module's place, as a module in the shell's process passes it
@@ -57,6 +60,11 @@ protected:
 
 private:
     QWidget* buildPanel();
+    // The input focus came to the operator window itself (the window manager gives it there on a
+    // click into a module's background or as a box closes): where the frame holds the window's
+    // focus, the module's window takes the input focus again, as a field of the window keeps the
+    // keyboard.
+    void focusArrived(WId window);
 
     QWidget* embedding_;
     QWidget* panel_ = nullptr;
@@ -67,6 +75,7 @@ private:
     int identityUnit_ = 0;
     int identityMachine_ = 0;
     QString identityMachineName_;
+    X11InputFocus::Arrivals arrivals_{[this](WId window) { focusArrived(window); }};
 };
 
 }  // namespace kestrix

@@ -14,6 +14,7 @@
 #include "channel/KeyboardFocus.h"
 #include "channel/ModuleOrphans.h"
 #include "host/Extender.h"
+#include "platform/x11/X11InputFocus.h"
 
 namespace kestrix {
 
@@ -37,6 +38,7 @@ void ModuleServer::prepareWindow() {
     }
     window_ = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
     window_->winId();
+    keyboard_ = std::make_unique<KeyboardFocus::ControlKeyboard>(*window_);
     window_->ensurePolished();
     QFontMetrics(window_->font()).horizontalAdvance(QStringLiteral("Module"));
 }
@@ -165,13 +167,18 @@ QVariantList ModuleServer::create(const Message::Create& message) {
     return {size.width(), size.height()};
 }
 
-// The window is as large as the control, and the shell's frame follows. A click into the window
-// gives it the keyboard; Tab past the control's last field gives the keyboard back to the shell.
-// A turn of the wheel that reaches the window itself was taken by none of the control's fields:
-// the shell scrolls its modules with it. While a modal box of the shell's is shown, the window
-// refuses the pointer and the keyboard, as the shell's own windows do.
+// The window is as large as the control, and the shell's frame follows. A click on a field of
+// the window gives it the keyboard; Tab past the control's last field gives the keyboard back to
+// the shell, and so does a key that reached the window while the shell holds the keyboard. A turn
+// of the wheel that reaches the window itself was taken by none of the control's fields: the shell
+// scrolls its modules with it. While a modal box of the shell's is shown, the window refuses the
+// pointer and the keyboard, as the shell's own windows do.
 bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
     if (inputBlocked_ && isInputToWindow(watched, event)) {
+        return true;
+    }
+    if (isKeyForShell(watched, event)) {
+        X11InputFocus::passKey(*static_cast<QKeyEvent*>(event), frame_->winId());
         return true;
     }
     if (window_ != nullptr && watched == window_.get() && event->type() == QEvent::Wheel) {
@@ -184,8 +191,9 @@ bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
     }
     if (window_ != nullptr && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == window_.get()) {
-        if (event->type() == QEvent::MouseButtonPress) {
-            KeyboardFocus::takeFocus(*window_);
+        if (event->type() == QEvent::MouseButtonPress &&
+            KeyboardFocus::clickGivesFocus(*static_cast<QWidget*>(watched))) {
+            X11InputFocus::give(window_->winId());
         }
         bool forward = false;
         if (event->type() == QEvent::KeyPress && control_ != nullptr &&
@@ -193,6 +201,7 @@ bool ModuleServer::eventFilter(QObject* watched, QEvent* event) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (KeyboardFocus::leavesControl(*control_->control(), key->key(), key->modifiers(),
                                              forward)) {
+                keyboard_->leave(forward);
                 sendFocusLeft(forward);
                 return true;
             }
@@ -226,12 +235,24 @@ bool ModuleServer::isInputToWindow(QObject* watched, const QEvent* event) const 
     }
 }
 
+// X gives a key to the window under the pointer when that lies within the window that holds the
+// keyboard: a key that reaches this window while another holds the keyboard was typed into the
+// shell's window over the module's.
+bool ModuleServer::isKeyForShell(QObject* watched, const QEvent* event) const {
+    return (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+           window_ != nullptr && frame_ != nullptr && watched->isWidgetType() &&
+           static_cast<QWidget*>(watched)->window() == window_.get() &&
+           X11InputFocus::isElsewhere(window_->winId());
+}
+
 // A control without a field for the keyboard is passed over in the same direction.
 void ModuleServer::takeFocus(bool forward) {
     const bool entered = window_ != nullptr && control_ != nullptr &&
                          control_->control() != nullptr &&
-                         KeyboardFocus::enterControl(*window_, *control_->control(), forward);
-    if (!entered) {
+                         keyboard_->enter(*control_->control(), forward);
+    if (entered) {
+        X11InputFocus::give(window_->winId());
+    } else {
         sendFocusLeft(forward);
     }
 }
@@ -301,6 +322,7 @@ void ModuleServer::end() {
         return;  // the control's emit is on the stack: the last one to return ends it
     }
     qApp->removeEventFilter(this);
+    keyboard_.reset();
     window_.reset();
     frame_.reset();
     std::fflush(nullptr);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "channel/KeyboardFocus.h"
 #include "channel/ModuleChannel.h"
 #include "fault/Fault.h"
 #include "host/EventInfo.h"
@@ -59,6 +60,8 @@ private:
     void takeFocus(bool forward);
     // Whether the event is the pointer's or the keyboard's, aimed at the control's window.
     bool isInputToWindow(QObject* watched, const QEvent* event) const;
+    // Whether the event is a key that reached the window while the shell holds the keyboard.
+    bool isKeyForShell(QObject* watched, const QEvent* event) const;
     void sendFocusLeft(bool forward);
     void forwardEvent(const EventInfo& info);
     void eventDone(uint32_t number);
@@ -69,6 +72,7 @@ private:
     std::unique_ptr<PluginControlFactory> registry_;
     std::unique_ptr<QWindow> frame_;  // the shell's, holding the window
     std::unique_ptr<QWidget> window_;
+    std::unique_ptr<KeyboardFocus::ControlKeyboard> keyboard_;  // Tab into and out of the control
     QPointer<Extender> control_;
     std::vector<WaitingEvent*> waitingEvents_;
     uint32_t lastEvent_ = 0;

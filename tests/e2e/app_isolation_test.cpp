@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 
 #include "InstalledLine.h"
 #include "isolation/ModuleFrame.h"
@@ -69,6 +69,60 @@ protected:
         }
         return top;
     }
+
+    // Clicks, Tab, Backtab and keys across the two typing modules of a line, slot 1 above slot 2:
+    // the texts the modules recorded. Where the modules have windows of their own, each key waits
+    // until the keyboard has reached the window it is meant for, as an operator's would.
+    static QStringList typeAcrossTwoModules(const InstalledLine& on) {
+        const QString window = on.operatorWindow();
+        QStringList modules = on.windowsTitled(QStringLiteral("XKX_Tarvo.Tarvo"));
+        std::sort(modules.begin(), modules.end(),
+                  [&](const QString& a, const QString& b) { return on.topOf(a) < on.topOf(b); });
+        const auto typed = [&] {
+            return QString::fromUtf8(readFile(on.root.path() + QStringLiteral("/typed")))
+                .split('\n', Qt::SkipEmptyParts);
+        };
+        // Each key once the keyboard is on the window (the slot's module's, 0 the operator
+        // window's); a key that must reach a field waits until it has been recorded.
+        const auto type = [&](int slot, const char* key, bool recorded) {
+            const QString target =
+                modules.isEmpty() || slot == 0 ? window : modules.value(slot - 1);
+            waitUntil(
+                [&] {
+                    return on.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus"),
+                                                              QStringLiteral("-f")}) == target;
+                },
+                5000);
+            const qsizetype before = typed().size();
+            on.xdotool({QStringLiteral("type"), QLatin1String(key)});
+            if (recorded) {
+                waitUntil([&] { return typed().size() > before; }, 5000);
+            }
+        };
+        const auto press = [&](const char* key) {
+            on.xdotool({QStringLiteral("key"), QLatin1String(key)});
+        };
+        on.clickAt(window, 100, 30);  // slot 1's field; the pointer stays there
+        type(1, "a", true);
+        press("Tab");
+        type(2, "b", true);
+        press("shift+Tab");
+        type(1, "c", true);
+        press("Tab");
+        type(2, "d", true);
+        press("Tab");  // out of the last module
+        type(0, "e", false);
+        press("shift+Tab");  // back into it
+        type(2, "f", true);
+        // Slot 1's background, the operator window left as it is.
+        on.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                    QStringLiteral("100"), QString::number(30 + TypingModuleHeight / 2),
+                    QStringLiteral("click"), QStringLiteral("1")});
+        type(2, "g", true);
+        return typed();
+    }
+
+    static constexpr int TypingModuleHeight = 80;
 
     // Answers every event box that opens until the condition holds, each one once, the newest
     // first: the number answered.
@@ -156,27 +210,19 @@ TEST_F(ModulesInProcesses, MisbehavingModulesAreStoppedAloneAndTheLineGoesOn) {
 
     // A turn of the wheel over slot 7's window (the top of it shows below the six panels), which
     // its own process does not take, scrolls the stack as the scroll bar does: the window moves up.
-    const auto topOf = [&](const QString& module) {
-        const QString geometry =
-            line.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), module});
-        return QRegularExpression(QStringLiteral("Position: -?\\d+,(-?\\d+)"))
-            .match(geometry)
-            .captured(1)
-            .toInt();
-    };
     QString slot7;
     for (const QString& module :
          line.windowsTitled(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"))) {
-        if (slot7.isEmpty() || topOf(module) < topOf(slot7)) {
+        if (slot7.isEmpty() || line.topOf(module) < line.topOf(slot7)) {
             slot7 = module;
         }
     }
     ASSERT_FALSE(slot7.isEmpty());
-    const int top = topOf(slot7);
+    const int top = line.topOf(slot7);
     line.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), slot7,
                   QStringLiteral("20"), QStringLiteral("10"), QStringLiteral("click"),
                   QStringLiteral("5")});
-    EXPECT_TRUE(waitUntil([&] { return topOf(slot7) < top; }, 5000)) << top;
+    EXPECT_TRUE(waitUntil([&] { return line.topOf(slot7) < top; }, 5000)) << top;
 
     // "End", answered Yes: the shell ends with 0 and takes every module process with it. The
     // controls of the running stand-ins were destroyed in their processes first (slots 8–10 and
@@ -241,6 +287,39 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
     line.shell.waitForFinished(5000);
     EXPECT_TRUE(waitUntil([&] { return moduleProcesses() == 0; }, 5000))
         << moduleProcesses() << " module processes outlived the shell";
+}
+
+// The keys of one sequence land where they land when the modules run in the shell's own process
+// (that line runs beside, on an X server of its own): Tab and Backtab into a field with text select
+// it, so the text typed replaces it; after Tab out of the last module the keys are the window's,
+// though the pointer rests on a module (none reaches a module's field, and Backtab goes back into
+// the module); a click on a module's background leaves the keyboard where it was. Two typing
+// modules record each text they are given.
+TEST_F(ModulesInProcesses, KeysLandWhereTheyLandWithTheModulesInTheShellsProcess) {
+    XServer otherX(XServer::WithWindowManager);
+    ASSERT_TRUE(otherX.ok()) << otherX.error();
+    InstalledLine inProcess;
+    inProcess.showOn(otherX.display());
+    inProcess.root.writeKestrixIni(
+        "[Project]\nLogFileSystem=TRUE\n[Modules]\nIsolation=InProcess\n");
+    for (InstalledLine* each : {&line, &inProcess}) {
+        each->root.writeProgramIni(
+            "[Project]\nNumberOfMachines=2\n[Machine1]\nTarvoSystems=1\n"
+            "[Machine2]\nTarvoSystems=1\n");
+        each->useStandIn(QStringLiteral("typing"));
+        each->environment.insert(QStringLiteral("KESTRIX_TEST_TYPED_MARKS"),
+                                 each->root.path() + QStringLiteral("/typed"));
+        each->startShell();
+    }
+    const QStringList expected = {QStringLiteral("O1 a"), QStringLiteral("O2 b"),
+                                  QStringLiteral("O1 c"), QStringLiteral("O2 d"),
+                                  QStringLiteral("O2 f"), QStringLiteral("O2 fg")};
+    for (InstalledLine* each : {&line, &inProcess}) {
+        ASSERT_TRUE(each->waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
+        EXPECT_EQ(typeAcrossTwoModules(*each).join('|').toStdString(),
+                  expected.join('|').toStdString())
+            << (each == &line ? "in processes of their own" : "in the shell's process");
+    }
 }
 
 // While a box of the shell's is open, a module's process refuses the pointer and the keyboard, as

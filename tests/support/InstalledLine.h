@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -117,6 +118,16 @@ public:
         return run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
                                                QLatin1Char('^') + title + '$'})
             .split('\n', Qt::SkipEmptyParts);
+    }
+
+    // The window's top on the screen (X11, through xdotool).
+    int topOf(const QString& window) const {
+        const QString geometry =
+            run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), window});
+        return QRegularExpression(QStringLiteral("Position: -?\\d+,(-?\\d+)"))
+            .match(geometry)
+            .captured(1)
+            .toInt();
     }
 
     // The operator window: the window titled "Kestrix" of 800 × 600 pixels (the hidden start

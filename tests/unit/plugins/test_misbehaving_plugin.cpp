@@ -44,22 +44,27 @@ void hang() {
     }
 }
 
+// Appends the text as a line to the file the environment variable names, if it names one.
+void appendLine(const char* variable, const QString& text) {
+    const QByteArray marks = qgetenv(variable);
+    if (marks.isEmpty()) {
+        return;
+    }
+    const int file = open(marks.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (file >= 0) {
+        const QByteArray line = text.toUtf8() + '\n';
+        (void)!write(file, line.constData(), static_cast<size_t>(line.size()));
+        close(file);
+    }
+}
+
 // As it is destroyed, a module appends its name as a line to the file KESTRIX_TEST_DESTROYED_MARKS
 // names; the module named in KESTRIX_TEST_HANG_IN_DESTRUCTOR hangs there instead.
 void markDestroyed(const QString& name) {
     if (qEnvironmentVariable("KESTRIX_TEST_HANG_IN_DESTRUCTOR") == name) {
         hang();
     }
-    const QByteArray marks = qgetenv("KESTRIX_TEST_DESTROYED_MARKS");
-    if (marks.isEmpty()) {
-        return;
-    }
-    const int file = open(marks.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (file >= 0) {
-        const QByteArray line = name.toUtf8() + '\n';
-        (void)!write(file, line.constData(), static_cast<size_t>(line.size()));
-        close(file);
-    }
+    appendLine("KESTRIX_TEST_DESTROYED_MARKS", name);
 }
 
 // Keeps the contract; the modules below that derive from it break it in one way each.
@@ -173,20 +178,28 @@ public:
     }
 };
 
-// A line edit that fills the module; each text the operator types into it is an event.
+// A line edit across the top half of the module, on a background that takes no focus; each text
+// the operator types into it is an event. When KESTRIX_TEST_TYPED_MARKS names a file, each text is
+// appended there instead, a line of the module's name and the text, and no event is raised.
 class TypingModule : public ContractModule {
     Q_OBJECT
 public:
     explicit TypingModule(QWidget* parent) : ContractModule(parent), edit_(new QLineEdit(this)) {
         setFixedHeight(80);
-        connect(edit_, &QLineEdit::textEdited, this, &TypingModule::Typed);
+        connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+            if (qEnvironmentVariableIsSet("KESTRIX_TEST_TYPED_MARKS")) {
+                appendLine("KESTRIX_TEST_TYPED_MARKS", objectName() + QLatin1Char(' ') + text);
+            } else {
+                emit Typed(text);
+            }
+        });
     }
 
 Q_SIGNALS:
     void Typed(const QString& text);
 
 protected:
-    void resizeEvent(QResizeEvent*) override { edit_->setGeometry(rect()); }
+    void resizeEvent(QResizeEvent*) override { edit_->setGeometry(0, 0, width(), height() / 2); }
 
 private:
     QLineEdit* edit_;
