@@ -160,6 +160,7 @@ QVariantList ModuleServer::create(const Message::Create& message) {
     if (frame != 0) {
         frame_.reset(QWindow::fromWinId(frame));
         window_->windowHandle()->setParent(frame_.get());
+        paintWhileInView_ = std::make_unique<PaintWhileInView>(*window_);
     }
     const QSize size = control->control()->size();
     return {size.width(), size.height()};
@@ -301,6 +302,7 @@ void ModuleServer::end() {
         return;  // the control's emit is on the stack: the last one to return ends it
     }
     qApp->removeEventFilter(this);
+    paintWhileInView_.reset();
     window_.reset();
     frame_.reset();
     std::fflush(nullptr);

@@ -11,6 +11,7 @@
 #include "host/EventInfo.h"
 #include "host/PluginControlFactory.h"
 #include "isolation/ModuleChannel.h"
+#include "isolation/PaintWhileInView.h"
 
 class QEventLoop;
 
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<PluginControlFactory> registry_;
     std::unique_ptr<QWindow> frame_;  // the shell's, holding the window
     std::unique_ptr<QWidget> window_;
+    std::unique_ptr<PaintWhileInView> paintWhileInView_;  // the window's, so it goes first
     QPointer<Extender> control_;
     std::vector<WaitingEvent*> waitingEvents_;
     uint32_t lastEvent_ = 0;
