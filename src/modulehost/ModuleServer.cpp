@@ -162,6 +162,7 @@ QVariantList ModuleServer::create(const Message::Create& message) {
     if (frame != 0) {
         frame_.reset(QWindow::fromWinId(frame));
         window_->windowHandle()->setParent(frame_.get());
+        paintWhileInView_ = std::make_unique<PaintWhileInView>(*window_);
     }
     const QSize size = control->control()->size();
     return {size.width(), size.height()};
@@ -323,6 +324,7 @@ void ModuleServer::end() {
     }
     qApp->removeEventFilter(this);
     keyboard_.reset();
+    paintWhileInView_.reset();
     window_.reset();
     frame_.reset();
     std::fflush(nullptr);

@@ -54,6 +54,12 @@ void endTheGroupOnTerm() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// A module's window is small and repaints a few readings at a time. Through shared memory each
+// repaint first waits a round trip for the X server to let go of the last image; sent through the
+// connection, it waits for nothing. With twenty module processes those waits were most of the
+// line's wake-ups at idle. Qt reads this as the display connection opens.
+constexpr char NoSharedImages[] = "QT_XCB_NO_MITSHM";
+
 int usage() {
     std::fputs(
         "usage: kestrix-module --channel DESCRIPTOR\n"
@@ -77,7 +83,15 @@ int main(int argc, char** argv) {
     kestrix::endTheGroupOnTerm();
     // What the module starts and detaches stays below the host, to be ended with it.
     kestrix::ModuleOrphans::becomeSubreaper();
+    // Unless whoever started the host chose otherwise; not passed on to what the module starts.
+    const bool imagesChosen = qEnvironmentVariableIsSet(kestrix::NoSharedImages);
+    if (!imagesChosen) {
+        qputenv(kestrix::NoSharedImages, "1");
+    }
     kestrix::ModuleHostApplication application(argc, argv);
+    if (!imagesChosen) {
+        qunsetenv(kestrix::NoSharedImages);
+    }
     QApplication::setApplicationName(QStringLiteral("Kestrix module"));
     QApplication::setQuitOnLastWindowClosed(false);
     kestrix::ModuleServer server(static_cast<int>(descriptor));

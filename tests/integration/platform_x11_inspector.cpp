@@ -67,6 +67,11 @@ unsigned long XInspector::createWindowNamedLatin1(const char* latin1Title, Place
     return window;
 }
 
+void XInspector::rename(unsigned long window, const char* latin1Title) {
+    XStoreName(display_, window, latin1Title);
+    XSync(display_, False);
+}
+
 void XInspector::destroyWindow(unsigned long window) {
     XDestroyWindow(display_, window);
     XSync(display_, False);

@@ -30,6 +30,7 @@ public:
 
     // A window that names itself only with WM_NAME (Latin-1), as old X programs do.
     unsigned long createWindowNamedLatin1(const char* latin1Title, Placement placement);
+    void rename(unsigned long window, const char* latin1Title);  // its WM_NAME
     void destroyWindow(unsigned long window);
     void iconify(unsigned long window);
 

@@ -212,6 +212,24 @@ TEST_F(DesktopWithoutWindowManager, FindsAClientInsideAnUntitledFrame) {
     EXPECT_EQ(desktop().FindWindowA(Watched), static_cast<WindowHandle>(client));
 }
 
+// The window found stays the answer while it exists under that title, even below a newer one of
+// the same title; renamed or gone, the tree is searched again.
+TEST_F(DesktopWithoutWindowManager, KeepsFindingTheFoundWindowUntilItIsRenamedOrGone) {
+    const auto first = static_cast<WindowHandle>(
+        inspector().createWindowNamedLatin1("Vwwebbrowser", XInspector::Placement::TopLevel));
+    ASSERT_EQ(desktop().FindWindowA(Watched), first);
+    const auto second = static_cast<WindowHandle>(
+        inspector().createWindowNamedLatin1("Vwwebbrowser", XInspector::Placement::TopLevel));
+    EXPECT_EQ(desktop().FindWindowA(Watched), first);
+
+    inspector().rename(first, "Vwwebbrowser (old)");
+    EXPECT_TRUE(waitUntil([&] { return desktop().FindWindowA(Watched) == second; }));
+    inspector().destroyWindow(second);
+    EXPECT_TRUE(waitUntil([&] { return desktop().FindWindowA(Watched) == 0; }));
+    inspector().rename(first, "Vwwebbrowser");
+    EXPECT_EQ(desktop().FindWindowA(Watched), first);
+}
+
 TEST_F(DesktopWithoutWindowManager, BringingForwardRaisesAndFocuses) {
     WatchedWindow lower(Watched);
     WindowHandle handle = openWatchedWindow(lower, Watched);

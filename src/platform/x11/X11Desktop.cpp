@@ -112,8 +112,21 @@ public:
     }
 
     // Every top-level window counts, shown or hidden: the window manager's client list leaves out
-    // a window that its program has hidden for a while, which still exists.
-    Window findTopLevel(const QString& title) { return findInTree(root_, title, MaxFrameDepth); }
+    // a window that its program has hidden for a while, which still exists. The window found is
+    // remembered and watched: while it lives on under its title where it was, asking again costs
+    // no request, so that the watched window's check every few seconds does not walk a tree of
+    // some hundred windows (each module process adds its own) one round trip at a time.
+    Window findTopLevel(const QString& title) {
+        if (remembered_ != None && sameTitle(rememberedTitle_, title) && rememberedStillHolds()) {
+            return remembered_;
+        }
+        forget();
+        const Window found = findInTree(root_, title, MaxFrameDepth);
+        if (found != None) {
+            remember(found, title);
+        }
+        return found;
+    }
 
     // One request per activation: to the window manager when one runs, else by hand.
     void activate(Window window, const std::vector<Window>& ownWindows) {
@@ -150,6 +163,52 @@ public:
     }
 
 private:
+    // The server reports the window's end, its move to another parent (a window manager taking
+    // or releasing it) and any change of its title from now on; the title is read once more
+    // after that, so that a change just before is not missed.
+    void remember(Window window, const QString& title) {
+        XSelectInput(display_, window, StructureNotifyMask | PropertyChangeMask);
+        if (!sameTitle(titleOf(window), title)) {
+            XSelectInput(display_, window, NoEventMask);
+            return;
+        }
+        remembered_ = window;
+        rememberedTitle_ = title;
+    }
+
+    void forget() {
+        if (remembered_ != None) {
+            XSelectInput(display_, remembered_, NoEventMask);
+            remembered_ = None;
+        }
+    }
+
+    // Reads what the server has sent without waiting for more: the remembered window holds as
+    // long as none of it says otherwise.
+    bool rememberedStillHolds() {
+        bool holds = true;
+        while (XPending(display_) > 0) {
+            XEvent event{};
+            XNextEvent(display_, &event);
+            if (event.xany.window == remembered_ && changesTheFind(event)) {
+                holds = false;
+            }
+        }
+        return holds;
+    }
+
+    bool changesTheFind(const XEvent& event) const {
+        switch (event.type) {
+            case DestroyNotify:
+            case ReparentNotify:
+                return true;
+            case PropertyNotify:
+                return event.xproperty.atom == netWmName_ || event.xproperty.atom == XA_WM_NAME;
+            default:
+                return false;
+        }
+    }
+
     bool supports(Atom feature) {
         std::optional<Property> supported = readProperty(root_, netSupported_);
         return supported && std::ranges::find(supported->items, feature) != supported->items.end();
@@ -336,6 +395,8 @@ private:
     Atom wmState_;
     Atom motifWmHints_;
     Atom utf8String_;
+    Window remembered_ = None;
+    QString rememberedTitle_;
 };
 
 X11Desktop::X11Desktop() {

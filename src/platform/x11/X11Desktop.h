@@ -7,7 +7,8 @@
 namespace kestrix {
 
 // The desktop of the X display named by DISPLAY, reached through a connection of its own (so it
-// works whatever Qt itself draws on). It finds windows in the window tree, hidden ones too. With
+// works whatever Qt itself draws on). It finds windows in the window tree, hidden ones too, and
+// keeps finding the one found while it exists under that title, without asking the server. With
 // an EWMH window manager it asks the manager to activate windows; without one it raises and
 // focuses by itself. Without a display it finds nothing and does nothing.
 //
