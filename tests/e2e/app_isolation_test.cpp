@@ -294,7 +294,7 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
 // it, so the text typed replaces it; after Tab out of the last module the keys are the window's,
 // though the pointer rests on a module (none reaches a module's field, and Backtab goes back into
 // the module); a click on a module's background leaves the keyboard where it was. Two typing
-// modules record each text they are given.
+// modules record each text they are given, and, as the line ends, that their destructor ran.
 TEST_F(ModulesInProcesses, KeysLandWhereTheyLandWithTheModulesInTheShellsProcess) {
     XServer otherX(XServer::WithWindowManager);
     ASSERT_TRUE(otherX.ok()) << otherX.error();
@@ -309,6 +309,8 @@ TEST_F(ModulesInProcesses, KeysLandWhereTheyLandWithTheModulesInTheShellsProcess
         each->useStandIn(QStringLiteral("typing"));
         each->environment.insert(QStringLiteral("KESTRIX_TEST_TYPED_MARKS"),
                                  each->root.path() + QStringLiteral("/typed"));
+        each->environment.insert(QStringLiteral("KESTRIX_TEST_DESTROYED_MARKS"),
+                                 each->root.path() + QStringLiteral("/destroyed"));
         each->startShell();
     }
     const QStringList expected = {QStringLiteral("O1 a"), QStringLiteral("O2 b"),
@@ -318,6 +320,18 @@ TEST_F(ModulesInProcesses, KeysLandWhereTheyLandWithTheModulesInTheShellsProcess
         ASSERT_TRUE(each->waitForLog(QStringLiteral("S KX.TimerErstemal_Timer En ")));
         EXPECT_EQ(typeAcrossTwoModules(*each).join('|').toStdString(),
                   expected.join('|').toStdString())
+            << (each == &line ? "in processes of their own" : "in the shell's process");
+    }
+    // Ended as by "End": in both ways each module's destructor runs.
+    for (InstalledLine* each : {&line, &inProcess}) {
+        each->shell.terminate();
+        ASSERT_TRUE(each->shell.waitForFinished(30000));
+        EXPECT_EQ(each->shell.exitCode(), 0);
+        QFile marks(each->root.path() + QStringLiteral("/destroyed"));
+        ASSERT_TRUE(marks.open(QIODevice::ReadOnly)) << "no module's destructor ran";
+        QStringList names = QString::fromUtf8(marks.readAll()).split('\n', Qt::SkipEmptyParts);
+        names.sort();
+        EXPECT_EQ(names, QStringList({QStringLiteral("O1"), QStringLiteral("O2")}))
             << (each == &line ? "in processes of their own" : "in the shell's process");
     }
 }

@@ -159,8 +159,8 @@ TEST_F(ContainerTest, EachWayOfBreakingTheContractGetsTheShellsVerdict) {
                          "outlived it; .*")}},
         {checkerPlugin("leavingdaemon"),
          {"--run", "0"},
-         {leftBehind.arg(" left the module's process group and outlived it; the shell's line "
-                         "would keep it running")}},
+         {leftBehind.arg(" left the module's process group and still ran as the module ended; "
+                         "a kill of that group would not end it")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.plugin.toStdString());

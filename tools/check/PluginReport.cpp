@@ -163,8 +163,8 @@ void PluginReport::addSurvivor(const QString& step, const Survivor& survivor) {
                                      "runs its modules in its own process would keep it "
                                      "running (ended it)")
                     : QStringLiteral("process %1 (%2) left the module's process group and "
-                                     "outlived it; the shell's line would keep it running "
-                                     "(ended it)"))
+                                     "still ran as the module ended; a kill of that group "
+                                     "would not end it (ended it)"))
                    .arg(survivor.pid)
                    .arg(survivor.command));
 }
