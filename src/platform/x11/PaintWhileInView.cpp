@@ -16,6 +16,8 @@ constexpr QEvent::Type ExposeEvent = QEvent::Expose;
 // and this file is compiled on its own in a unity build.
 #include <X11/Xlib.h>
 
+#include "platform/x11/X11Tree.h"
+
 namespace kestrix {
 
 // Qt's own events on the window stay selected: the visibility changes are added to them.
@@ -103,17 +105,8 @@ bool PaintWhileInView::outsideItsAncestors() const {
     QRect inView = rectangleOf(id_);
     Window window = id_;
     while (!inView.isEmpty()) {
-        Window parent = 0;
-        Window treeRoot = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(display_, window, &treeRoot, &parent, &children, &count) == 0) {
-            return false;
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-        if (parent == root || parent == 0) {
+        const Window parent = X11Tree::parentBelowRoot(display_, window);
+        if (parent == None) {
             return false;
         }
         inView &= rectangleOf(parent);

@@ -14,6 +14,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "platform/x11/X11Tree.h"
+
 namespace kestrix {
 
 namespace {
@@ -301,39 +303,15 @@ private:
         return property;
     }
 
-    std::vector<Window> childrenOf(Window window) {
-        Window root = None;
-        Window parent = None;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) {
-            return {};
-        }
-        std::vector<Window> result(children, children + count);
-        if (children != nullptr) {
-            XFree(children);
-        }
-        return result;
-    }
+    std::vector<Window> childrenOf(Window window) { return X11Tree::childrenOf(display_, window); }
 
     // The child of the root that holds the window: the window itself, or its frame.
     Window topLevelOf(Window window) {
-        for (;;) {
-            Window root = None;
-            Window parent = None;
-            Window* children = nullptr;
-            unsigned int count = 0;
-            if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) {
-                return window;
-            }
-            if (children != nullptr) {
-                XFree(children);
-            }
-            if (parent == root || parent == None) {
-                return window;
-            }
+        for (Window parent = X11Tree::parentBelowRoot(display_, window); parent != None;
+             parent = X11Tree::parentBelowRoot(display_, window)) {
             window = parent;
         }
+        return window;
     }
 
     // The last time the operator worked with one of these windows, as each keeps it for the

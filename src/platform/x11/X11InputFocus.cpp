@@ -30,6 +30,8 @@ KeyKind kindOf(const QKeyEvent& key) {
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
+#include "platform/x11/X11Tree.h"
+
 namespace kestrix::X11InputFocus {
 namespace {
 
@@ -53,17 +55,10 @@ void giveToEmbedded(WId container) {
     if (display == nullptr || container == 0) {
         return;
     }
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display, static_cast<Window>(container), &root, &parent, &children, &count) !=
-            0 &&
-        count == 1) {
+    const std::vector<Window> children =
+        X11Tree::childrenOf(display, static_cast<Window>(container));
+    if (children.size() == 1) {
         give(static_cast<WId>(children[0]));
-    }
-    if (children != nullptr) {
-        XFree(children);
     }
 }
 
