@@ -46,7 +46,7 @@ EndSignals::EndSignals() {
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         [[maybe_unused]] ssize_t read = ::read(pipeEnds[0], &byte, 1);
-        emit Received();
+        emit received();
     });
     install(SIGTERM, onEndSignal);
     install(SIGHUP, onEndSignal);

@@ -233,13 +233,13 @@ void KestrixCentral::runActivation() {
     firstActivationDue_.stop();
     firstActivationDone_ = true;
     forms_.becameActive(this);
-    emit Activated();
+    emit activated();
 }
 
 void KestrixCentral::closeEvent(QCloseEvent* event) {
     // The window's close box asks like "End" does; only InternEndProgram unloads the window.
     event->ignore();
-    emit CloseRequested();
+    emit closeRequested();
 }
 
 }  // namespace kestrix

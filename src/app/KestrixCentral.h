@@ -42,9 +42,9 @@ public:
 
 Q_SIGNALS:
     // The window has become the program's active window: its activation handler is due.
-    void Activated();
+    void activated();
     // The operator has used the window's close box.
-    void CloseRequested();
+    void closeRequested();
 
 protected:
     bool event(QEvent* event) override;

@@ -35,10 +35,10 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
     Host->attach(w.PictureHaupt(), w.ScrollBar());
     Health = std::make_unique<LineHealth>([this] { return Host->moduleCounts(); });
     LineHealth* health = Health.get();
-    connect(Host.get(), &PluginHost::EventShown, health,
+    connect(Host.get(), &PluginHost::eventShown, health,
             [health](int, const QString& progId) { health->eventShown(progId); });
-    connect(Host.get(), &PluginHost::ModuleStoppedInSlot, health, &LineHealth::modulesChanged);
-    connect(Host.get(), &PluginHost::ModuleRestartedInSlot, health, &LineHealth::moduleRestarted);
+    connect(Host.get(), &PluginHost::moduleStoppedInSlot, health, &LineHealth::modulesChanged);
+    connect(Host.get(), &PluginHost::moduleRestartedInSlot, health, &LineHealth::moduleRestarted);
     Log.onErrorLine = [&w, health](const QString& text) {
         w.showLogButtonRed();
         health->faultLine(text);
@@ -54,13 +54,13 @@ OperatorSession::OperatorSession(Platform& platform, LoadedForms& forms, Service
     connect(&TimerLeben, &QTimer::timeout, this, &OperatorSession::TimerLeben_Timer);
     connect(&TimerWebBrowser, &QTimer::timeout, this, &OperatorSession::TimerWebBrowser_Timer);
 
-    connect(&w, &KestrixCentral::Activated, this, &OperatorSession::Form_Activate);
-    connect(&w, &KestrixCentral::CloseRequested, this, &OperatorSession::cmdEnd_Click);
+    connect(&w, &KestrixCentral::activated, this, &OperatorSession::Form_Activate);
+    connect(&w, &KestrixCentral::closeRequested, this, &OperatorSession::cmdEnd_Click);
     connect(w.cmdHide(), &QPushButton::clicked, this, &OperatorSession::cmdHide_Click);
     connect(w.cmdEnd(), &QPushButton::clicked, this, &OperatorSession::cmdEnd_Click);
     connect(w.cmdError(), &QPushButton::clicked, this, &OperatorSession::cmdError_Click);
     connect(w.cmdStopped(), &QPushButton::clicked, this, &OperatorSession::cmdStopped_Click);
-    connect(Host.get(), &PluginHost::StoppedModulesChanged, this,
+    connect(Host.get(), &PluginHost::stoppedModulesChanged, this,
             &OperatorSession::StoppedModules_Change);
     connect(w.SpracheGeandert(), &VWSVarServer::Change, this,
             [this](const QVariant& value) { SpracheGeandert_Change(value); });

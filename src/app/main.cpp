@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
 
     auto* start = new kestrix::KestrixStart(platform, forms, service);
     kestrix::EndSignals endSignals;
-    QObject::connect(&endSignals, &kestrix::EndSignals::Received, start,
+    QObject::connect(&endSignals, &kestrix::EndSignals::received, start,
                      &kestrix::KestrixStart::EndOnSignal);
     instance.serve([start] { start->RaiseRunningWindow(); });
     start->Form_Load();

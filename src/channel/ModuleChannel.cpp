@@ -177,11 +177,11 @@ void ModuleChannel::handOn() {
         arrived_.pop_front();
         arrivedBytes_ -= message.fields.size();
         resumeReading();
-        Q_EMIT Received(message);
+        Q_EMIT received(message);
     }
     if (open_ && closing_ && arrived_.empty()) {
         open_ = false;
-        Q_EMIT Closed(ending_);
+        Q_EMIT closed(ending_);
     }
 }
 

@@ -35,7 +35,7 @@ public:
 
     void send(const ModuleMessage& message);
     bool isOpen() const { return open_; }
-    // Closes the channel at once: nothing more is read, sent or handed on, and no Closed follows.
+    // Closes the channel at once: nothing more is read, sent or handed on, and no closed follows.
     void shut();
 
     // How the channel ended on the peer's account.
@@ -50,9 +50,9 @@ public:
     std::optional<Ending> readToTheEnd();
 
 Q_SIGNALS:
-    void Received(const kestrix::ModuleMessage& message);
+    void received(const kestrix::ModuleMessage& message);
     // No message is handed on after this.
-    void Closed(kestrix::ModuleChannel::Ending ending);
+    void closed(kestrix::ModuleChannel::Ending ending);
 
 private:
     void readAvailable();

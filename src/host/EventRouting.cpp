@@ -37,7 +37,7 @@ void PluginHost::recordEventShown(const QString& boxText, std::chrono::nanosecon
                                : QString();
     journalEventShown(event.slot, progId, event.name,
                       std::chrono::duration_cast<std::chrono::milliseconds>(open));
-    Q_EMIT EventShown(event.slot, progId);
+    Q_EMIT eventShown(event.slot, progId);
 }
 
 void PluginHost::waitForBox(const QString& text) {

@@ -151,13 +151,13 @@ void PluginHost::ModuleStopped(int16_t n, const Fault& fault) {
     log_.WriteLogLine(ModuleCalls::stopFaultLine(fault, n), LogWriter::Line::Error);
     journalModuleStopped(n, slotAt(n).ProgID, fault.description());
     setStopped(n, true);
-    Q_EMIT ModuleStoppedInSlot(n, slotAt(n).ProgID);
+    Q_EMIT moduleStoppedInSlot(n, slotAt(n).ProgID);
 }
 
 void PluginHost::setStopped(int16_t n, bool stopped) {
     if (slotAt(n).Stopped != stopped) {
         slotAt(n).Stopped = stopped;
-        Q_EMIT StoppedModulesChanged();
+        Q_EMIT stoppedModulesChanged();
     }
 }
 
@@ -185,7 +185,7 @@ void PluginHost::RestartModule(int16_t n) {
         controlOf(n).restart();
         setStopped(n, false);
         journalModuleRestarted(n, slotAt(n).ProgID);
-        Q_EMIT ModuleRestartedInSlot(n, slotAt(n).ProgID);
+        Q_EMIT moduleRestartedInSlot(n, slotAt(n).ProgID);
     });
     const PluginSlot& restarted = slotAt(n);
     p.step([&] {

@@ -128,11 +128,11 @@ public:
 Q_SIGNALS:
     // What the line's health counts: an event box closed, a module in a process of its own
     // stopped, and restarted by the operator.
-    void EventShown(int slot, const QString& progId);
-    void ModuleStoppedInSlot(int slot, const QString& progId);
-    void ModuleRestartedInSlot(int slot, const QString& progId);
+    void eventShown(int slot, const QString& progId);
+    void moduleStoppedInSlot(int slot, const QString& progId);
+    void moduleRestartedInSlot(int slot, const QString& progId);
     // A module was stopped or started afresh: stoppedSlots() has changed.
-    void StoppedModulesChanged();
+    void stoppedModulesChanged();
 
 private:
     // The journal's record of an event's box that was open for `open`.

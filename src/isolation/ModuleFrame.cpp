@@ -92,7 +92,7 @@ QWidget* ModuleFrame::buildPanel() {
     auto* restart = new QPushButton(QStringLiteral("Restart"), panel);
     restart->setFont(fontOf(font(), 9, true));
     setColours(restart, Button, ButtonText);
-    connect(restart, &QPushButton::clicked, this, &ModuleFrame::RestartClicked);
+    connect(restart, &QPushButton::clicked, this, &ModuleFrame::restartClicked);
     when_ = makeLabel(panel, "stoppedWhen", fontOf(font(), 10, true));
     cause_ = makeLabel(panel, "stoppedCause", fontOf(font(), 8, false));
     cause_->setWordWrap(true);
@@ -190,7 +190,7 @@ void ModuleFrame::showStopped(const QString& progId, const QString& cause, const
 
 void ModuleFrame::focusInEvent(QFocusEvent* event) {
     if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) {
-        Q_EMIT FocusEntered(event->reason() == Qt::TabFocusReason);
+        Q_EMIT focusEntered(event->reason() == Qt::TabFocusReason);
     }
     QWidget::focusInEvent(event);
 }

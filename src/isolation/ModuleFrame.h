@@ -50,9 +50,9 @@ public:
                      int heightPixels);
 
 Q_SIGNALS:
-    void RestartClicked();
+    void restartClicked();
     // Tab (forward) or Backtab reached the module's place: the module's window takes the keyboard.
-    void FocusEntered(bool forward);
+    void focusEntered(bool forward);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

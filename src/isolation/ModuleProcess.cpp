@@ -78,8 +78,8 @@ ModuleProcess::ModuleProcess(std::unique_ptr<ModuleChild> child,
         connect(child_.get(), &ModuleChild::failedToStart, this, &ModuleProcess::stop);
     }
     if (channel_ != nullptr) {
-        connect(channel_.get(), &ModuleChannel::Received, this, &ModuleProcess::received);
-        connect(channel_.get(), &ModuleChannel::Closed, this, &ModuleProcess::channelClosed);
+        connect(channel_.get(), &ModuleChannel::received, this, &ModuleProcess::received);
+        connect(channel_.get(), &ModuleChannel::closed, this, &ModuleProcess::channelClosed);
     }
 }
 

@@ -30,12 +30,12 @@ ProcessControl::ProcessControl(ProcessControlFactory& factory, QString library, 
       twips_(twips),
       clock_(clock) {
     // A click on "Restart" while the module is being created (again) is ignored.
-    connect(frame, &ModuleFrame::RestartClicked, this, [this] {
+    connect(frame, &ModuleFrame::restartClicked, this, [this] {
         if (!creating_) {
             Q_EMIT restartRequested();
         }
     });
-    connect(frame, &ModuleFrame::FocusEntered, this, [this](bool forward) {
+    connect(frame, &ModuleFrame::focusEntered, this, [this](bool forward) {
         if (process_ != nullptr) {
             Message::TakeFocus focus;
             focus.forward = forward;

@@ -19,10 +19,10 @@
 namespace kestrix {
 
 ModuleServer::ModuleServer(int channelDescriptor) : channel_(channelDescriptor) {
-    connect(&channel_, &ModuleChannel::Received, this, &ModuleServer::received);
+    connect(&channel_, &ModuleChannel::received, this, &ModuleServer::received);
     // Without the shell there is nobody to show the module to, and nothing to wait for: the host
     // ends with its process group, what the module started among it.
-    connect(&channel_, &ModuleChannel::Closed, this, [] {
+    connect(&channel_, &ModuleChannel::closed, this, [] {
         std::fflush(nullptr);
         endWithItsGroup();
     });

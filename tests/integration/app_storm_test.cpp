@@ -301,7 +301,7 @@ private:
                 break;
             case Action::Activate:
                 if (windowUsable()) {
-                    emit session_->window().Activated();
+                    emit session_->window().activated();
                 }
                 break;
             case Action::Term:

@@ -60,7 +60,7 @@ TEST(ModuleLifeCheck, AStoppedModulesSlotCountsAsStoppedUntilRestartStartsItAfre
     PluginHost& host = hosted.host;
     QWidget& pictureHaupt = hosted.pictureHaupt;
     int changes = 0;
-    QObject::connect(&host, &PluginHost::StoppedModulesChanged, [&] { ++changes; });
+    QObject::connect(&host, &PluginHost::stoppedModulesChanged, [&] { ++changes; });
     host.NeuesObjekt(QStringLiteral("XKX_DirtyFilterKeyence.DirtyFilter"), 1, 1, "Packer");
     host.NeuesObjekt(QStringLiteral("XKX_StampInspection.Stamp"), 2, 1, "Packer");
 

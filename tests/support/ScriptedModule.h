@@ -58,7 +58,7 @@ struct ScriptedModule {
     void answerBy(std::function<void(ScriptedModule&, const ModuleMessage&)> script) {
         peer = std::make_unique<ModuleChannel>(peerEnd);
         peerEnd = -1;
-        QObject::connect(peer.get(), &ModuleChannel::Received,
+        QObject::connect(peer.get(), &ModuleChannel::received,
                          [this, script](const ModuleMessage& message) { script(*this, message); });
     }
 

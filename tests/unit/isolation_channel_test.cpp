@@ -27,9 +27,9 @@ struct ChannelPair {
         EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
         sender = std::make_unique<ModuleChannel>(ends[0]);
         receiver = std::make_unique<ModuleChannel>(ends[1]);
-        QObject::connect(receiver.get(), &ModuleChannel::Received,
+        QObject::connect(receiver.get(), &ModuleChannel::received,
                          [this](const ModuleMessage& message) { received.push_back(message); });
-        QObject::connect(receiver.get(), &ModuleChannel::Closed,
+        QObject::connect(receiver.get(), &ModuleChannel::closed,
                          [this](ModuleChannel::Ending ending) {
                              closed = ending == ModuleChannel::Ending::Closed ? 1 : 2;
                          });
@@ -93,9 +93,9 @@ TEST(ModuleChannel, BytesThatAreNoMessageCloseItAfterTheMessagesBeforeThem) {
     ModuleChannel receiver(ends[1]);
     std::vector<uint32_t> numbers;
     int closed = 0;
-    QObject::connect(&receiver, &ModuleChannel::Received,
+    QObject::connect(&receiver, &ModuleChannel::received,
                      [&](const ModuleMessage& message) { numbers.push_back(message.number); });
-    QObject::connect(&receiver, &ModuleChannel::Closed, [&](ModuleChannel::Ending ending) {
+    QObject::connect(&receiver, &ModuleChannel::closed, [&](ModuleChannel::Ending ending) {
         closed = ending == ModuleChannel::Ending::Closed ? 1 : 2;
     });
     const QByteArray bytes =
