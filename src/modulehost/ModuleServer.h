@@ -74,7 +74,7 @@ private:
     std::unique_ptr<QWindow> frame_;  // the shell's, holding the window
     std::unique_ptr<QWidget> window_;
     std::unique_ptr<KeyboardFocus::ControlKeyboard> keyboard_;  // Tab into and out of the control
-    std::unique_ptr<PaintWhileInView> paintWhileInView_;  // the window's, so it goes first
+    std::unique_ptr<PaintWhileInView> paintWhileInView_;        // the window's, so it goes first
     QPointer<Extender> control_;
     std::vector<WaitingEvent*> waitingEvents_;
     uint32_t lastEvent_ = 0;
