@@ -73,6 +73,17 @@ protected:
     // Clicks, Tab, Backtab and keys across the two typing modules of a line, slot 1 above slot 2:
     // the texts the modules recorded. Where the modules have windows of their own, each key waits
     // until the keyboard has reached the window it is meant for, as an operator's would.
+    // Waits, as an operator watching the focus frame does, until X gives the keyboard to the
+    // window.
+    static bool keyboardReaches(const InstalledLine& on, const QString& window) {
+        return waitUntil(
+            [&] {
+                return on.run(QStringLiteral("xdotool"),
+                              {QStringLiteral("getwindowfocus"), QStringLiteral("-f")}) == window;
+            },
+            5000);
+    }
+
     static QStringList typeAcrossTwoModules(const InstalledLine& on) {
         const QString window = on.operatorWindow();
         QStringList modules = on.windowsTitled(QStringLiteral("XKX_Tarvo.Tarvo"));
@@ -87,12 +98,7 @@ protected:
         const auto type = [&](int slot, const char* key, bool recorded) {
             const QString target =
                 modules.isEmpty() || slot == 0 ? window : modules.value(slot - 1);
-            waitUntil(
-                [&] {
-                    return on.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus"),
-                                                              QStringLiteral("-f")}) == target;
-                },
-                5000);
+            keyboardReaches(on, target);
             const qsizetype before = typed().size();
             on.xdotool({QStringLiteral("type"), QLatin1String(key)});
             if (recorded) {
@@ -270,7 +276,10 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
     line.xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
     typeAway("b");
     EXPECT_FALSE(line.answerBox(QStringLiteral("Return"), 1500)) << "the module kept the keyboard";
+    const QStringList modules = line.windowsTitled(QStringLiteral("XKX_Tarvo.Tarvo"));
+    ASSERT_EQ(modules.size(), 1);
     line.xdotool({QStringLiteral("key"), QStringLiteral("shift+Tab")});
+    keyboardReaches(line, modules[0]);
     typeAway("c");
     EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "Backtab did not enter it";
     // Backtab from its first field leaves it for the field before it; Tab from there enters it.
@@ -279,6 +288,7 @@ TEST_F(ModulesInProcesses, AModuleTakesTheKeyboardOnAClickAndDiesWithAKilledShel
     typeAway("e");
     EXPECT_FALSE(line.answerBox(QStringLiteral("Return"), 1500)) << "Backtab did not leave it";
     line.xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
+    keyboardReaches(line, modules[0]);
     typeAway("d");
     EXPECT_TRUE(line.answerBox(QStringLiteral("Return"), 5000)) << "Tab did not enter it";
 
